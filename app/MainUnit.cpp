@@ -1,0 +1,242 @@
+#include "app/MainUnit.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QIcon>
+#include <QLabel>
+#include <QPainter>
+#include <QScreen>
+#include <QSvgRenderer>
+#include <QTabWidget>
+#include <QToolButton>
+
+#include "ui/ApplicationTitle.h"
+
+// The pictures live in a static library, whose resources are not registered on their own.
+static void RegisterImages() { Q_INIT_RESOURCE(icons); }
+
+namespace {
+
+constexpr int ClientWidth = 520;
+constexpr int ClientHeight = 364;
+constexpr int ToolBarHeight = 42;
+constexpr int ButtonWidth = 39;
+constexpr int ButtonHeight = 38;
+constexpr int DividerWidth = 8;
+constexpr int ImageSize = 32;
+constexpr int ImageCount = 7;
+
+const char* const CloseQuestion = "Закрыть приложение?";
+
+QFont WindowFont() {
+  QFont font(QStringLiteral("MS Sans Serif"));
+  font.setPixelSize(11);
+  return font;
+}
+
+// The pictures are drawn from scalable sources, at twice the size for dense screens.
+QIcon LoadImage(int index) {
+  QSvgRenderer renderer(QStringLiteral(":/icons/image%1.svg").arg(index));
+  QIcon icon;
+  for (int scale : {1, 2}) {
+    QPixmap pixmap(ImageSize * scale, ImageSize * scale);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    renderer.render(&painter);
+    painter.end();
+    icon.addPixmap(pixmap);
+  }
+  return icon;
+}
+
+}  // namespace
+
+TMainForm::TMainForm(TUserMessages& messages, QWidget* parent) : QWidget(parent), UserMessages(messages) {
+  setObjectName(QStringLiteral("MainForm"));
+  setWindowTitle(QString::fromUtf8(ApplicationTitle));
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setFixedSize(ClientWidth, ClientHeight);
+  setFont(WindowFont());
+  setAutoFillBackground(true);
+  setBackgroundRole(QPalette::Button);
+  RegisterImages();
+  for (int i = 0; i < ImageCount; ++i) ImageList1.push_back(LoadImage(i));
+  BuildToolBar();
+  BuildPages();
+  BuildStatusLine();
+  BuildBottomBand();
+  FormCreate();
+}
+
+TMainForm::~TMainForm() { FormDestroy(); }
+
+void TMainForm::FormCreate() { ButtonDisabled(); }
+
+void TMainForm::FormDestroy() {}
+
+QToolButton* TMainForm::AddToolButton(const char* name, int x, int image, const char* hint,
+                                      void (TMainForm::*command)()) {
+  auto* button = new QToolButton(ToolBar1);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setGeometry(x, 2, ButtonWidth, ButtonHeight);
+  button->setIcon(ImageList1.at(image));
+  button->setIconSize(QSize(ImageSize, ImageSize));
+  button->setToolTip(QString::fromUtf8(hint));
+  button->setAutoRaise(true);
+  // Toolbar buttons take no focus, so using them does not run a grid's leave rule.
+  button->setFocusPolicy(Qt::NoFocus);
+  connect(button, &QToolButton::clicked, this, command);
+  return button;
+}
+
+void TMainForm::AddDivider(const char* name, int x) {
+  auto* divider = new QFrame(ToolBar1);
+  divider->setObjectName(QString::fromLatin1(name));
+  divider->setFrameShape(QFrame::VLine);
+  divider->setFrameShadow(QFrame::Sunken);
+  divider->setGeometry(x, 2, DividerWidth, ButtonHeight);
+}
+
+void TMainForm::BuildToolBar() {
+  ToolBar1 = new QWidget(this);
+  ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+  ToolBar1->setGeometry(0, 0, ClientWidth, ToolBarHeight);
+  ToolButtons[0] = AddToolButton("ToolButton1", 0, 0, "Чтение установок из файла", &TMainForm::ToolButton1Click);
+  ToolButtons[1] = AddToolButton("ToolButton2", 39, 1, "Сохранение установок в файл", &TMainForm::ToolButton2Click);
+  AddDivider("ToolButton7", 78);
+  ToolButtons[2] = AddToolButton("ToolButton3", 86, 3, "Установка интерфейса с ККМ", &TMainForm::ToolButton3Click);
+  AddDivider("ToolButton8", 125);
+  ToolButtons[3] = AddToolButton("ToolButton4", 133, 4, "Чтение установок из ККМ", &TMainForm::ToolButton4Click);
+  ToolButtons[4] = AddToolButton("ToolButton5", 172, 5, "Запись установок в ККМ", &TMainForm::ToolButton5Click);
+  AddDivider("ToolButton9", 211);
+  ToolButtons[5] = AddToolButton("ToolButton6", 219, 6, "Выход", &TMainForm::ToolButton6Click);
+}
+
+void TMainForm::BuildPages() {
+  PageControl1 = new QTabWidget(this);
+  PageControl1->setObjectName(QStringLiteral("PageControl1"));
+  PageControl1->setGeometry(0, ToolBarHeight, ClientWidth, 276);
+  PageControl1->setUsesScrollButtons(false);
+  PageControl1->setStyleSheet(QStringLiteral("QTabBar::tab { width: 170px; font-weight: bold; }"));
+  const std::array<std::pair<const char*, const char*>, 3> pages = {{
+      {"TabSheet5", "Товарные группы"},
+      {"TabSheet4", "Налоги"},
+      {"TabSheet6", "Скидки / Надбавки"},
+  }};
+  for (const auto& [name, caption] : pages) {
+    auto* page = new QWidget;
+    page->setObjectName(QString::fromLatin1(name));
+    PageControl1->addTab(page, QString::fromUtf8(caption));
+  }
+  PageControl1->setCurrentIndex(0);
+}
+
+void TMainForm::BuildStatusLine() {
+  PanelStatus = new QLabel(this);
+  PanelStatus->setObjectName(QStringLiteral("PanelStatus"));
+  PanelStatus->setGeometry(0, 317, ClientWidth, 22);
+  PanelStatus->setAlignment(Qt::AlignCenter);
+  QFont font(QStringLiteral("Times New Roman"));
+  font.setPixelSize(15);
+  font.setBold(true);
+  PanelStatus->setFont(font);
+  QPalette palette = PanelStatus->palette();
+  palette.setColor(QPalette::WindowText, Qt::blue);
+  PanelStatus->setPalette(palette);
+  PanelStatus->setFrameShape(QFrame::Panel);
+  PanelStatus->setFrameShadow(QFrame::Raised);
+}
+
+void TMainForm::BuildBottomBand() {
+  Panel1 = new QFrame(this);
+  Panel1->setObjectName(QStringLiteral("Panel1"));
+  Panel1->setGeometry(0, ClientHeight - 24, ClientWidth, 24);
+  QFont font(QStringLiteral("MS Sans Serif"));
+  font.setPixelSize(13);
+  font.setBold(true);
+  const QString caption = QStringLiteral("Сервисная программа ОРБИ-7");
+  // The caption is drawn twice, black and then white one pixel lower right, to look embossed.
+  const std::array<std::tuple<const char*, QColor, int>, 2> layers = {{
+      {"Label1", Qt::black, 0},
+      {"Label2", Qt::white, 1},
+  }};
+  for (const auto& [name, colour, offset] : layers) {
+    auto* label = new QLabel(caption, Panel1);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setFont(font);
+    label->setAttribute(Qt::WA_TranslucentBackground);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+    label->move(157 + offset, 3 + offset);
+    label->adjustSize();
+  }
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (Centred || screen() == nullptr) return;
+  Centred = true;
+  const QRect area = screen()->availableGeometry();
+  move(area.center() - QPoint(width() / 2, height() / 2));
+}
+
+void TMainForm::SetStatus(const std::string& text) { PanelStatus->setText(QString::fromStdString(text)); }
+
+void TMainForm::SetAll() {
+  ToolBar1->setEnabled(true);
+  PageControl1->setEnabled(true);
+}
+
+void TMainForm::ButtonEnabled() {
+  ToolButtons[3]->setEnabled(true);
+  ToolButtons[4]->setEnabled(true);
+}
+
+void TMainForm::ButtonDisabled() {
+  ToolButtons[3]->setEnabled(false);
+  ToolButtons[4]->setEnabled(false);
+}
+
+void TMainForm::DisableToolbarAndPages() {
+  ToolBar1->setEnabled(false);
+  PageControl1->setEnabled(false);
+}
+
+void TMainForm::RepaintToolbar() { ToolBar1->repaint(); }
+
+void TMainForm::ProcessMessages() { QApplication::processEvents(); }
+
+void TMainForm::ToolButton1Click() {}
+
+void TMainForm::ToolButton2Click() {}
+
+void TMainForm::ToolButton3Click() {}
+
+void TMainForm::ToolButton4Click() {}
+
+void TMainForm::ToolButton5Click() {}
+
+bool TMainForm::AskToClose() {
+  RepaintToolbar();
+  return UserMessages.Confirm(CloseQuestion);
+}
+
+void TMainForm::ToolButton6Click() {
+  if (!AskToClose()) return;
+  ExitConfirmed = true;
+  QApplication::exit(0);
+}
+
+bool TMainForm::FormCloseQuery() { return ExitConfirmed || AskToClose(); }
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  if (FormCloseQuery()) {
+    ExitConfirmed = true;
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <vector>
+
+#include "document/TKkmSettings.h"
+#include "register/WindowView.h"
+
+class QLabel;
+class QTabWidget;
+class QToolButton;
+class QIcon;
+
+// The main window: toolbar, the three settings pages, status line and bottom band.
+// It owns the settings document for the whole run.
+class TMainForm : public QWidget, public TWindowView {
+  Q_OBJECT
+
+ public:
+  explicit TMainForm(TUserMessages& messages, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  TKkmSettings& Settings() { return KkmSettings; }
+
+  // TWindowView
+  TUserMessages& Messages() override { return UserMessages; }
+  void SetStatus(const std::string& text) override;
+  void SetAll() override;
+  void ButtonEnabled() override;
+  void ButtonDisabled() override;
+  void DisableToolbarAndPages() override;
+  void RepaintToolbar() override;
+  void ProcessMessages() override;
+
+ public slots:
+  void ToolButton1Click();
+  void ToolButton2Click();
+  void ToolButton3Click();
+  void ToolButton4Click();
+  void ToolButton5Click();
+  void ToolButton6Click();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void FormCreate();
+  bool FormCloseQuery();
+  void FormDestroy();
+  void BuildToolBar();
+  void BuildPages();
+  void BuildStatusLine();
+  void BuildBottomBand();
+  QToolButton* AddToolButton(const char* name, int x, int image, const char* hint, void (TMainForm::*command)());
+  void AddDivider(const char* name, int x);
+  bool AskToClose();
+
+  TUserMessages& UserMessages;
+  TKkmSettings KkmSettings;
+  std::vector<QIcon> ImageList1;
+  QWidget* ToolBar1 = nullptr;
+  std::array<QToolButton*, 6> ToolButtons{};
+  QTabWidget* PageControl1 = nullptr;
+  QLabel* PanelStatus = nullptr;
+  QWidget* Panel1 = nullptr;
+  bool Centred = false;
+  bool ExitConfirmed = false;
+};

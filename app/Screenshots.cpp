@@ -1,0 +1,50 @@
+// Writes pictures of the main window, one per page, into the folder given as the
+// first argument. Meant for the offscreen platform.
+#include <QApplication>
+#include <QDir>
+#include <QTabWidget>
+#include <cstdio>
+
+#include "app/MainUnit.h"
+#include "ui/ApplicationTitle.h"
+
+namespace {
+
+// Nobody answers message boxes here.
+class TSilentMessages : public TUserMessages {
+ public:
+  TAnswer Show(TMessageKind, const std::string&) override { return TAnswer::No; }
+};
+
+bool Save(QWidget& widget, const QDir& folder, const QString& name) {
+  const QString path = folder.filePath(name);
+  if (!widget.grab().save(path)) {
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    return false;
+  }
+  std::printf("%s\n", qPrintable(path));
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QString::fromUtf8(ApplicationTitle));
+  const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"));
+  if (!QDir().mkpath(folder.path())) return 1;
+
+  TSilentMessages messages;
+  TMainForm form(messages);
+  form.show();
+  auto* pages = form.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+  const QStringList names = {QStringLiteral("main-groups.png"), QStringLiteral("main-taxes.png"),
+                             QStringLiteral("main-rates.png")};
+  bool ok = true;
+  for (int page = 0; page < pages->count(); ++page) {
+    pages->setCurrentIndex(page);
+    QApplication::processEvents();
+    ok = Save(form, folder, names.value(page, QStringLiteral("main-page%1.png").arg(page))) && ok;
+  }
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+// Modal message boxes, as every layer asks for them. The kind fixes the caption,
+// the icon and the buttons; the user interface shows them, tests answer them.
+enum class TMessageKind {
+  Plain,         // the application title as caption, no icon, OK
+  Information,   // "Информация", information icon, OK
+  Confirmation,  // "Подтверждение", question icon, Yes and No
+  Warning,       // "Предупреждение", warning icon, OK
+  Error,         // "Ошибка", error icon, OK
+};
+
+enum class TAnswer { Ok, Yes, No };
+
+class TUserMessages {
+ public:
+  // Returns when the user has closed the box.
+  virtual TAnswer Show(TMessageKind kind, const std::string& text) = 0;
+
+  // A confirmation counts as yes for every answer other than No.
+  bool Confirm(const std::string& text) { return Show(TMessageKind::Confirmation, text) != TAnswer::No; }
+
+ protected:
+  ~TUserMessages() = default;
+};

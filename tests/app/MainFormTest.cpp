@@ -1,0 +1,159 @@
+#include <QApplication>
+#include <QLabel>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+#include "app/MainUnit.h"
+#include "support/RecordingMessages.h"
+
+namespace {
+
+const TRecordingMessages::TShown CloseQuestion{TMessageKind::Confirmation, "Закрыть приложение?"};
+
+}  // namespace
+
+class MainFormTest : public QObject {
+  Q_OBJECT
+
+ private:
+  template <typename T>
+  static T* Child(QWidget& form, const char* name) {
+    auto* child = form.findChild<T*>(QString::fromLatin1(name));
+    if (child == nullptr) qFatal("no control %s", name);
+    return child;
+  }
+
+ private slots:
+  void StartsNotConnected() {
+    TRecordingMessages messages;
+    TMainForm form(messages);
+    form.show();
+    QCOMPARE(form.windowTitle(), QStringLiteral("ККМ ОРБИ-7 Программирование скидок,надбавок и товарных групп"));
+    QCOMPARE(form.size(), QSize(520, 364));
+    QCOMPARE(form.minimumSize(), form.maximumSize());
+    QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
+    QVERIFY(!Child<QToolButton>(form, "ToolButton4")->isEnabled());
+    QVERIFY(!Child<QToolButton>(form, "ToolButton5")->isEnabled());
+    for (const char* available : {"ToolButton1", "ToolButton2", "ToolButton3", "ToolButton6"}) {
+      QVERIFY2(Child<QToolButton>(form, available)->isEnabled(), available);
+    }
+    QCOMPARE(Child<QLabel>(form, "PanelStatus")->text(), QString());
+    auto* pages = Child<QTabWidget>(form, "PageControl1");
+    QCOMPARE(pages->currentIndex(), 0);
+    QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("TabSheet5"));
+    QCOMPARE(pages->count(), 3);
+    QCOMPARE(pages->tabText(0), QStringLiteral("Товарные группы"));
+    QCOMPARE(pages->tabText(1), QStringLiteral("Налоги"));
+    QCOMPARE(pages->tabText(2), QStringLiteral("Скидки / Надбавки"));
+    QCOMPARE(pages->widget(1)->objectName(), QStringLiteral("TabSheet4"));
+    QCOMPARE(pages->widget(2)->objectName(), QStringLiteral("TabSheet6"));
+    QVERIFY(messages.Shown.empty());
+    QCOMPARE(form.Settings(), TKkmSettings());
+  }
+
+  void ToolbarButtonsInOrderWithTheirHints() {
+    TRecordingMessages messages;
+    TMainForm form(messages);
+    const std::vector<std::tuple<const char*, int, const char*>> buttons = {
+        {"ToolButton1", 0, "Чтение установок из файла"}, {"ToolButton2", 39, "Сохранение установок в файл"},
+        {"ToolButton3", 86, "Установка интерфейса с ККМ"}, {"ToolButton4", 133, "Чтение установок из ККМ"},
+        {"ToolButton5", 172, "Запись установок в ККМ"},   {"ToolButton6", 219, "Выход"},
+    };
+    for (const auto& [name, x, hint] : buttons) {
+      auto* button = Child<QToolButton>(form, name);
+      QCOMPARE(button->toolTip(), QString::fromUtf8(hint));
+      QCOMPARE(button->geometry().x(), x);
+      QCOMPARE(button->size(), QSize(39, 38));
+      QVERIFY(button->text().isEmpty() || button->toolButtonStyle() == Qt::ToolButtonIconOnly);
+      const QImage image = button->icon().pixmap(32, 32).toImage();
+      QCOMPARE(image.size(), QSize(32, 32));
+      QVERIFY2(image.pixelColor(16, 16).alpha() > 0 || image.pixelColor(10, 20).alpha() > 0, name);
+      QCOMPARE(button->focusPolicy(), Qt::NoFocus);
+    }
+    for (const auto& [name, x] : std::vector<std::pair<const char*, int>>{
+             {"ToolButton7", 78}, {"ToolButton8", 125}, {"ToolButton9", 211}}) {
+      auto* divider = Child<QWidget>(form, name);
+      QCOMPARE(divider->geometry(), QRect(x, 2, 8, 38));
+    }
+    QCOMPARE(Child<QWidget>(form, "ToolBar1")->geometry(), QRect(0, 0, 520, 42));
+    QCOMPARE(Child<QWidget>(form, "PageControl1")->geometry(), QRect(0, 42, 520, 276));
+    QCOMPARE(Child<QWidget>(form, "PanelStatus")->geometry(), QRect(0, 317, 520, 22));
+  }
+
+  void EnableOperations() {
+    TRecordingMessages messages;
+    TMainForm form(messages);
+    TWindowView& view = form;
+    auto* read = Child<QToolButton>(form, "ToolButton4");
+    auto* write = Child<QToolButton>(form, "ToolButton5");
+    auto* toolbar = Child<QWidget>(form, "ToolBar1");
+    auto* pages = Child<QWidget>(form, "PageControl1");
+    view.ButtonEnabled();
+    QVERIFY(read->isEnabled() && write->isEnabled());
+    view.DisableToolbarAndPages();
+    QVERIFY(!toolbar->isEnabled() && !pages->isEnabled());
+    QVERIFY(read->isEnabledTo(toolbar));  // its own flag is unchanged while the toolbar is off
+    view.SetAll();
+    QVERIFY(toolbar->isEnabled() && pages->isEnabled() && read->isEnabled());
+    view.ButtonDisabled();
+    QVERIFY(!read->isEnabled() && !write->isEnabled());
+    view.SetStatus("Нет связи с ККМ");
+    QCOMPARE(Child<QLabel>(form, "PanelStatus")->text(), QStringLiteral("Нет связи с ККМ"));
+  }
+
+  void ExitButtonWithNoKeepsRunning() {
+    TRecordingMessages messages;
+    messages.Answers = {TAnswer::No};
+    TMainForm form(messages);
+    form.show();
+    form.ButtonEnabled();
+    form.SetStatus("text");
+    // If the button ended the loop, exec would return 0 at once instead of 7.
+    QTimer::singleShot(0, &form, [&] { Child<QToolButton>(form, "ToolButton6")->click(); });
+    QTimer::singleShot(100, [] { QCoreApplication::exit(7); });
+    QCOMPARE(QCoreApplication::exec(), 7);
+    QCOMPARE(messages.Shown, std::vector<TRecordingMessages::TShown>{CloseQuestion});
+    QVERIFY(form.isVisible());
+    QVERIFY(Child<QToolButton>(form, "ToolButton4")->isEnabled());
+    QCOMPARE(Child<QLabel>(form, "PanelStatus")->text(), QStringLiteral("text"));
+  }
+
+  void ExitButtonWithYesEndsTheApplicationAskingOnce() {
+    TRecordingMessages messages;
+    messages.Answers = {TAnswer::Yes};
+    TMainForm form(messages);
+    form.show();
+    QTimer::singleShot(0, &form, [&] { Child<QToolButton>(form, "ToolButton6")->click(); });
+    QTimer::singleShot(2000, [] { QCoreApplication::exit(7); });
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QCOMPARE(messages.Shown, std::vector<TRecordingMessages::TShown>{CloseQuestion});
+    form.close();  // the question is not asked again
+    QCOMPARE(messages.Shown.size(), size_t{1});
+  }
+
+  void CloseBoxWithNoKeepsTheWindow() {
+    TRecordingMessages messages;
+    messages.Answers = {TAnswer::No};
+    TMainForm form(messages);
+    form.show();
+    QVERIFY(!form.close());
+    QVERIFY(form.isVisible());
+    QCOMPARE(messages.Shown, std::vector<TRecordingMessages::TShown>{CloseQuestion});
+  }
+
+  void CloseBoxWithYesClosesAskingOnce() {
+    TRecordingMessages messages;
+    messages.Answers = {TAnswer::Yes};
+    TMainForm form(messages);
+    form.show();
+    QVERIFY(form.close());
+    QVERIFY(!form.isVisible());
+    QCOMPARE(messages.Shown, std::vector<TRecordingMessages::TShown>{CloseQuestion});
+  }
+};
+
+QTEST_MAIN(MainFormTest)
+#include "MainFormTest.moc"
