@@ -1,6 +1,7 @@
 #include "document/RateText.h"
 
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -48,4 +49,37 @@ bool IsWholeNumberText(std::string_view text) {
     if (!IsDigit(c)) return false;
   }
   return true;
+}
+
+namespace {
+
+constexpr int MaxRateCents = 9999;
+
+// The value of a decimal text in hundredths, rounded half up; nothing above 99,99.
+std::optional<int> RateCents(std::string_view text) {
+  const std::size_t separator = text.find(DecimalSeparator);
+  std::string_view whole = text.substr(0, separator);
+  const std::string_view fraction = separator == std::string_view::npos ? "" : text.substr(separator + 1);
+  while (!whole.empty() && whole.front() == '0') whole.remove_prefix(1);
+  if (whole.size() > 2) return std::nullopt;
+  int cents = 0;
+  for (char c : whole) cents = cents * 10 + (c - '0');
+  for (std::size_t i = 0; i < 2; ++i) cents = cents * 10 + (i < fraction.size() ? fraction[i] - '0' : 0);
+  if (fraction.size() > 2 && fraction[2] >= '5') ++cents;
+  if (cents > MaxRateCents) return std::nullopt;
+  return cents;
+}
+
+}  // namespace
+
+std::optional<std::string> CanonicalRate(std::string_view text) {
+  if (!IsDecimalText(text)) return std::nullopt;
+  const auto cents = RateCents(text);
+  if (!cents) return std::nullopt;
+  std::string rate = "00" + std::string(1, DecimalSeparator) + "00";
+  rate[0] = static_cast<char>('0' + *cents / 1000);
+  rate[1] = static_cast<char>('0' + *cents / 100 % 10);
+  rate[3] = static_cast<char>('0' + *cents / 10 % 10);
+  rate[4] = static_cast<char>('0' + *cents % 10);
+  return rate;
 }

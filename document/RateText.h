@@ -17,3 +17,9 @@ std::optional<double> DecimalValue(std::string_view text);
 
 // A non-empty text of the digits 0 to 9 only (leading zeros allowed).
 bool IsWholeNumberText(std::string_view text);
+
+// The canonical rate text of a decimal text: the value rounded half up to two
+// decimals, two integer digits, the separator, two decimals (7,5 -> 07,50). Nothing
+// for any other text and for a value that rounds to 100 or more, which neither the
+// five-character text nor the register's four digits can hold.
+std::optional<std::string> CanonicalRate(std::string_view text);

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+#include "document/RuleView.h"
+#include "document/TKkmSettings.h"
+
+// The rules that keep the document fit to be written into the register. They tell
+// the user themselves and report every field they change through Changed().
+
+// Stores text as field of group g (1 to 108) and checks it at once; a discount
+// empties the group's surcharge and the reverse, even when it is then refused.
+void ValidateGroupEntry(TKkmSettings& settings, TRuleView& view, int g, TGroupField field, const std::string& text);
+
+// Brings the eight rates of the list into canonical form, stopping at the first bad one.
+void NormaliseRateList(TKkmSettings& settings, TRuleView& view, TRateList list);
+
+// Checks the rates of the enabled taxes and all discounts and surcharges before a
+// register write, rewriting them in canonical form; true = the write may go ahead.
+bool Error_Proc(TKkmSettings& settings, TRuleView& view);
+
+// Stores the kind of tax t (1 to 3): "И" and "Н" stay, anything else becomes "И".
+void NormaliseKind(TKkmSettings& settings, int t, const std::string& text);
