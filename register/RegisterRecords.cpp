@@ -1,0 +1,215 @@
+#include "register/RegisterRecords.h"
+
+#include <algorithm>
+#include <numeric>
+#include <stdexcept>
+
+#include "document/Cp1251.h"
+#include "document/RateText.h"
+
+namespace {
+
+constexpr std::size_t RateLength = 5;
+constexpr std::size_t SeparatorPosition = 2;
+constexpr int RateBytes = 4;
+constexpr std::string_view KindI = "И";
+constexpr std::string_view KindN = "Н";
+
+bool IsDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
+
+std::string CharactersOf(std::uint8_t first, std::uint8_t second) {
+  const char bytes[] = {static_cast<char>(first), static_cast<char>(second)};
+  return Cp1251ToUtf8(std::string_view(bytes, 2));
+}
+
+// A field that is not a whole number, or is larger than its bits hold.
+constexpr int Unfit = -1;
+
+// 0 for an empty field. Digits are added one at a time so that no text, however
+// long, can overflow into a number that fits.
+int FieldValue(std::string_view text, int limit) {
+  if (text.empty()) return 0;
+  if (!IsWholeNumberText(text)) return Unfit;
+  int value = 0;
+  for (char c : text) {
+    value = value * 10 + (c - '0');
+    if (value > limit) return Unfit;
+  }
+  return value;
+}
+
+std::string NumberText(int number) { return number == 0 ? std::string() : std::to_string(number); }
+
+int CheckedNumber(int number, int last, const char* what) {
+  if (number < 1 || number > last) throw std::out_of_range(std::string(what) + " number out of range");
+  return number;
+}
+
+std::uint16_t At(std::uint16_t table, int offset) { return static_cast<std::uint16_t>(table + offset); }
+
+std::optional<TRecordFault> FindRateFault(const std::array<std::string, RateCount>& rates, TSection section) {
+  for (int n = 1; n <= RateCount; ++n) {
+    if (!EncodeRate(rates[n - 1])) return TRecordFault{section, n};
+  }
+  return std::nullopt;
+}
+
+std::optional<TRecordFault> FindGroupFault(const TKkmSettings& settings) {
+  for (int g = 1; g <= GroupCount; ++g) {
+    if (const auto field = GroupByteFault(settings.Group(g))) return TRecordFault{TSection::Groups, g, *field};
+  }
+  return std::nullopt;
+}
+
+bool IsTaxOn(const TKkmSettings& settings, int t, int taxCount) { return t <= taxCount && settings.Tax(t).Enabled; }
+
+void PutRate(SettingsImage& image, std::size_t offset, const RegisterRate& rate) {
+  std::copy(rate.begin(), rate.end(), image.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+void PutRates(SettingsImage& image, std::size_t offset, const std::array<std::string, RateCount>& rates) {
+  for (int n = 1; n <= RateCount; ++n) PutRate(image, offset + RateBytes * (n - 1), *EncodeRate(rates[n - 1]));
+}
+
+void PutTaxes(SettingsImage& image, const TKkmSettings& settings, int taxCount) {
+  for (int t = 1; t <= TaxCount; ++t) {
+    const TTaxSetting& tax = settings.Tax(t);
+    const bool on = IsTaxOn(settings, t, taxCount);
+    image[ImageTaxKindOffset + t - 1] = EncodeTaxKind(t, on, tax.Kind);
+    PutRate(image, ImageTaxRateOffset + RateBytes * (t - 1), on ? *EncodeRate(tax.Rate) : SwitchedOffRate);
+  }
+}
+
+}  // namespace
+
+std::string DecodeRate(const RegisterRate& bytes) {
+  return CharactersOf(bytes[0], bytes[1]) + DecimalSeparator + CharactersOf(bytes[2], bytes[3]);
+}
+
+std::optional<RegisterRate> EncodeRate(std::string_view rateText) {
+  const std::u32string text = DecodeUtf8(rateText);
+  if (text.size() != RateLength) return std::nullopt;
+  RegisterRate rate{};
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < RateLength; ++i) {
+    if (i == SeparatorPosition) continue;
+    if (!IsDigit(text[i])) return std::nullopt;
+    rate[next++] = static_cast<std::uint8_t>(text[i]);
+  }
+  return rate;
+}
+
+void DecodeTaxKind(int t, std::uint8_t byte, TTaxSetting& tax) {
+  if (t == TaxCount) {
+    tax.Enabled = byte == TaxKindN;
+    return;
+  }
+  tax.Enabled = byte == TaxKindI || byte == TaxKindN;
+  if (tax.Enabled) tax.Kind = byte == TaxKindI ? KindI : KindN;
+}
+
+std::uint8_t EncodeTaxKind(int t, bool enabled, std::string_view kind) {
+  if (!enabled) return TaxKindOff;
+  if (t == TaxCount) return TaxKindN;
+  return kind == KindI ? TaxKindI : TaxKindN;
+}
+
+std::string DecodeTaxName(const TaxNameBytes& bytes) {
+  std::string name;
+  for (std::uint8_t b : bytes) {
+    if (b != 0) name += static_cast<char>(b);
+  }
+  return Cp1251ToUtf8(name);
+}
+
+TaxNameBytes EncodeTaxName(std::string_view name) {
+  const std::string bytes = Utf8ToCp1251(Utf8Left(name, TaxNameRecord::NameLength));
+  TaxNameBytes out{};
+  const std::size_t count = std::min(bytes.size(), out.size());
+  std::transform(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(count), out.begin(),
+                 [](char c) { return static_cast<std::uint8_t>(c); });
+  return out;
+}
+
+TGroupBinding DecodeGroupByte(std::uint8_t byte) {
+  TGroupBinding binding;
+  binding.Tax = NumberText(byte & GroupTaxBits);
+  const int number = (byte >> GroupNumberShift) & GroupNumberBits;
+  (byte & GroupDiscountBit ? binding.Discount : binding.Surcharge) = NumberText(number);
+  return binding;
+}
+
+std::optional<TGroupField> GroupByteFault(const TGroupBinding& binding) {
+  if (FieldValue(binding.Tax, MaxGroupTax) == Unfit) return TGroupField::Tax;
+  if (FieldValue(binding.Discount, MaxGroupNumber) == Unfit) return TGroupField::Discount;
+  if (FieldValue(binding.Surcharge, MaxGroupNumber) == Unfit) return TGroupField::Surcharge;
+  return std::nullopt;
+}
+
+std::optional<std::uint8_t> EncodeGroupByte(const TGroupBinding& binding) {
+  if (GroupByteFault(binding)) return std::nullopt;
+  int byte = 0;
+  if (!binding.Surcharge.empty()) {
+    byte = FieldValue(binding.Surcharge, MaxGroupNumber) << GroupNumberShift;
+  } else if (!binding.Discount.empty()) {
+    byte = GroupDiscountBit | FieldValue(binding.Discount, MaxGroupNumber) << GroupNumberShift;
+  }
+  return static_cast<std::uint8_t>(byte | FieldValue(binding.Tax, MaxGroupTax));
+}
+
+std::uint8_t SettingsBlockChecksum(std::span<const std::uint8_t, SettingsBlockSize> block) {
+  return static_cast<std::uint8_t>(std::accumulate(block.begin(), block.end(), 0u));
+}
+
+int PurchaseCount(std::uint8_t high, std::uint8_t low) { return high * 256 + low; }
+
+int LayoutTaxCount(const TRamMap& map) {
+  const bool kindsFit = map.TaxKindTable + TaxCount <= map.TaxRateTable;
+  const bool ratesFit = map.TaxRateTable + RateBytes * TaxCount <= map.SettingsChecksum;
+  return kindsFit && ratesFit ? TaxCount : TaxCount - 1;
+}
+
+std::uint16_t TaxKindAddress(const TRamMap& map, int t) {
+  return At(map.TaxKindTable, CheckedNumber(t, LayoutTaxCount(map), "tax") - 1);
+}
+
+std::uint16_t TaxRateAddress(const TRamMap& map, int t) {
+  return At(map.TaxRateTable, RateBytes * (CheckedNumber(t, LayoutTaxCount(map), "tax") - 1));
+}
+
+std::uint16_t TaxNameAddress(const TRamMap& map, int t) {
+  return At(map.TaxNameTable, TaxNameRecord::Size * (CheckedNumber(t, LayoutTaxCount(map), "tax") - 1));
+}
+
+std::uint16_t DiscountAddress(const TRamMap& map, int n) {
+  return At(map.DiscountTable, RateBytes * (CheckedNumber(n, RateCount, "discount") - 1));
+}
+
+std::uint16_t SurchargeAddress(const TRamMap& map, int n) {
+  return At(map.SurchargeTable, RateBytes * (CheckedNumber(n, RateCount, "surcharge") - 1));
+}
+
+std::uint16_t GroupAddress(const TRamMap& map, int g) {
+  return At(map.GroupTable, CheckedNumber(g, GroupCount, "group") - 1);
+}
+
+std::optional<TRecordFault> FindRecordFault(const TKkmSettings& settings, int taxCount) {
+  if (auto fault = FindRateFault(settings.Surcharges, TSection::Surcharges)) return fault;
+  if (auto fault = FindRateFault(settings.Discounts, TSection::Discounts)) return fault;
+  if (auto fault = FindGroupFault(settings)) return fault;
+  for (int t = 1; t <= TaxCount; ++t) {
+    if (IsTaxOn(settings, t, taxCount) && !EncodeRate(settings.Tax(t).Rate)) return TRecordFault{TSection::Taxes, t};
+  }
+  return std::nullopt;
+}
+
+std::optional<SettingsImage> BuildSettingsImage(const TKkmSettings& settings, int taxCount) {
+  if (FindRecordFault(settings, taxCount)) return std::nullopt;
+  SettingsImage image{};
+  PutRates(image, ImageSurchargeOffset, settings.Surcharges);
+  PutRates(image, ImageDiscountOffset, settings.Discounts);
+  for (int g = 1; g <= GroupCount; ++g) image[ImageGroupOffset + g - 1] = *EncodeGroupByte(settings.Group(g));
+  PutTaxes(image, settings, taxCount);
+  image[ImageChecksumOffset] = SettingsBlockChecksum(std::span(image).first<SettingsBlockSize>());
+  return image;
+}

@@ -1,0 +1,135 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "document/TKkmSettings.h"
+#include "register/RamList.h"
+
+// How every setting lies in register memory, and the only conversions between
+// register bytes and document fields. Register text bytes are Windows-1251; the
+// document's texts are UTF-8.
+
+// A discount, surcharge or tax rate: four digit characters, two before the decimal
+// separator and two after it; the separator itself is not stored.
+using RegisterRate = std::array<std::uint8_t, 4>;
+inline constexpr std::uint8_t ZeroDigit = 0x30;
+inline constexpr RegisterRate SwitchedOffRate = {ZeroDigit, ZeroDigit, ZeroDigit, ZeroDigit};
+
+// The name record of a tax: a marker byte written before each name, the name
+// bytes padded with zeros, and a spare byte that is never read or written.
+struct TaxNameRecord {
+  static constexpr int Size = 18;
+  static constexpr int NameOffset = 1;
+  static constexpr int NameLength = 16;
+  static constexpr std::uint8_t Marker = 1;
+};
+using TaxNameBytes = std::array<std::uint8_t, TaxNameRecord::NameLength>;
+
+// Tax kind bytes; any other value reads as switched off.
+inline constexpr std::uint8_t TaxKindOff = 0;
+inline constexpr std::uint8_t TaxKindI = 1;  // "И", taxes 1 to 3 only
+inline constexpr std::uint8_t TaxKindN = 2;  // "Н"
+
+// The group byte: bits 0-2 the tax, bits 3-6 a discount or surcharge number,
+// bit 7 set when that number is a discount.
+inline constexpr std::uint8_t GroupTaxBits = 0x07;
+inline constexpr int GroupNumberShift = 3;
+inline constexpr std::uint8_t GroupNumberBits = 0x0F;
+inline constexpr std::uint8_t GroupDiscountBit = 0x80;
+inline constexpr int MaxGroupTax = GroupTaxBits;
+inline constexpr int MaxGroupNumber = GroupNumberBits;
+
+// The settings block: 192 bytes of settings followed by their checksum, laid out
+// as the four-tax firmware keeps it from SurchargeTable on.
+inline constexpr std::size_t SettingsBlockSize = 192;
+using SettingsImage = std::array<std::uint8_t, SettingsBlockSize + 1>;
+inline constexpr std::size_t ImageSurchargeOffset = 0;
+inline constexpr std::size_t ImageDiscountOffset = 32;
+inline constexpr std::size_t ImageGroupOffset = 64;
+inline constexpr std::size_t ImageTaxKindOffset = 172;
+inline constexpr std::size_t ImageTaxRateOffset = 176;
+inline constexpr std::size_t ImageChecksumOffset = 192;
+
+// The image goes to fixed addresses, the same for every firmware, in four pieces.
+struct TImagePiece {
+  std::uint16_t Address;
+  std::size_t Offset;
+  std::size_t Count;
+};
+inline constexpr std::array<TImagePiece, 4> SettingsImagePieces = {{
+    {0x043C, 0, 64},
+    {0x047C, 64, 64},
+    {0x04BC, 128, 64},
+    {0x04FC, 192, 1},
+}};
+
+// Rates. DecodeRate gives two characters, DecimalSeparator, two characters.
+// EncodeRate takes characters 1, 2, 4 and 5 and skips the third whatever it is;
+// it gives nothing unless the text has exactly five characters and those four are
+// digits, so that no other text can reach the register as a rate.
+std::string DecodeRate(const RegisterRate& bytes);
+std::optional<RegisterRate> EncodeRate(std::string_view rateText);
+
+// Tax kinds; t is the tax number 1 to 4. Tax 4 is always "Н": only byte 2 turns it
+// on, and reading never changes its Kind. A byte that reads as off leaves Kind as it was.
+void DecodeTaxKind(int t, std::uint8_t byte, TTaxSetting& tax);
+std::uint8_t EncodeTaxKind(int t, bool enabled, std::string_view kind);
+
+// Tax names. Zero bytes are left out wherever they stand. Encoding keeps the first
+// 16 characters; one that Windows-1251 cannot hold becomes '?'.
+std::string DecodeTaxName(const TaxNameBytes& bytes);
+TaxNameBytes EncodeTaxName(std::string_view name);
+
+// Group bindings. A field is empty, or a whole number that fits its bits (tax 0-7,
+// discount and surcharge 0-15); 0 is not empty. A surcharge wins over a discount.
+// EncodeGroupByte gives nothing exactly when GroupByteFault names a field.
+TGroupBinding DecodeGroupByte(std::uint8_t byte);
+std::optional<TGroupField> GroupByteFault(const TGroupBinding& binding);
+std::optional<std::uint8_t> EncodeGroupByte(const TGroupBinding& binding);
+
+// The plain 8-bit sum of the settings block, not complemented.
+std::uint8_t SettingsBlockChecksum(std::span<const std::uint8_t, SettingsBlockSize> block);
+
+// High byte, then low byte; anything but 0 means the register holds purchases.
+int PurchaseCount(std::uint8_t high, std::uint8_t low);
+
+// How many taxes the connected layout has room for: the early firmware keeps only
+// three, and there a fourth tax's kind byte would fall on tax 1's rate and its rate
+// on the checksum. Taxes beyond this count are neither read nor written; they count
+// as switched off.
+int LayoutTaxCount(const TRamMap& map);
+inline bool HasFourthTax(const TRamMap& map) { return LayoutTaxCount(map) == TaxCount; }
+
+// Record addresses, by 16-bit addition. A number outside its range, and a tax
+// beyond LayoutTaxCount, throws std::out_of_range rather than giving an address
+// inside another record.
+std::uint16_t TaxKindAddress(const TRamMap& map, int t);
+std::uint16_t TaxRateAddress(const TRamMap& map, int t);  // first of the four digits
+std::uint16_t TaxNameAddress(const TRamMap& map, int t);  // the record's marker byte
+std::uint16_t DiscountAddress(const TRamMap& map, int n);
+std::uint16_t SurchargeAddress(const TRamMap& map, int n);
+std::uint16_t GroupAddress(const TRamMap& map, int g);
+
+// A document field that has no register form: a rate that EncodeRate refuses (of a
+// discount, a surcharge or a tax that is on), or a group field that GroupByteFault
+// names. Index is the number of the tax, rate or group, from 1.
+struct TRecordFault {
+  TSection Section;
+  int Index;
+  TGroupField Field = TGroupField::Tax;  // for groups only
+
+  bool operator==(const TRecordFault&) const = default;
+};
+
+// The first fault in image order: surcharges, discounts, groups, taxes.
+std::optional<TRecordFault> FindRecordFault(const TKkmSettings& settings, int taxCount);
+
+// The settings image of a document, with taxes beyond taxCount written as switched
+// off. Gives nothing exactly when FindRecordFault finds a fault.
+std::optional<SettingsImage> BuildSettingsImage(const TKkmSettings& settings, int taxCount);
