@@ -1,0 +1,88 @@
+#include "settingsfile/FileAccess.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <system_error>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace {
+
+struct TFileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using TFile = std::unique_ptr<std::FILE, TFileCloser>;
+
+// Created exclusively, so that a stray file of the same name is never overwritten.
+TFile CreateNewFile(const std::filesystem::path& path) {
+#ifdef _WIN32
+  return TFile(_wfopen(path.c_str(), L"wbx"));
+#else
+  return TFile(std::fopen(path.c_str(), "wbx"));
+#endif
+}
+
+bool WriteAndClose(TFile file, std::string_view bytes) {
+  bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+  written = std::fflush(file.get()) == 0 && written;
+#ifndef _WIN32
+  // The rename must not reach the disk before the content does.
+  written = fsync(fileno(file.get())) == 0 && written;
+#endif
+  return std::fclose(file.release()) == 0 && written;
+}
+
+}  // namespace
+
+std::filesystem::path PathFromUtf8(std::string_view fileName) {
+  return std::filesystem::path(std::u8string(fileName.begin(), fileName.end()));
+}
+
+std::optional<std::string> ReadFileBytes(const std::filesystem::path& path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+bool ReplaceFileBytes(const std::filesystem::path& path, std::string_view bytes) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::path target = path;
+  if (fs::is_symlink(target, error)) {
+    target = fs::canonical(path, error);
+    if (error) return false;
+  }
+  const fs::file_status status = fs::status(target, error);
+  const bool exists = fs::exists(status);
+  if (exists) {
+    if (!fs::is_regular_file(status)) return false;
+    // Renaming over a file needs no right to write it; a read-only file stays so.
+    if (!std::ofstream(target, std::ios::binary | std::ios::app)) return false;
+  }
+
+  fs::path temporary;
+  TFile file;
+  for (int attempt = 0; attempt < 100 && !file; ++attempt) {
+    temporary = target;
+    temporary += ".~" + std::to_string(attempt);
+    file = CreateNewFile(temporary);
+  }
+  if (!file) return false;
+  bool done = WriteAndClose(std::move(file), bytes);
+  if (done && exists) fs::permissions(temporary, status.permissions(), error);
+  if (done) {
+    fs::rename(temporary, target, error);
+    done = !error;
+  }
+  if (!done) fs::remove(temporary, error);
+  return done;
+}

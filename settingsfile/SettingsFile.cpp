@@ -1,0 +1,133 @@
+#include "settingsfile/SettingsFile.h"
+
+#include <optional>
+
+#include "document/Cp1251.h"
+#include "document/RateText.h"
+#include "settingsfile/FileAccess.h"
+
+namespace {
+
+std::string KeyName(const char* word, int number) { return Utf8ToCp1251(word + std::to_string(number)); }
+
+struct TEntryList {
+  std::vector<TProfileEntry> Entries;
+  std::string Section;
+
+  void Add(const char* word, int number, const std::string& value) {
+    Entries.push_back({Section, KeyName(word, number), Utf8ToCp1251(value)});
+  }
+};
+
+class TSettingsReader {
+ public:
+  TSettingsReader(const TProfileFile& file, const char* section) : File(file), Section(Utf8ToCp1251(section)) {}
+
+  std::string Get(const char* word, int number, const char* defaultValue) const {
+    return Cp1251ToUtf8(File.GetString(Section, KeyName(word, number), Utf8ToCp1251(defaultValue)));
+  }
+
+ private:
+  const TProfileFile& File;
+  std::string Section;
+};
+
+bool IsDigitOf(char c, int base) {
+  if (c >= '0' && c <= '9') return true;
+  return base == 16 && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'));
+}
+
+}  // namespace
+
+bool IsEnabledFlag(std::string_view text) {
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);
+  int base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    text.remove_prefix(2);
+  }
+  if (text.empty()) return false;
+  bool nonZero = false;
+  for (const char c : text) {
+    if (!IsDigitOf(c, base)) return false;
+    nonZero = nonZero || c != '0';
+  }
+  return nonZero;
+}
+
+std::vector<TProfileEntry> SettingsFileEntries(const TKkmSettings& settings) {
+  TEntryList list;
+  list.Entries.reserve(TaxCount * 4 - 1 + RateCount * 2 + GroupCount * 3);
+  list.Section = Utf8ToCp1251(TaxSection);
+  for (int t = 1; t <= TaxCount; ++t) list.Add("Налог", t, settings.Tax(t).Enabled ? "1" : "0");
+  for (int t = 1; t <= TaxCount; ++t) {
+    list.Add("Ставка", t, settings.Tax(t).Rate);
+    list.Add("Наимен", t, settings.Tax(t).Name);
+  }
+  for (int t = 1; t < TaxCount; ++t) list.Add("Тип", t, settings.Tax(t).Kind);  // tax 4's kind is fixed
+
+  list.Section = Utf8ToCp1251(RateSection);
+  for (int n = 1; n <= RateCount; ++n) list.Add("Скидка", n, settings.Discount(n));
+  for (int n = 1; n <= RateCount; ++n) list.Add("Надбавка", n, settings.Surcharge(n));
+
+  list.Section = Utf8ToCp1251(GroupSection);
+  for (int g = 1; g <= GroupCount; ++g) {
+    const TGroupBinding& group = settings.Group(g);
+    list.Add("ТовГрНал", g, group.Tax);
+    list.Add("ТовГрСкид", g, group.Discount);
+    list.Add("ТовГрНадб", g, group.Surcharge);
+  }
+  return list.Entries;
+}
+
+void ReadSettings(const TProfileFile& file, TKkmSettings& settings) {
+  const TSettingsReader taxes(file, TaxSection);
+  for (int t = 1; t <= TaxCount; ++t) settings.Tax(t).Enabled = IsEnabledFlag(taxes.Get("Налог", t, ""));
+  for (int t = 1; t <= TaxCount; ++t) {
+    settings.Tax(t).Rate = taxes.Get("Ставка", t, DefaultRate);
+    settings.Tax(t).Name = taxes.Get("Наимен", t, "");
+  }
+  for (int t = 1; t < TaxCount; ++t) settings.Tax(t).Kind = taxes.Get("Тип", t, DefaultTaxKind);
+
+  const TSettingsReader rates(file, RateSection);
+  for (int n = 1; n <= RateCount; ++n) settings.Discount(n) = rates.Get("Скидка", n, DefaultRate);
+  for (int n = 1; n <= RateCount; ++n) settings.Surcharge(n) = rates.Get("Надбавка", n, DefaultRate);
+
+  const TSettingsReader groups(file, GroupSection);
+  for (int g = 1; g <= GroupCount; ++g) {
+    TGroupBinding& group = settings.Group(g);
+    group.Tax = groups.Get("ТовГрНал", g, "");
+    group.Discount = groups.Get("ТовГрСкид", g, "");
+    group.Surcharge = groups.Get("ТовГрНадб", g, "");
+  }
+
+  settings.Changed(TSection::Taxes);
+  settings.Changed(TSection::Discounts);
+  settings.Changed(TSection::Surcharges);
+  settings.Changed(TSection::Groups);
+}
+
+bool LoadSettingsFile(const std::string& fileName, TKkmSettings& settings, TUserMessages& messages) {
+  std::optional<std::string> bytes = ReadFileBytes(PathFromUtf8(fileName));
+  if (!bytes) {
+    messages.Show(TMessageKind::Error, "Не удается прочитать файл " + fileName);
+    return false;
+  }
+  ReadSettings(TProfileFile(std::move(*bytes)), settings);
+  return true;
+}
+
+bool SaveSettingsFile(const std::string& fileName, const TKkmSettings& settings, TUserMessages& messages) {
+  const std::filesystem::path path = PathFromUtf8(fileName);
+  std::error_code error;
+  const bool exists = std::filesystem::exists(std::filesystem::status(path, error));
+  // An existing file that cannot be read would lose its other content; refuse it.
+  std::optional<std::string> old = exists ? ReadFileBytes(path) : std::string();
+  bool written = false;
+  if (old) {
+    TProfileFile file(std::move(*old));
+    written = file.WriteStrings(SettingsFileEntries(settings)) && ReplaceFileBytes(path, file.Bytes());
+  }
+  if (!written) messages.Show(TMessageKind::Error, "Unable to write to " + fileName);
+  return written;
+}
