@@ -1,17 +1,17 @@
-#include "register/RamList.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdint>
+
+#include "register/RamList.h"
 
 namespace {
 
 using TEntries = std::array<std::uint16_t, 9>;
 
 TEntries Entries(const TRamMap& map) {
-  return {map.PurchaseCounter, map.SurchargeTable, map.DiscountTable,        map.GroupTable,  map.TaxKindTable,
-          map.TaxRateTable,    map.TaxNameTable,   map.SettingsChecksum,     map.SettingsChecksumCopy};
+  return {map.PurchaseCounter, map.SurchargeTable, map.DiscountTable,    map.GroupTable,          map.TaxKindTable,
+          map.TaxRateTable,    map.TaxNameTable,   map.SettingsChecksum, map.SettingsChecksumCopy};
 }
 
 // In the order of Entries().
