@@ -1,0 +1,225 @@
+#include "link/PosixSerialPort.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <thread>
+
+#ifdef __linux__
+#include <linux/serial.h>
+#endif
+
+namespace {
+
+#ifdef CMSPAR
+constexpr tcflag_t StickParity = CMSPAR;
+#else
+constexpr tcflag_t StickParity = 0;  // no MARK and SPACE parity here: every open is refused
+#endif
+
+constexpr tcflag_t AllParityBits = PARENB | PARODD | StickParity;
+
+// MARK is stick parity with the odd flag, SPACE without it.
+constexpr tcflag_t ParityBits(bool mark) { return PARENB | StickParity | (mark ? PARODD : 0); }
+
+void MakeLineSettings(termios& t) {
+  t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK);
+  t.c_oflag &= ~OPOST;
+  t.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  // No CRTSCTS: it would also hold every write until CTS, and a register cable need
+  // not carry CTS.
+  t.c_cflag &= ~(CSIZE | CSTOPB | CRTSCTS | AllParityBits);
+  t.c_cflag |= CS8 | CREAD | CLOCAL | ParityBits(true);
+  t.c_cc[VMIN] = 0;
+  t.c_cc[VTIME] = 0;
+  cfsetispeed(&t, B9600);
+  cfsetospeed(&t, B9600);
+}
+
+// Each exchange waits for several short answers; a USB adapter that gathers bytes
+// for its default latency would slow every one of them down.
+void RequestLowLatency([[maybe_unused]] int fd) {
+#ifdef __linux__
+  serial_struct serial{};
+  if (ioctl(fd, TIOCGSERIAL, &serial) != 0) return;
+  serial.flags |= ASYNC_LOW_LATENCY;
+  ioctl(fd, TIOCSSERIAL, &serial);
+#endif
+}
+
+class TDeadline {
+ public:
+  explicit TDeadline(TTick ms) : End(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms)) {}
+
+  bool Passed() const { return std::chrono::steady_clock::now() >= End; }
+
+  // Rounded up, so that a wait for the rest never ends just before the deadline.
+  TTick RemainingMs() const {
+    const auto left = End - std::chrono::steady_clock::now();
+    if (left <= left.zero()) return 0;
+    return static_cast<TTick>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+  }
+
+ private:
+  std::chrono::steady_clock::time_point End;
+};
+
+int PollTimeout(TTick ms) { return static_cast<int>(std::min<TTick>(ms, INT_MAX)); }
+
+}  // namespace
+
+std::unique_ptr<TSerialPort> TPosixSerialPort::Open(const std::string& device) {
+  // Non-blocking, so that a port without carrier does not hang the open; it stays so,
+  // and every wait is a poll().
+  const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  // TIOCEXCL keeps other programs out, but not one run as root; the lock does.
+  // Neither touches the device before we know it is ours.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    close(fd);
+    return nullptr;
+  }
+  ioctl(fd, TIOCEXCL);
+  auto port = std::make_unique<TPosixSerialPort>(fd);
+  if (!port->ApplyLineSettings()) return nullptr;
+  RequestLowLatency(fd);
+  port->Purge();
+  port->SetModemLines();
+  return port;
+}
+
+TPosixSerialPort::~TPosixSerialPort() {
+  FullPurge();
+  // A pseudo-terminal outlives our descriptor; leave it open to the next program.
+  ioctl(Fd, TIOCNXCL);
+  close(Fd);
+}
+
+// Some USB adapter drivers silently drop CMSPAR and would send odd parity instead of
+// MARK: the register would never answer. Such a device is refused at once. PARENB is
+// not asked back: a pseudo-terminal always clears it, and carries no parity anyway.
+bool TPosixSerialPort::ApplyLineSettings() {
+  termios settings{};
+  if (tcgetattr(Fd, &settings) != 0) return false;
+  MakeLineSettings(settings);
+  tcsetattr(Fd, TCSANOW, &settings);
+  termios applied{};
+  if (tcgetattr(Fd, &applied) != 0 || StickParity == 0 || (applied.c_cflag & StickParity) == 0) return false;
+  KeptParityBits = applied.c_cflag & AllParityBits;
+  return true;
+}
+
+// Fails on a pseudo-terminal and on adapters without modem lines; nothing depends on it.
+void TPosixSerialPort::SetModemLines() {
+  int dtr = TIOCM_DTR;
+  ioctl(Fd, TIOCMBIC, &dtr);
+  int rts = TIOCM_RTS;
+  ioctl(Fd, TIOCMBIS, &rts);
+}
+
+void TPosixSerialPort::SetParity(bool mark) {
+  termios settings{};
+  if (tcgetattr(Fd, &settings) != 0) return;
+  const tcflag_t wanted = ParityBits(mark);
+  // A request that changes nothing the driver keeps is not made at all.
+  if (((settings.c_cflag ^ wanted) & KeptParityBits) == 0) return;
+  settings.c_cflag = (settings.c_cflag & ~AllParityBits) | wanted;
+  // TCSADRAIN: the bytes already written leave with the old parity.
+  tcsetattr(Fd, TCSADRAIN, &settings);
+}
+
+std::size_t TPosixSerialPort::TakeFromDriver() {
+  std::size_t taken = 0;
+  std::uint8_t chunk[256];
+  for (;;) {
+    const ssize_t got = read(Fd, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return taken;
+    Queue.insert(Queue.end(), chunk, chunk + got);
+    taken += static_cast<std::size_t>(got);
+  }
+}
+
+std::size_t TPosixSerialPort::TakeQueued(std::uint8_t* buffer, std::size_t n) {
+  const std::size_t count = std::min(n, Queue.size());
+  std::copy_n(Queue.begin(), count, buffer);
+  Queue.erase(Queue.begin(), Queue.begin() + static_cast<std::ptrdiff_t>(count));
+  return count;
+}
+
+// A device that reports itself ready but gives nothing has hung up or failed; the
+// time is slept away rather than spent polling it again and again.
+bool TPosixSerialPort::AwaitReadable(TTick timeoutMs) {
+  pollfd watch{Fd, POLLIN, 0};
+  if (poll(&watch, 1, PollTimeout(timeoutMs)) <= 0) return false;
+  if (TakeFromDriver() > 0) return true;
+  std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
+  return false;
+}
+
+std::size_t TPosixSerialPort::InputQueued() {
+  TakeFromDriver();
+  return Queue.size();
+}
+
+void TPosixSerialPort::AwaitInput(TTick timeoutMs) {
+  if (TakeFromDriver() > 0) return;
+  AwaitReadable(timeoutMs);
+}
+
+void TPosixSerialPort::Purge() {
+  tcflush(Fd, TCIOFLUSH);
+  Queue.clear();
+}
+
+// Reads and writes here end before the next call starts, so there is nothing to abort.
+void TPosixSerialPort::FullPurge() { Purge(); }
+
+std::size_t TPosixSerialPort::ReadBytes(std::uint8_t* buffer, std::size_t n) {
+  const TDeadline deadline(ReadTimeLimit(n));
+  std::size_t got = 0;
+  for (;;) {
+    TakeFromDriver();
+    got += TakeQueued(buffer + got, n - got);
+    if (got == n || deadline.Passed()) return got;
+    AwaitReadable(deadline.RemainingMs());
+  }
+}
+
+std::size_t TPosixSerialPort::WriteBytes(const std::uint8_t* bytes, std::size_t n) {
+  const TDeadline deadline(WriteTimeLimit(n));
+  std::size_t done = 0;
+  while (done < n) {
+    const ssize_t written = write(Fd, bytes + done, n - done);
+    if (written > 0) {
+      done += static_cast<std::size_t>(written);
+      continue;
+    }
+    if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) break;
+    if (deadline.Passed()) break;
+    pollfd watch{Fd, POLLOUT, 0};
+    if (poll(&watch, 1, PollTimeout(deadline.RemainingMs())) > 0 && (watch.revents & POLLOUT) == 0) break;
+  }
+  return done;
+}
+
+std::string SerialDeviceName(int portNumber) {
+  const std::string variable = "ORBI7_COM" + std::to_string(portNumber);
+  const char* named = std::getenv(variable.c_str());
+  if (named != nullptr && *named != '\0') return named;
+  return "/dev/ttyS" + std::to_string(portNumber - 1);
+}
+
+std::unique_ptr<TSerialPort> OpenSerialPort(int portNumber) {
+  if (portNumber < FirstPortNumber || portNumber > LastPortNumber) return nullptr;
+  return TPosixSerialPort::Open(SerialDeviceName(portNumber));
+}

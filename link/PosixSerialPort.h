@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/SerialPort.h"
+
+// A serial device through termios. The descriptor stays non-blocking: every wait
+// is a poll() against a monotonic deadline. Bytes are taken from the driver into a
+// queue of our own as soon as they are looked at, so that a wait for more bytes than
+// are there blocks in poll() instead of seeing the same bytes ready again and again.
+class TPosixSerialPort final : public TSerialPort {
+ public:
+  // Opens the device exclusively and applies the register's line settings; nullptr
+  // when the device is absent, held by another program, or drops the MARK and SPACE
+  // parity setting.
+  static std::unique_ptr<TSerialPort> Open(const std::string& device);
+
+  explicit TPosixSerialPort(int fd) : Fd(fd) {}
+  TPosixSerialPort(const TPosixSerialPort&) = delete;
+  TPosixSerialPort& operator=(const TPosixSerialPort&) = delete;
+  ~TPosixSerialPort() override;
+
+  void SetParity(bool mark) override;
+  std::size_t InputQueued() override;
+  void AwaitInput(TTick timeoutMs) override;
+  void Purge() override;
+  void FullPurge() override;
+  std::size_t ReadBytes(std::uint8_t* buffer, std::size_t n) override;
+  std::size_t WriteBytes(const std::uint8_t* bytes, std::size_t n) override;
+
+ private:
+  bool ApplyLineSettings();
+  void SetModemLines();
+  std::size_t TakeFromDriver();
+  bool AwaitReadable(TTick timeoutMs);
+  std::size_t TakeQueued(std::uint8_t* buffer, std::size_t n);
+
+  int Fd;
+  std::vector<std::uint8_t> Queue;
+  // The parity bits that the driver keeps once set; a pseudo-terminal, for one,
+  // always clears PARENB but keeps CMSPAR and PARODD.
+  unsigned KeptParityBits = 0;
+};
