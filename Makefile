@@ -1,13 +1,15 @@
 # make run: install what is missing, build, start the demo program.
 # make test: install what is missing, build, run every test; then again with
-#            AddressSanitizer and UndefinedBehaviorSanitizer.
+#            AddressSanitizer and UndefinedBehaviorSanitizer; then a short fuzz run.
 MAKEFLAGS += --no-print-directory
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
+BUILD_FUZZ ?= build-fuzz
+FUZZ_RUNS  ?= 20000
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build run test test-plain test-asan screenshots clean
+.PHONY: all deps build run test test-plain test-asan test-fuzz screenshots clean
 
 all: build
 
@@ -23,7 +25,7 @@ build: deps $(BUILD)/CMakeCache.txt
 run: build
 	$(BUILD)/app/orbi7prog-demo
 
-test: test-plain test-asan
+test: test-plain test-asan test-fuzz
 
 test-plain: build
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -34,8 +36,17 @@ test-asan: deps
 	QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS)
 
+# The profile file reader under libFuzzer (clang): a fixed number of runs from the
+# seed corpus; new inputs go to the build folder, never into the sources.
+test-fuzz: deps
+	CC=clang CXX=clang++ cmake -S tests/fuzz -B $(BUILD_FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD_FUZZ) -j $(JOBS)
+	rm -rf $(BUILD_FUZZ)/corpus && mkdir -p $(BUILD_FUZZ)/corpus
+	$(BUILD_FUZZ)/profile_file_fuzz -runs=$(FUZZ_RUNS) -seed=1 -max_len=8192 -timeout=10 -rss_limit_mb=1024 \
+	  $(BUILD_FUZZ)/corpus tests/fuzz/corpus
+
 screenshots: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/app/orbi7prog-screenshots $(BUILD)/screenshots
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)
