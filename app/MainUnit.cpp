@@ -74,7 +74,7 @@ TMainForm::~TMainForm() { FormDestroy(); }
 
 void TMainForm::FormCreate() { ButtonDisabled(); }
 
-void TMainForm::FormDestroy() {}
+void TMainForm::FormDestroy() { KkmLink.ClosePort(); }
 
 QToolButton* TMainForm::AddToolButton(const char* name, int x, int image, const char* hint,
                                       void (TMainForm::*command)()) {

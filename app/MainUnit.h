@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "document/TKkmSettings.h"
+#include "link/TKkmLink.h"
 #include "register/WindowView.h"
 
 class QLabel;
@@ -22,6 +23,7 @@ class TMainForm : public QWidget, public TWindowView {
   ~TMainForm() override;
 
   TKkmSettings& Settings() { return KkmSettings; }
+  TKkmLink& Link() { return KkmLink; }
 
   // TWindowView
   TUserMessages& Messages() override { return UserMessages; }
@@ -59,6 +61,7 @@ class TMainForm : public QWidget, public TWindowView {
 
   TUserMessages& UserMessages;
   TKkmSettings KkmSettings;
+  TKkmLink KkmLink;  // the one serial link of the run
   std::vector<QIcon> ImageList1;
   QWidget* ToolBar1 = nullptr;
   std::array<QToolButton*, 6> ToolButtons{};
