@@ -8,10 +8,14 @@
 #include <QPainter>
 #include <QScreen>
 #include <QSvgRenderer>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 
 #include "ui/ApplicationTitle.h"
+#include "ui/GroupsPage.h"
+#include "ui/RatesPage.h"
+#include "ui/TaxesPage.h"
 
 // The pictures live in a static library, whose resources are not registered on their own.
 static void RegisterImages() { Q_INIT_RESOURCE(icons); }
@@ -67,12 +71,22 @@ TMainForm::TMainForm(TUserMessages& messages, QWidget* parent) : QWidget(parent)
   BuildPages();
   BuildStatusLine();
   BuildBottomBand();
+  KkmSettings.Watch(this);
   FormCreate();
 }
 
-TMainForm::~TMainForm() { FormDestroy(); }
+TMainForm::~TMainForm() {
+  FormDestroy();
+  // The pages refer to the document, which as a member goes before the child widgets.
+  KkmSettings.Watch(nullptr);
+  delete PageControl1;
+}
 
-void TMainForm::FormCreate() { ButtonDisabled(); }
+void TMainForm::FormCreate() {
+  ButtonDisabled();
+  GroupsPage->FillGrid();
+  RatesPage->FillGrids();
+}
 
 void TMainForm::FormDestroy() { KkmLink.ClosePort(); }
 
@@ -119,17 +133,22 @@ void TMainForm::BuildPages() {
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
   PageControl1->setGeometry(0, ToolBarHeight, ClientWidth, 276);
   PageControl1->setUsesScrollButtons(false);
-  PageControl1->setStyleSheet(QStringLiteral("QTabBar::tab { width: 170px; font-weight: bold; }"));
-  const std::array<std::pair<const char*, const char*>, 3> pages = {{
-      {"TabSheet5", "Товарные группы"},
-      {"TabSheet4", "Налоги"},
-      {"TabSheet6", "Скидки / Надбавки"},
-  }};
-  for (const auto& [name, caption] : pages) {
-    auto* page = new QWidget;
-    page->setObjectName(QString::fromLatin1(name));
-    PageControl1->addTab(page, QString::fromUtf8(caption));
-  }
+  QFont bold = PageControl1->font();
+  bold.setBold(true);
+  PageControl1->setFont(bold);
+  // The sheet stays on the tab bar: on the page control it would keep the pages from
+  // taking over its font. A click on a tab takes the focus, so that a grid is left
+  // before its page goes.
+  auto* tabs = PageControl1->findChild<QTabBar*>();
+  tabs->setStyleSheet(QStringLiteral("QTabBar::tab { width: 170px; }"));
+  tabs->setFocusPolicy(Qt::StrongFocus);
+  // Built inside the page control so that their labels size themselves in its font.
+  GroupsPage = new TGroupsPage(KkmSettings, *this, PageControl1);
+  TaxesPage = new TTaxesPage(KkmSettings, PageControl1);
+  RatesPage = new TRatesPage(KkmSettings, *this, PageControl1);
+  PageControl1->addTab(GroupsPage, QStringLiteral("Товарные группы"));
+  PageControl1->addTab(TaxesPage, QStringLiteral("Налоги"));
+  PageControl1->addTab(RatesPage, QStringLiteral("Скидки / Надбавки"));
   PageControl1->setCurrentIndex(0);
 }
 
@@ -238,5 +257,20 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     event->accept();
   } else {
     event->ignore();
+  }
+}
+
+void TMainForm::ShowPage(TSettingsPage page) { PageControl1->setCurrentIndex(static_cast<int>(page)); }
+
+void TMainForm::FocusTaxRate(int tax) { TaxesPage->FocusRate(tax); }
+
+void TMainForm::MakeRateRowCurrent(TRateList list, int n) { RatesPage->MakeRowCurrent(list, n); }
+
+void TMainForm::SettingsChanged(TSection section, int index) {
+  switch (section) {
+    case TSection::Taxes: return TaxesPage->ShowTaxes(index);
+    case TSection::Discounts: return RatesPage->ShowRates(TRateList::Discounts, index);
+    case TSection::Surcharges: return RatesPage->ShowRates(TRateList::Surcharges, index);
+    case TSection::Groups: return GroupsPage->ShowGroups(index);
   }
 }

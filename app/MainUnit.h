@@ -4,6 +4,7 @@
 #include <array>
 #include <vector>
 
+#include "document/RuleView.h"
 #include "document/TKkmSettings.h"
 #include "link/TKkmLink.h"
 #include "register/WindowView.h"
@@ -12,10 +13,13 @@ class QLabel;
 class QTabWidget;
 class QToolButton;
 class QIcon;
+class TGroupsPage;
+class TTaxesPage;
+class TRatesPage;
 
 // The main window: toolbar, the three settings pages, status line and bottom band.
 // It owns the settings document for the whole run.
-class TMainForm : public QWidget, public TWindowView {
+class TMainForm : public QWidget, public TWindowView, public TRuleView, public TSettingsObserver {
   Q_OBJECT
 
  public:
@@ -34,6 +38,14 @@ class TMainForm : public QWidget, public TWindowView {
   void DisableToolbarAndPages() override;
   void RepaintToolbar() override;
   void ProcessMessages() override;
+
+  // TRuleView
+  void ShowPage(TSettingsPage page) override;
+  void FocusTaxRate(int tax) override;
+  void MakeRateRowCurrent(TRateList list, int n) override;
+
+  // TSettingsObserver: the pages show what the document reports as changed.
+  void SettingsChanged(TSection section, int index) override;
 
  public slots:
   void ToolButton1Click();
@@ -66,6 +78,9 @@ class TMainForm : public QWidget, public TWindowView {
   QWidget* ToolBar1 = nullptr;
   std::array<QToolButton*, 6> ToolButtons{};
   QTabWidget* PageControl1 = nullptr;
+  TGroupsPage* GroupsPage = nullptr;
+  TTaxesPage* TaxesPage = nullptr;
+  TRatesPage* RatesPage = nullptr;
   QLabel* PanelStatus = nullptr;
   QWidget* Panel1 = nullptr;
   bool Centred = false;

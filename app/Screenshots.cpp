@@ -46,5 +46,12 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     ok = Save(form, folder, names.value(page, QStringLiteral("main-page%1.png").arg(page))) && ok;
   }
+  // The tax page once more with its rows shown, set through the document as a file load would.
+  for (int t = 1; t <= TaxCount; ++t) form.Settings().Tax(t).Enabled = true;
+  form.Settings().Tax(1).Name = "НДС";
+  form.Settings().Changed(TSection::Taxes);
+  pages->setCurrentIndex(1);
+  QApplication::processEvents();
+  ok = Save(form, folder, QStringLiteral("main-taxes-enabled.png")) && ok;
   return ok ? 0 : 1;
 }

@@ -1,0 +1,133 @@
+#include "ui/StringGrid.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QStyledItemDelegate>
+
+namespace {
+
+constexpr int GridLineWidth = 1;
+
+// Cell editors that report each change of their text and leave the model alone.
+class TCellEditDelegate : public QStyledItemDelegate {
+ public:
+  explicit TCellEditDelegate(TStringGrid* grid) : QStyledItemDelegate(grid), Grid(grid) {}
+
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+      line->setObjectName(QStringLiteral("CellEditor"));
+      const QPersistentModelIndex cell(index);
+      connect(line, &QLineEdit::textEdited, Grid, [grid = Grid, cell](const QString& text) {
+        if (cell.isValid()) emit grid->CellEdited(cell.column(), cell.row() + 1, text);
+      });
+    }
+    return editor;
+  }
+
+  void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    const QString text = index.data(Qt::EditRole).toString();
+    if (line != nullptr && line->text() != text) line->setText(text);
+  }
+
+  // The document already holds every keystroke, and the cell shows it.
+  void setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const override {}
+
+ protected:
+  // Tab leaves the grid, also from a cell being edited, instead of moving to the next cell.
+  bool eventFilter(QObject* object, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress) {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+        emit closeEditor(static_cast<QWidget*>(object), NoHint);
+        QKeyEvent copy(QEvent::KeyPress, key->key(), key->modifiers());
+        QApplication::sendEvent(Grid, &copy);
+        return true;
+      }
+    }
+    return QStyledItemDelegate::eventFilter(object, event);
+  }
+
+ private:
+  TStringGrid* Grid;
+};
+
+}  // namespace
+
+TStringGrid::TStringGrid(const char* name, int columns, int rows, int rowHeight, int columnWidth, QWidget* parent)
+    : QTableWidget(rows - 1, columns, parent) {
+  setObjectName(QString::fromLatin1(name));
+  setItemDelegate(new TCellEditDelegate(this));
+  verticalHeader()->hide();
+  verticalHeader()->setMinimumSectionSize(1);
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  verticalHeader()->setDefaultSectionSize(rowHeight + GridLineWidth);
+  QHeaderView* headings = horizontalHeader();
+  headings->setMinimumSectionSize(1);
+  headings->setSectionResizeMode(QHeaderView::Fixed);
+  headings->setDefaultSectionSize(columnWidth + GridLineWidth);
+  headings->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  headings->setHighlightSections(false);
+  headings->setFixedHeight(rowHeight + GridLineWidth);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setSelectionMode(QAbstractItemView::ContiguousSelection);
+  setSelectionBehavior(QAbstractItemView::SelectItems);
+  setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
+                  QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
+  setTabKeyNavigation(false);
+  setWordWrap(false);
+  for (int row = 1; row < rows; ++row) {
+    for (int column = 1; column < columns; ++column) ItemAt(column, row);
+  }
+}
+
+QTableWidgetItem* TStringGrid::ItemAt(int column, int row) {
+  QTableWidgetItem* cell = item(row - 1, column);
+  if (cell != nullptr) return cell;
+  cell = new QTableWidgetItem;
+  if (column == 0) {
+    cell->setFlags(Qt::ItemIsEnabled);
+    cell->setBackground(palette().button());
+  }
+  setItem(row - 1, column, cell);
+  return cell;
+}
+
+void TStringGrid::SetHeading(int column, const QString& text) {
+  auto* heading = horizontalHeaderItem(column);
+  if (heading == nullptr) {
+    heading = new QTableWidgetItem;
+    setHorizontalHeaderItem(column, heading);
+  }
+  heading->setText(text);
+}
+
+void TStringGrid::SetRowHeading(int row, const QString& text) { ItemAt(0, row)->setText(text); }
+
+void TStringGrid::SetColumnWidth(int column, int width) { setColumnWidth(column, width + GridLineWidth); }
+
+int TStringGrid::ColumnWidth(int column) const { return columnWidth(column) - GridLineWidth; }
+
+QString TStringGrid::Cell(int column, int row) const {
+  if (row == 0) {
+    const auto* heading = horizontalHeaderItem(column);
+    return heading == nullptr ? QString() : heading->text();
+  }
+  const auto* cell = item(row - 1, column);
+  return cell == nullptr ? QString() : cell->text();
+}
+
+void TStringGrid::SetCell(int column, int row, const QString& text) {
+  QTableWidgetItem* cell = ItemAt(column, row);
+  if (cell->text() != text) cell->setText(text);
+}
+
+void TStringGrid::MakeRowCurrent(int row) {
+  const int column = currentColumn() > 0 ? currentColumn() : 1;
+  setCurrentCell(row - 1, column);
+}
+
+int TStringGrid::CurrentRow() const { return currentRow() + 1; }
