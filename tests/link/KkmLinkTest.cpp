@@ -19,7 +19,7 @@ class TScheduledPort final : public TSerialPort {
     Clock.At(at, [this, bytes] { Queue.insert(Queue.end(), bytes.begin(), bytes.end()); });
   }
 
-  void SetParity(bool mark) override { Parities.push_back(mark); }
+  void SetParity(bool) override {}
   std::size_t InputQueued() override { return Queue.size(); }
   void AwaitInput(TTick timeoutMs) override {
     ++Waits;
@@ -27,22 +27,10 @@ class TScheduledPort final : public TSerialPort {
   }
   void Purge() override { Queue.clear(); }
   void FullPurge() override { Queue.clear(); }
-  std::size_t ReadBytes(std::uint8_t* buffer, std::size_t n) override {
-    std::size_t count = 0;
-    for (; count < n && !Queue.empty(); ++count) {
-      buffer[count] = Queue.front();
-      Queue.erase(Queue.begin());
-    }
-    return count;
-  }
-  std::size_t WriteBytes(const std::uint8_t* bytes, std::size_t n) override {
-    Written.insert(Written.end(), bytes, bytes + n);
-    return n;
-  }
+  std::size_t ReadBytes(std::uint8_t*, std::size_t) override { return 0; }
+  std::size_t WriteBytes(const std::uint8_t*, std::size_t n) override { return n; }
 
   std::vector<std::uint8_t> Queue;
-  std::vector<std::uint8_t> Written;
-  std::vector<bool> Parities;
   int Waits = 0;
 
  private:
@@ -184,20 +172,6 @@ TEST_F(KkmLinkTiming, OpeningClosesThePortHeldSoFarFirst) {
   Link.ClosePort();
   EXPECT_TRUE(PortClosed);
   EXPECT_FALSE(Link.IsOpen());
-}
-
-TEST_F(KkmLinkTiming, PassesParityReadsAndWritesToThePort) {
-  ASSERT_TRUE(Link.OpenPort(1));
-  Link.SetParity(true);
-  Link.SetParity(false);
-  EXPECT_EQ(Port->Parities, (std::vector<bool>{true, false}));
-  const std::array<std::uint8_t, 3> frame{5, 0x10, 0x43};
-  EXPECT_EQ(Link.WriteBytes(frame.data(), frame.size()), 3u);
-  EXPECT_EQ(Port->Written, (std::vector<std::uint8_t>{5, 0x10, 0x43}));
-  Port->Queue = {0x43};
-  std::array<std::uint8_t, 2> answer{0, 0};
-  EXPECT_EQ(Link.ReadBytes(answer.data(), answer.size()), 1u);
-  EXPECT_EQ(answer, (std::array<std::uint8_t, 2>{0x43, 0}));
 }
 
 }  // namespace
