@@ -222,7 +222,7 @@ TEST_F(SettingsRules, ErrorProcRefusesEveryBadRateWithItsFieldsWarning) {
   }
 }
 
-TEST_F(SettingsRules, KindIsИOrН) {
+TEST_F(SettingsRules, KindKeepsTheTwoKindsAndReplacesOthers) {
   NormaliseKind(Settings, 2, "Н");
   EXPECT_EQ(Settings.Tax(2).Kind, "Н");
   EXPECT_TRUE(Log.Changes.empty());
