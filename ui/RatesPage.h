@@ -18,7 +18,7 @@ class TRatesPage : public QWidget {
   TRatesPage(TKkmSettings& settings, TRuleView& view, QWidget* parent = nullptr);
   ~TRatesPage() override;
 
-  void FillGrids();  // headings, start rates and widths, at start
+  void FillGrids();                           // headings, start rates and widths, at start
   void ShowRates(TRateList list, int index);  // rate index from the document, 0 = all
   void MakeRowCurrent(TRateList list, int n);
 

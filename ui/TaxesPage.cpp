@@ -96,12 +96,10 @@ void TTaxesPage::BuildRow(int t) {
   BuildKindBox(t);
   SetRowVisible(t, false);
   connect(row.CheckBox, &QCheckBox::clicked, this, [this, t] { CheckBoxClick(t); });
-  connect(row.Rate, &QLineEdit::textEdited, this, [this, t](const QString& text) {
-    Settings.Tax(t).Rate = text.toStdString();
-  });
-  connect(row.Name, &QLineEdit::textEdited, this, [this, t](const QString& text) {
-    Settings.Tax(t).Name = text.toStdString();
-  });
+  connect(row.Rate, &QLineEdit::textEdited, this,
+          [this, t](const QString& text) { Settings.Tax(t).Rate = text.toStdString(); });
+  connect(row.Name, &QLineEdit::textEdited, this,
+          [this, t](const QString& text) { Settings.Tax(t).Name = text.toStdString(); });
 }
 
 void TTaxesPage::BuildKindBox(int t) {
@@ -158,8 +156,8 @@ void TTaxesPage::ShowRowState(int t) {
 
 void TTaxesPage::SetRowVisible(int t, bool visible) {
   const TTaxRow& row = Row(t);
-  for (QWidget* control : std::initializer_list<QWidget*>{row.RateLabel, row.Rate, row.PercentLabel, row.NameLabel,
-                                                          row.Name, row.Kind}) {
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{row.RateLabel, row.Rate, row.PercentLabel, row.NameLabel, row.Name, row.Kind}) {
     control->setVisible(visible);
   }
 }

@@ -105,6 +105,11 @@ TEST_F(SettingsRules, OutOfRangeTextsAreRefusedAndEmptied) {
   }
   ValidateGroupEntry(Settings, View, 108, TGroupField::Surcharge, "08");  // a typed 08 stays and means 8
   EXPECT_EQ(Settings.Group(108).Surcharge, "08");
+  View.Clear();
+  ValidateGroupEntry(Settings, View, 107, TGroupField::Discount, "000000000000000000001");
+  EXPECT_EQ(Settings.Group(107).Discount, "000000000000000000001");
+  ValidateGroupEntry(Settings, View, 107, TGroupField::Tax, "18446744073709551619");  // no wrap-around to 3
+  EXPECT_EQ(View.Shown(), std::vector<TShown>{TaxRange});
 }
 
 TEST_F(SettingsRules, EachKeystrokeIsExamined) {
@@ -128,13 +133,13 @@ TEST_F(SettingsRules, TaxMayBeBoundWhileSwitchedOff) {
 
 TEST(CanonicalRate, RoundsAndPadsOrRefuses) {
   const std::vector<std::pair<const char*, const char*>> good = {
-      {"5", "05,00"},     {"7,5", "07,50"},   {"3,456", "03,46"}, {"3,455", "03,46"}, {"3,454", "03,45"},
-      {",5", "00,50"},    {"5,", "05,00"},    {"0", "00,00"},     {"099,99", "99,99"}, {"1,005", "01,01"},
+      {"5", "05,00"},      {"7,5", "07,50"},        {"3,456", "03,46"}, {"3,455", "03,46"},  {"3,454", "03,45"},
+      {",5", "00,50"},     {"5,", "05,00"},         {"0", "00,00"},     {"099,99", "99,99"}, {"1,005", "01,01"},
       {"99,994", "99,99"}, {"00000012,5", "12,50"}, {"9,999", "10,00"},
   };
   for (const auto& [text, rate] : good) EXPECT_EQ(CanonicalRate(text), std::optional<std::string>(rate)) << text;
-  for (const char* text : {"", ",", "1,2,3", "100", "123,45", "99,995", "5.5", "a", "1 ", "-1",
-                           "12345678901234567890123"}) {
+  for (const char* text :
+       {"", ",", "1,2,3", "100", "123,45", "99,995", "5.5", "a", "1 ", "-1", "12345678901234567890123"}) {
     EXPECT_EQ(CanonicalRate(text), std::nullopt) << text;
   }
 }
@@ -161,7 +166,8 @@ TEST_F(SettingsRules, RateListStopsAtTheFirstBadRate) {
     EXPECT_EQ(View.Calls, (std::vector<std::string>{"box Неверное значение надбавки", "page 2", "surcharge row 3"}))
         << text;
     EXPECT_EQ(View.Shown(), std::vector<TShown>{BadSurcharge});
-    EXPECT_EQ(Settings.Surcharges, (std::array<std::string, RateCount>{"01,50", "02,00", text, "4", "5", "6", "7", "8"}));
+    EXPECT_EQ(Settings.Surcharges,
+              (std::array<std::string, RateCount>{"01,50", "02,00", text, "4", "5", "6", "7", "8"}));
   }
   EXPECT_EQ(Settings.Discounts, TKkmSettings().Discounts);
 }

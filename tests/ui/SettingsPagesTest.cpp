@@ -120,19 +120,26 @@ class SettingsPagesTest : public QObject {
     QCOMPARE(window.Cell("StringGrid3", 0, 8), QStringLiteral("Надбавка номер 8"));
 
     const std::vector<std::tuple<const char*, QRect, const char*>> controls = {
-        {"Button10", {376, 208, 121, 25}, "Очистить"},       {"Button8", {272, 200, 99, 25}, "Очистить"},
-        {"Button7", {384, 200, 99, 25}, "По умолчанию"},     {"Button11", {272, 208, 97, 25}, "Очистить"},
-        {"Button12", {376, 208, 99, 25}, "По умолчанию"},    {"CheckBox41", {32, 40, 137, 17}, "Налог 1 выключен"},
-        {"CheckBox45", {32, 160, 129, 17}, "Налог 4 выключен"}, {"StringGrid2", {40, 16, 201, 185}, ""},
-        {"StringGrid3", {272, 16, 201, 185}, ""},            {"Edit32", {176, 112, 41, 21}, ""},
-        {"Edit35", {336, 152, 120, 21}, ""},                 {"ComboBox2", {464, 72, 33, 21}, ""},
+        {"Button10", {376, 208, 121, 25}, "Очистить"},
+        {"Button8", {272, 200, 99, 25}, "Очистить"},
+        {"Button7", {384, 200, 99, 25}, "По умолчанию"},
+        {"Button11", {272, 208, 97, 25}, "Очистить"},
+        {"Button12", {376, 208, 99, 25}, "По умолчанию"},
+        {"CheckBox41", {32, 40, 137, 17}, "Налог 1 выключен"},
+        {"CheckBox45", {32, 160, 129, 17}, "Налог 4 выключен"},
+        {"StringGrid2", {40, 16, 201, 185}, ""},
+        {"StringGrid3", {272, 16, 201, 185}, ""},
+        {"Edit32", {176, 112, 41, 21}, ""},
+        {"Edit35", {336, 152, 120, 21}, ""},
+        {"ComboBox2", {464, 72, 33, 21}, ""},
     };
     for (const auto& [name, bounds, caption] : controls) {
       auto* control = window.Child(name);
       QCOMPARE(control->geometry(), bounds);
       if (auto* button = qobject_cast<QAbstractButton*>(control)) QCOMPARE(button->text(), QString::fromUtf8(caption));
     }
-    for (const char* hidden : {"Label40", "Edit28", "Label64", "Label41", "Edit29", "ComboBox1", "Edit34", "ComboBox4"}) {
+    for (const char* hidden :
+         {"Label40", "Edit28", "Label64", "Label41", "Edit29", "ComboBox1", "Edit34", "ComboBox4"}) {
       QVERIFY2(!window.Child(hidden)->isVisibleTo(window.Child("TabSheet4")), hidden);
     }
     QCOMPARE(window.Child<QLineEdit>("Edit28")->text(), QStringLiteral("00,00"));
@@ -148,11 +155,16 @@ class SettingsPagesTest : public QObject {
   void ExplanationsWordForWord() {
     TWindow window;
     const QStringList lines = {
-        "Количество товарных  групп - 108.",      "Группы с 101 по  108 относятся к",
-        "отделам соответственно с 1 по 8.",       "Количество налогов - 3, скидок и",
-        "надбавок - 8.",                          "К товарной группе могут  быть  привя-",
-        "заны   налог  и  скидка   или   налог и", "надбавка. Скидка и надбавка не могут",
-        "быть  привязаны  к  одной    товарной ",  "группе одновременно.",
+        "Количество товарных  групп - 108.",
+        "Группы с 101 по  108 относятся к",
+        "отделам соответственно с 1 по 8.",
+        "Количество налогов - 3, скидок и",
+        "надбавок - 8.",
+        "К товарной группе могут  быть  привя-",
+        "заны   налог  и  скидка   или   налог и",
+        "надбавка. Скидка и надбавка не могут",
+        "быть  привязаны  к  одной    товарной ",
+        "группе одновременно.",
     };
     const QList<int> tops = {24, 40, 56, 72, 88, 112, 128, 144, 160, 176};
     QList<QLabel*> labels;
@@ -254,7 +266,7 @@ class SettingsPagesTest : public QObject {
     TWindow window;
     window.ShowPage(1);
     auto* box = window.Child<QCheckBox>("CheckBox42");
-    const QList<QWidget*> row = {window.Child("Label42"), window.Child("Edit30"),  window.Child("Label65"),
+    const QList<QWidget*> row = {window.Child("Label42"), window.Child("Edit30"), window.Child("Label65"),
                                  window.Child("Label43"), window.Child("Edit31"), window.Child("ComboBox2")};
     QTest::mouseClick(box, Qt::LeftButton);
     QVERIFY(window.Settings.Tax(2).Enabled);
@@ -431,9 +443,9 @@ class SettingsPagesTest : public QObject {
     for (int t = 1; t <= TaxCount; ++t) window.Settings.Tax(t).Enabled = true;
     window.Settings.Changed(TSection::Taxes);
     window.Child("CheckBox41")->setFocus();
-    QCOMPARE(TabSequence(16), QStringList({"CheckBox42", "CheckBox43", "Edit28", "Edit29", "Edit30", "Edit31",
-                                           "Edit32", "Edit33", "Button7", "Button8", "CheckBox45", "Edit34",
-                                           "Edit35", "ComboBox1", "ComboBox2", "ComboBox3"}));
+    QCOMPARE(TabSequence(16), QStringList({"CheckBox42", "CheckBox43", "Edit28", "Edit29", "Edit30", "Edit31", "Edit32",
+                                           "Edit33", "Button7", "Button8", "CheckBox45", "Edit34", "Edit35",
+                                           "ComboBox1", "ComboBox2", "ComboBox3"}));
 
     window.ShowPage(2);
     window.Grid("StringGrid2")->setFocus();
