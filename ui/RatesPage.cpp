@@ -41,8 +41,8 @@ TRatesPage::TRatesPage(TKkmSettings& settings, TRuleView& view, QWidget* parent)
             [this, list](int column, int row, const QString& text) { SetEditText(list, column, row, text); });
   }
   // The buttons take the focus when pressed, so a grid's rule runs before their action.
-  connect(Button11, &QPushButton::clicked, this, [this] { ClearRates(Settings); });
-  connect(Button12, &QPushButton::clicked, this, [this] { ResetRates(Settings); });
+  connect(Button11, &QPushButton::clicked, this, &TRatesPage::Button11Click);
+  connect(Button12, &QPushButton::clicked, this, &TRatesPage::Button12Click);
   FocusWatch = connect(qApp, &QApplication::focusChanged, this, &TRatesPage::FocusChanged);
 }
 
@@ -101,3 +101,7 @@ void TRatesPage::FocusChanged(QWidget* old, QWidget* now) {
 void TRatesPage::StringGrid2Exit() { NormaliseRateList(Settings, View, TRateList::Discounts); }
 
 void TRatesPage::StringGrid3Exit() { NormaliseRateList(Settings, View, TRateList::Surcharges); }
+
+void TRatesPage::Button11Click() { ClearRates(Settings); }
+
+void TRatesPage::Button12Click() { ResetRates(Settings); }

@@ -30,6 +30,8 @@ class TRatesPage : public QWidget {
   void FocusChanged(QWidget* old, QWidget* now);
   void StringGrid2Exit();
   void StringGrid3Exit();
+  void Button11Click();
+  void Button12Click();
 
   TKkmSettings& Settings;
   TRuleView& View;

@@ -4,11 +4,14 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPointer>
 #include <QStyledItemDelegate>
 
 namespace {
 
 constexpr int GridLineWidth = 1;
+
+}  // namespace
 
 // Cell editors that report each change of their text and leave the model alone.
 class TCellEditDelegate : public QStyledItemDelegate {
@@ -19,6 +22,8 @@ class TCellEditDelegate : public QStyledItemDelegate {
     QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
     if (auto* line = qobject_cast<QLineEdit*>(editor)) {
       line->setObjectName(QStringLiteral("CellEditor"));
+      Editor = line;
+      EditedCell = index;
       const QPersistentModelIndex cell(index);
       connect(line, &QLineEdit::textEdited, Grid, [grid = Grid, cell](const QString& text) {
         if (cell.isValid()) emit grid->CellEdited(cell.column(), cell.row() + 1, text);
@@ -33,12 +38,24 @@ class TCellEditDelegate : public QStyledItemDelegate {
     if (line != nullptr && line->text() != text) line->setText(text);
   }
 
+  // The cell may already show the text that a rule put back, so the editor is told too.
+  void ShowInEditor(const QModelIndex& index, const QString& text) const {
+    if (Editor != nullptr && EditedCell == index && Editor->text() != text) Editor->setText(text);
+  }
+
   // The document already holds every keystroke, and the cell shows it.
   void setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const override {}
 
  protected:
   // Tab leaves the grid, also from a cell being edited, instead of moving to the next cell.
+  // Another window taking the focus, such as the message box of a rule that runs while
+  // the user types, leaves the editor open: closing it would delete the editor in the
+  // middle of its own key press.
   bool eventFilter(QObject* object, QEvent* event) override {
+    if (event->type() == QEvent::FocusOut &&
+        static_cast<const QFocusEvent*>(event)->reason() == Qt::ActiveWindowFocusReason) {
+      return false;
+    }
     if (event->type() == QEvent::KeyPress) {
       const auto* key = static_cast<QKeyEvent*>(event);
       if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
@@ -53,14 +70,15 @@ class TCellEditDelegate : public QStyledItemDelegate {
 
  private:
   TStringGrid* Grid;
+  mutable QPointer<QLineEdit> Editor;
+  mutable QPersistentModelIndex EditedCell;
 };
-
-}  // namespace
 
 TStringGrid::TStringGrid(const char* name, int columns, int rows, int rowHeight, int columnWidth, QWidget* parent)
     : QTableWidget(rows - 1, columns, parent) {
   setObjectName(QString::fromLatin1(name));
-  setItemDelegate(new TCellEditDelegate(this));
+  Delegate = new TCellEditDelegate(this);
+  setItemDelegate(Delegate);
   verticalHeader()->hide();
   verticalHeader()->setMinimumSectionSize(1);
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -123,6 +141,7 @@ QString TStringGrid::Cell(int column, int row) const {
 void TStringGrid::SetCell(int column, int row, const QString& text) {
   QTableWidgetItem* cell = ItemAt(column, row);
   if (cell->text() != text) cell->setText(text);
+  Delegate->ShowInEditor(indexFromItem(cell), text);
 }
 
 void TStringGrid::MakeRowCurrent(int row) {

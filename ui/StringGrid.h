@@ -2,6 +2,8 @@
 
 #include <QTableWidget>
 
+class TCellEditDelegate;
+
 // A grid of texts with a fixed heading row and heading column. Cells are addressed
 // as (column, row) counted from 0 with both headings included, as the pages name
 // them. The heading row is the horizontal header, so that it stays in place while
@@ -32,4 +34,6 @@ class TStringGrid : public QTableWidget {
 
  private:
   QTableWidgetItem* ItemAt(int column, int row);
+
+  TCellEditDelegate* Delegate = nullptr;
 };

@@ -69,8 +69,8 @@ TTaxesPage::TTaxesPage(TKkmSettings& settings, QWidget* parent) : QWidget(parent
   for (int t = 1; t <= TaxCount; ++t) BuildRow(t);
   Button8 = AddButton(this, "Button8", "Очистить", 272, 200, 99);
   Button7 = AddButton(this, "Button7", "По умолчанию", 384, 200, 99);
-  connect(Button8, &QPushButton::clicked, this, [this] { ClearTaxes(Settings); });
-  connect(Button7, &QPushButton::clicked, this, [this] { ResetTaxes(Settings); });
+  connect(Button8, &QPushButton::clicked, this, &TTaxesPage::Button8Click);
+  connect(Button7, &QPushButton::clicked, this, &TTaxesPage::Button7Click);
   SetTabOrder();
   for (int t = 1; t <= TaxCount; ++t) ShowTax(t);
 }
@@ -166,6 +166,10 @@ void TTaxesPage::CheckBoxClick(int t) {
   Settings.Tax(t).Enabled = Row(t).CheckBox->isChecked();
   ShowRowState(t);
 }
+
+void TTaxesPage::Button8Click() { ClearTaxes(Settings); }
+
+void TTaxesPage::Button7Click() { ResetTaxes(Settings); }
 
 void TTaxesPage::KindChange(int t, const QString& text) {
   if (Showing) return;

@@ -43,6 +43,8 @@ class TTaxesPage : public QWidget {
   void SetRowVisible(int t, bool visible);
   void CheckBoxClick(int t);
   void KindChange(int t, const QString& text);
+  void Button8Click();
+  void Button7Click();
   TTaxRow& Row(int t) { return Rows.at(t - 1); }
 
   TKkmSettings& Settings;

@@ -13,6 +13,7 @@
 #include "app/MainUnit.h"
 #include "document/SettingsRules.h"
 #include "support/RecordingMessages.h"
+#include "ui/QtUserMessages.h"
 
 namespace {
 
@@ -52,10 +53,12 @@ struct TWindow {
     return focus == nullptr ? QString() : focus->objectName();
   }
 
+  // The open one: a closed editor lingers until it is deleted later.
   QLineEdit* CellEditor(const char* grid) {
-    auto* editor = Grid(grid)->findChild<QLineEdit*>(QStringLiteral("CellEditor"));
-    if (editor == nullptr) qFatal("no cell editor open in %s", grid);
-    return editor;
+    for (auto* editor : Grid(grid)->findChildren<QLineEdit*>(QStringLiteral("CellEditor"))) {
+      if (editor->isVisible()) return editor;
+    }
+    qFatal("no cell editor open in %s", grid);
   }
 
   TRecordingMessages Messages;
@@ -186,6 +189,13 @@ class SettingsPagesTest : public QObject {
     auto* grid = window.Grid("StringGrid1");
     grid->setFocus();
     grid->setCurrentCell(4, 2);  // group 5, discount
+    QTest::keyClick(grid, '9');  // refused at once: the editor is emptied although the cell never showed 9
+    QCOMPARE(window.CellEditor("StringGrid1")->text(), QString());
+    QCOMPARE(window.Messages.Shown, std::vector<TShown>{RateRange});
+    window.Messages.Shown.clear();
+    window.Settings.Group(5).Surcharge = "3";
+    window.Settings.Changed(TSection::Groups, 5);
+    QTest::keyClick(window.CellEditor("StringGrid1"), Qt::Key_Escape);
     QTest::keyClick(grid, '1');
     QCOMPARE(window.Settings.Group(5), (TGroupBinding{"", "1", ""}));
     QCOMPARE(window.Cell("StringGrid1", 3, 5), QString());  // emptied while the first key was typed
@@ -204,6 +214,39 @@ class SettingsPagesTest : public QObject {
     QTest::keyClick(editor, Qt::Key_Backspace);
     QCOMPARE(window.Settings.Group(5).Discount, std::string());
     QCOMPARE(window.Messages.Shown.size(), std::size_t{1});
+  }
+
+  // A real box takes the focus from the cell editor while the rule is running.
+  void RealMessageBoxWhileACellIsEdited() {
+    TQtUserMessages messages(QStringLiteral("title"));
+    TMainForm form(messages);
+    form.show();
+    QApplication::setActiveWindow(&form);
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    int closed = 0;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, [&] {
+      if (QWidget* box = QApplication::activeModalWidget()) {
+        box->close();
+        ++closed;
+      }
+    });
+    closer.start(10);
+    auto* grid = form.findChild<QTableWidget*>(QStringLiteral("StringGrid1"));
+    grid->setFocus();
+    grid->setCurrentCell(0, 1);
+    QTest::keyClick(grid, '7');
+    QCOMPARE(closed, 1);
+    QCOMPARE(form.Settings().Group(1).Tax, std::string());
+    QCOMPARE(grid->item(0, 1)->text(), QString());
+    QApplication::setActiveWindow(&form);
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QTRY_VERIFY(QApplication::focusWidget() != nullptr);
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("CellEditor"));  // still editing
+    QCOMPARE(qobject_cast<QLineEdit*>(QApplication::focusWidget())->text(), QString());
+    QTest::keyClick(QApplication::focusWidget(), '2');
+    QCOMPARE(form.Settings().Group(1).Tax, std::string("2"));
+    QCOMPARE(grid->item(0, 1)->text(), QStringLiteral("2"));
   }
 
   void LeavingTheDiscountGridWithAnEmptyCellReports() {
