@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -247,6 +248,33 @@ class SettingsPagesTest : public QObject {
     QTest::keyClick(QApplication::focusWidget(), '2');
     QCOMPARE(form.Settings().Group(1).Tax, std::string("2"));
     QCOMPARE(grid->item(0, 1)->text(), QStringLiteral("2"));
+  }
+
+  void RealMessageBoxWhenTheDiscountGridIsLeft() {
+    TQtUserMessages messages(QStringLiteral("title"));
+    TMainForm form(messages);
+    form.show();
+    QApplication::setActiveWindow(&form);
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.findChild<QTabWidget*>(QStringLiteral("PageControl1"))->setCurrentIndex(2);
+    QStringList shown;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        shown << box->text();
+        box->close();
+      }
+    });
+    closer.start(10);
+    auto* grid = form.findChild<QTableWidget*>(QStringLiteral("StringGrid2"));
+    grid->setFocus();
+    grid->setCurrentCell(0, 1);
+    QTest::keyClick(grid, Qt::Key_F2);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+    QTest::mouseClick(form.findChild<QWidget*>(QStringLiteral("Button12")), Qt::LeftButton);
+    QCOMPARE(shown, QStringList({"Неверное значение скидки"}));
+    QCOMPARE(form.Settings().Discounts, TKkmSettings().Discounts);
+    QCOMPARE(grid->item(0, 1)->text(), QStringLiteral("00,00"));
   }
 
   void LeavingTheDiscountGridWithAnEmptyCellReports() {
