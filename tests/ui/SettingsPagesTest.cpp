@@ -156,67 +156,6 @@ class SettingsPagesTest : public QObject {
     QVERIFY(window.Messages.Shown.empty());
   }
 
-  void ExplanationsWordForWord() {
-    TWindow window;
-    const QStringList lines = {
-        "Количество товарных  групп - 108.",
-        "Группы с 101 по  108 относятся к",
-        "отделам соответственно с 1 по 8.",
-        "Количество налогов - 3, скидок и",
-        "надбавок - 8.",
-        "К товарной группе могут  быть  привя-",
-        "заны   налог  и  скидка   или   налог и",
-        "надбавка. Скидка и надбавка не могут",
-        "быть  привязаны  к  одной    товарной ",
-        "группе одновременно.",
-    };
-    const QList<int> tops = {24, 40, 56, 72, 88, 112, 128, 144, 160, 176};
-    QList<QLabel*> labels;
-    for (auto* label : window.Child("TabSheet5")->findChildren<QLabel*>()) labels << label;
-    std::sort(labels.begin(), labels.end(), [](QLabel* a, QLabel* b) { return a->y() < b->y(); });
-    QCOMPARE(labels.size(), lines.size());
-    for (int i = 0; i < lines.size(); ++i) {
-      QCOMPARE(labels[i]->text(), lines[i]);
-      QCOMPARE(labels[i]->pos(), QPoint(248, tops[i]));
-    }
-  }
-
-  void GroupCellRunsTheRuleAtEachKey() {
-    TWindow window;
-    window.Settings.Discount(1) = "05,00";
-    window.Settings.Group(5).Surcharge = "3";
-    window.Settings.Changed(TSection::Groups, 5);
-    QCOMPARE(window.Cell("StringGrid1", 3, 5), QStringLiteral("3"));
-    auto* grid = window.Grid("StringGrid1");
-    grid->setFocus();
-    grid->setCurrentCell(4, 2);  // group 5, discount
-    QTest::keyClick(grid, '9');  // refused at once: the editor is emptied although the cell never showed 9
-    QCOMPARE(window.CellEditor("StringGrid1")->text(), QString());
-    QCOMPARE(window.Messages.Shown, std::vector<TShown>{RateRange});
-    window.Messages.Shown.clear();
-    window.Settings.Group(5).Surcharge = "3";
-    window.Settings.Changed(TSection::Groups, 5);
-    QTest::keyClick(window.CellEditor("StringGrid1"), Qt::Key_Escape);
-    QTest::keyClick(grid, '1');
-    QCOMPARE(window.Settings.Group(5), (TGroupBinding{"", "1", ""}));
-    QCOMPARE(window.Cell("StringGrid1", 3, 5), QString());  // emptied while the first key was typed
-    QVERIFY(window.Messages.Shown.empty());
-    QLineEdit* editor = window.CellEditor("StringGrid1");
-    QCOMPARE(editor->text(), QStringLiteral("1"));
-
-    QTest::keyClick(editor, '2');
-    QCOMPARE(window.Messages.Shown, std::vector<TShown>{RateRange});
-    QCOMPARE(window.Settings.Group(5).Discount, std::string());
-    QCOMPARE(editor->text(), QString());
-    QCOMPARE(window.Cell("StringGrid1", 2, 5), QString());
-
-    QTest::keyClick(editor, '0');  // the same cell goes on being checked
-    QCOMPARE(window.Settings.Group(5).Discount, std::string("0"));
-    QTest::keyClick(editor, Qt::Key_Backspace);
-    QCOMPARE(window.Settings.Group(5).Discount, std::string());
-    QCOMPARE(window.Messages.Shown.size(), std::size_t{1});
-  }
-
   // A real box takes the focus from the cell editor while the rule is running.
   void RealMessageBoxWhileACellIsEdited() {
     TQtUserMessages messages(QStringLiteral("title"));
