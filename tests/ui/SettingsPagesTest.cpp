@@ -156,6 +156,42 @@ class SettingsPagesTest : public QObject {
     QVERIFY(window.Messages.Shown.empty());
   }
 
+  void GroupCellRunsTheRuleAtEachKey() {
+    TWindow window;
+    window.Settings.Discount(1) = "05,00";
+    window.Settings.Group(5).Surcharge = "3";
+    window.Settings.Changed(TSection::Groups, 5);
+    QCOMPARE(window.Cell("StringGrid1", 3, 5), QStringLiteral("3"));
+    auto* grid = window.Grid("StringGrid1");
+    grid->setFocus();
+    grid->setCurrentCell(4, 2);  // group 5, discount
+    QTest::keyClick(grid, '9');  // refused at once: the editor is emptied although the cell never showed 9
+    QCOMPARE(window.CellEditor("StringGrid1")->text(), QString());
+    QCOMPARE(window.Messages.Shown, std::vector<TShown>{RateRange});
+    window.Messages.Shown.clear();
+    window.Settings.Group(5).Surcharge = "3";
+    window.Settings.Changed(TSection::Groups, 5);
+    QTest::keyClick(window.CellEditor("StringGrid1"), Qt::Key_Escape);
+    QTest::keyClick(grid, '1');
+    QCOMPARE(window.Settings.Group(5), (TGroupBinding{"", "1", ""}));
+    QCOMPARE(window.Cell("StringGrid1", 3, 5), QString());  // emptied while the first key was typed
+    QVERIFY(window.Messages.Shown.empty());
+    QLineEdit* editor = window.CellEditor("StringGrid1");
+    QCOMPARE(editor->text(), QStringLiteral("1"));
+
+    QTest::keyClick(editor, '2');
+    QCOMPARE(window.Messages.Shown, std::vector<TShown>{RateRange});
+    QCOMPARE(window.Settings.Group(5).Discount, std::string());
+    QCOMPARE(editor->text(), QString());
+    QCOMPARE(window.Cell("StringGrid1", 2, 5), QString());
+
+    QTest::keyClick(editor, '0');  // the same cell goes on being checked
+    QCOMPARE(window.Settings.Group(5).Discount, std::string("0"));
+    QTest::keyClick(editor, Qt::Key_Backspace);
+    QCOMPARE(window.Settings.Group(5).Discount, std::string());
+    QCOMPARE(window.Messages.Shown.size(), std::size_t{1});
+  }
+
   // A real box takes the focus from the cell editor while the rule is running.
   void RealMessageBoxWhileACellIsEdited() {
     TQtUserMessages messages(QStringLiteral("title"));
