@@ -12,6 +12,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 
+#include "settingsfile/SettingsFile.h"
 #include "ui/ApplicationTitle.h"
 #include "ui/GroupsPage.h"
 #include "ui/RatesPage.h"
@@ -228,9 +229,17 @@ void TMainForm::RepaintToolbar() { ToolBar1->repaint(); }
 
 void TMainForm::ProcessMessages() { QApplication::processEvents(); }
 
-void TMainForm::ToolButton1Click() {}
+void TMainForm::ToolButton1Click() {
+  RepaintToolbar();
+  const auto fileName = FileDialogs->OpenDialog1();
+  if (fileName) LoadSettingsFile(*fileName, KkmSettings, UserMessages);
+}
 
-void TMainForm::ToolButton2Click() {}
+void TMainForm::ToolButton2Click() {
+  RepaintToolbar();
+  const auto fileName = FileDialogs->SaveDialog1();
+  if (fileName) SaveSettingsFile(*fileName, KkmSettings, UserMessages);
+}
 
 void TMainForm::ToolButton3Click() {}
 

@@ -8,6 +8,7 @@
 #include "document/TKkmSettings.h"
 #include "link/TKkmLink.h"
 #include "register/WindowView.h"
+#include "ui/FileDialogs.h"
 
 class QLabel;
 class QTabWidget;
@@ -28,6 +29,9 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
 
   TKkmSettings& Settings() { return KkmSettings; }
   TKkmLink& Link() { return KkmLink; }
+
+  // The file dialogs of the load and save commands; the window's own by default.
+  void UseFileDialogs(TFileDialogs& dialogs) { FileDialogs = &dialogs; }
 
   // TWindowView
   TUserMessages& Messages() override { return UserMessages; }
@@ -74,6 +78,8 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   TUserMessages& UserMessages;
   TKkmSettings KkmSettings;
   TKkmLink KkmLink;  // the one serial link of the run
+  TQtFileDialogs QtFileDialogs;
+  TFileDialogs* FileDialogs = &QtFileDialogs;
   std::vector<QIcon> ImageList1;
   QWidget* ToolBar1 = nullptr;
   std::array<QToolButton*, 6> ToolButtons{};

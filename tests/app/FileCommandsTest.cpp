@@ -1,0 +1,142 @@
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+#include <fstream>
+#include <iterator>
+
+#include "app/MainUnit.h"
+#include "document/Cp1251.h"
+#include "support/RecordingMessages.h"
+#include "ui/FileDialogs.h"
+#include "ui/StringGrid.h"
+
+namespace {
+
+// Dialogs that choose the given file, or cancel when there is none.
+class TChosenFile : public TFileDialogs {
+ public:
+  std::optional<std::string> OpenDialog1() override { ++Shown; return Name; }
+  std::optional<std::string> SaveDialog1() override { ++Shown; return Name; }
+  std::optional<std::string> Name;
+  int Shown = 0;
+};
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+}  // namespace
+
+class FileCommandsTest : public QObject {
+  Q_OBJECT
+
+ private:
+  template <typename T>
+  static T* Child(QWidget& form, const char* name) {
+    auto* child = form.findChild<T*>(QString::fromLatin1(name));
+    if (child == nullptr) qFatal("no control %s", name);
+    return child;
+  }
+
+  static void Click(TMainForm& form, const char* button) { Child<QToolButton>(form, button)->click(); }
+
+ private slots:
+  void FilterListBecomesQtsForm() {
+    QCOMPARE(QtFilterList(QString::fromUtf8(SettingsFileFilter)),
+             QStringLiteral("Файлы отгрузок (*.dat);;Все файлы (*.*)"));
+  }
+
+  void LoadShowsTheFileOnThePages() {
+    QTemporaryDir folder;
+    const std::string path = folder.filePath(QStringLiteral("shop.dat")).toStdString();
+    WriteBytes(path, Utf8ToCp1251("[Налоги]\r\nНалог2=1\r\nСтавка2=12,50\r\nНаимен2=НДС\r\nТип2=Н\r\n"
+                                  "[Скидки/Надбавки]\r\nСкидка3=05,00\r\n[ТовГр]\r\nТовГрНал7=2\r\nТовГрСкид7=3\r\n"));
+    TRecordingMessages messages;
+    TChosenFile dialogs;
+    dialogs.Name = path;
+    TMainForm form(messages);
+    form.UseFileDialogs(dialogs);
+    form.show();
+    Click(form, "ToolButton1");
+
+    QCOMPARE(dialogs.Shown, 1);
+    QVERIFY(messages.Shown.empty());
+    auto* box = Child<QCheckBox>(form, "CheckBox42");
+    QVERIFY(box->isChecked());
+    QCOMPARE(box->text(), QStringLiteral("Налог 2"));
+    QVERIFY(!Child<QLineEdit>(form, "Edit30")->isHidden());
+    QCOMPARE(Child<QLineEdit>(form, "Edit30")->text(), QStringLiteral("12,50"));
+    QCOMPARE(Child<QLineEdit>(form, "Edit31")->text(), QStringLiteral("НДС"));
+    QVERIFY(!Child<QCheckBox>(form, "CheckBox41")->isChecked());
+    QVERIFY(Child<QLineEdit>(form, "Edit28")->isHidden());
+    QCOMPARE(Child<TStringGrid>(form, "StringGrid2")->Cell(1, 3), QStringLiteral("05,00"));
+    QCOMPARE(Child<TStringGrid>(form, "StringGrid1")->Cell(1, 7), QStringLiteral("2"));
+    QCOMPARE(Child<TStringGrid>(form, "StringGrid1")->Cell(2, 7), QStringLiteral("3"));
+    QCOMPARE(form.Settings().Tax(2).Kind, std::string("Н"));
+  }
+
+  void SaveWritesTheDocumentAndLoadBringsItBack() {
+    QTemporaryDir folder;
+    const std::string path = folder.filePath(QStringLiteral("copy.dat")).toStdString();
+    TRecordingMessages messages;
+    TChosenFile dialogs;
+    dialogs.Name = path;
+    TMainForm form(messages);
+    form.UseFileDialogs(dialogs);
+    form.Settings().Tax(1) = {true, "07,00", "Налог с продаж", "Н"};
+    form.Settings().Discount(8) = "10,00";
+    form.Settings().Group(101) = {"1", "", "8"};
+    const TKkmSettings saved = form.Settings();
+    Click(form, "ToolButton2");
+    QVERIFY(messages.Shown.empty());
+    const std::string bytes = ReadBytes(path);
+    QVERIFY(bytes.starts_with(Utf8ToCp1251("[Налоги]\r\nНалог1=1\r\nНалог2=0\r\n")));
+    QVERIFY(bytes.find(Utf8ToCp1251("ТовГрНадб101=8\r\n")) != std::string::npos);
+
+    ResetRates(form.Settings());
+    ClearGroups(form.Settings());
+    Click(form, "ToolButton1");
+    QCOMPARE(form.Settings(), saved);
+  }
+
+  void CancelChangesNothing() {
+    QTemporaryDir folder;
+    TRecordingMessages messages;
+    TChosenFile dialogs;  // no name: the user cancels
+    TMainForm form(messages);
+    form.UseFileDialogs(dialogs);
+    form.Settings().Discount(1) = "03,00";
+    const TKkmSettings before = form.Settings();
+    Click(form, "ToolButton1");
+    Click(form, "ToolButton2");
+    QCOMPARE(dialogs.Shown, 2);
+    QCOMPARE(form.Settings(), before);
+    QVERIFY(messages.Shown.empty());
+    QVERIFY(QDir(folder.path()).isEmpty());
+  }
+
+  void MissingFileIsReportedAndKeepsTheDocument() {
+    TRecordingMessages messages;
+    TChosenFile dialogs;
+    dialogs.Name = "/nonexistent/orbi7/settings.dat";
+    TMainForm form(messages);
+    form.UseFileDialogs(dialogs);
+    form.Settings().Group(3).Tax = "2";
+    const TKkmSettings before = form.Settings();
+    Click(form, "ToolButton1");
+    QCOMPARE(form.Settings(), before);
+    QCOMPARE(messages.Shown.size(), size_t{1});
+    QCOMPARE(messages.Shown[0].Kind, TMessageKind::Error);
+    QCOMPARE(messages.Shown[0].Text, std::string("Не удается прочитать файл /nonexistent/orbi7/settings.dat"));
+  }
+};
+
+QTEST_MAIN(FileCommandsTest)
+#include "FileCommandsTest.moc"

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+#include <string>
+
+// The file dialogs of the load and save commands. The window asks through this
+// interface so that tests can choose a file without a person.
+class TFileDialogs {
+ public:
+  virtual ~TFileDialogs() = default;
+  // The chosen file name (UTF-8), nothing when the user cancels.
+  virtual std::optional<std::string> OpenDialog1() = 0;
+  virtual std::optional<std::string> SaveDialog1() = 0;
+};
+
+// The filter list of both dialogs, as one string of name|pattern pairs.
+inline constexpr const char* SettingsFileFilter = "Файлы отгрузок (*.dat)|*.dat|Все файлы (*.*)|*.*";
+inline constexpr const char* SettingsFileExtension = "dat";
+
+// "Name (*.x)|*.x|..." as Qt's filter list "Name (*.x);;...": the names already
+// carry their patterns.
+QString QtFilterList(const QString& pipeList);
+
+class TQtFileDialogs : public TFileDialogs {
+ public:
+  std::optional<std::string> OpenDialog1() override;
+  std::optional<std::string> SaveDialog1() override;
+};
