@@ -35,6 +35,10 @@ constexpr int ImageCount = 7;
 const char* const CloseQuestion = "Закрыть приложение?";
 
 QFont WindowFont() {
+  // Where the window's own fonts are missing, take the narrow metric-compatible
+  // ones, so that the captions fit the widths they were laid out for.
+  QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
+  QFont::insertSubstitution(QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"));
   QFont font(QStringLiteral("MS Sans Serif"));
   font.setPixelSize(11);
   return font;
