@@ -8,6 +8,7 @@
 
 #include "app/MainUnit.h"
 #include "document/Cp1251.h"
+#include "support/Controls.h"
 #include "support/RecordingMessages.h"
 #include "ui/FileDialogs.h"
 #include "ui/StringGrid.h"
@@ -39,11 +40,7 @@ class FileCommandsTest : public QObject {
 
  private:
   template <typename T>
-  static T* Child(QWidget& form, const char* name) {
-    auto* child = form.findChild<T*>(QString::fromLatin1(name));
-    if (child == nullptr) qFatal("no control %s", name);
-    return child;
-  }
+  static T* Child(QWidget& form, const char* name) { return Control<T>(form, name); }
 
   static void Click(TMainForm& form, const char* button) { Child<QToolButton>(form, button)->click(); }
 

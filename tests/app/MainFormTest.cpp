@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "app/MainUnit.h"
+#include "support/Controls.h"
 #include "support/RecordingMessages.h"
 
 namespace {
@@ -19,11 +20,7 @@ class MainFormTest : public QObject {
 
  private:
   template <typename T>
-  static T* Child(QWidget& form, const char* name) {
-    auto* child = form.findChild<T*>(QString::fromLatin1(name));
-    if (child == nullptr) qFatal("no control %s", name);
-    return child;
-  }
+  static T* Child(QWidget& form, const char* name) { return Control<T>(form, name); }
 
  private slots:
   void StartsNotConnected() {

@@ -13,6 +13,7 @@
 
 #include "app/MainUnit.h"
 #include "document/SettingsRules.h"
+#include "support/Controls.h"
 #include "support/RecordingMessages.h"
 #include "ui/QtUserMessages.h"
 
@@ -34,9 +35,7 @@ struct TWindow {
 
   template <typename T = QWidget>
   T* Child(const char* name) {
-    auto* child = Form.findChild<T*>(QString::fromLatin1(name));
-    if (child == nullptr) qFatal("no control %s", name);
-    return child;
+    return Control<T>(Form, name);
   }
 
   QTableWidget* Grid(const char* name) { return Child<QTableWidget>(name); }
