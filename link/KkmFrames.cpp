@@ -1,0 +1,125 @@
+#include "link/KkmFrames.h"
+
+#include <numeric>
+
+namespace {
+
+constexpr std::uint8_t Low(std::uint16_t address) { return static_cast<std::uint8_t>(address & 0xFF); }
+constexpr std::uint8_t High(std::uint16_t address) { return static_cast<std::uint8_t>(address >> 8); }
+
+std::vector<std::uint8_t> Frame(std::uint8_t command, std::uint16_t address, std::uint8_t count,
+                                const std::uint8_t* data, std::size_t n) {
+  std::vector<std::uint8_t> frame{static_cast<std::uint8_t>(4 + n), command, Low(address), High(address), count};
+  frame.insert(frame.end(), data, data + n);
+  frame.push_back(FrameChecksum(frame.data(), frame.size()));
+  return frame;
+}
+
+// Reads the one answer byte that WaitForInput has seen; 0 if it went missing.
+std::uint8_t ReadAnswerByte(TKkmLink& link) {
+  std::uint8_t answer = 0;
+  link.ReadBytes(&answer, 1);
+  return answer;
+}
+
+bool AwaitAnswer(TKkmLink& link, std::uint8_t expected, TTick timeLimit) {
+  return link.WaitForInput(1, timeLimit) && ReadAnswerByte(link) == expected;
+}
+
+bool SendFrameForAcknowledgement(TKkmLink& link, const std::vector<std::uint8_t>& frame, TTick timeLimit) {
+  link.WriteBytes(frame.data(), frame.size());
+  return AwaitAnswer(link, frame.back(), timeLimit);
+}
+
+void SendAddress(TKkmLink& link) {
+  const std::uint8_t address = link.KkmAddress;
+  link.WriteBytes(&address, 1);
+}
+
+// Versions 100 to 104: one address byte, a short wait.
+bool SelectForBlock(TKkmLink& link) {
+  SendAddress(link);
+  return AwaitAnswer(link, link.KkmAddress, BlockEchoTimeLimit);
+}
+
+// Version 105: the register may be busy with an earlier block and says so with 0x65;
+// the address is sent again until it answers with its address.
+bool SelectForBlockWhenBusy(TKkmLink& link) {
+  const TTick start = link.Clock().Now();
+  for (;;) {
+    SendAddress(link);
+    if (!link.WaitForInput(1, BusyBlockEchoTimeLimit)) {
+      SendAddress(link);
+      if (!link.WaitForInput(1, BlockEchoTimeLimit)) return false;
+    }
+    const std::uint8_t answer = ReadAnswerByte(link);
+    if (answer != KkmBusy) return answer == link.KkmAddress;
+    if (link.Clock().Now() - start >= BusyTimeLimit) return false;
+  }
+}
+
+}  // namespace
+
+std::uint8_t FrameChecksum(const std::uint8_t* bytes, std::size_t n) {
+  const unsigned sum = std::accumulate(bytes, bytes + n, 0u);
+  return static_cast<std::uint8_t>(0xFF - (sum & 0xFF));
+}
+
+std::vector<std::uint8_t> WriteFrame(std::uint8_t command, std::uint16_t address, const std::uint8_t* data,
+                                     std::size_t n) {
+  return Frame(command, address, static_cast<std::uint8_t>(n), data, n);
+}
+
+std::vector<std::uint8_t> ReadFrame(std::uint16_t address, std::uint8_t n) {
+  return Frame(KkmCommand::ReadMemory, address, n, nullptr, 0);
+}
+
+bool SelectKkm(TKkmLink& link) {
+  link.Purge();
+  link.SetParity(true);
+  SendAddress(link);
+  if (!AwaitAnswer(link, link.KkmAddress, EchoTimeLimit)) return false;
+  link.SetParity(false);
+  return true;
+}
+
+bool ReadMemory(TKkmLink& link, std::uint16_t address, std::uint8_t n, std::uint8_t* destination) {
+  if (!SelectKkm(link)) return false;
+  if (!SendFrameForAcknowledgement(link, ReadFrame(address, n), AcknowledgementTimeLimit)) return false;
+  if (!link.WaitForInput(std::size_t{n} + 2, ReplyTimeLimit)) return false;
+  std::uint8_t leading = 0;
+  std::uint8_t checksum = 0;
+  link.ReadBytes(&leading, 1);
+  link.ReadBytes(destination, n);
+  link.ReadBytes(&checksum, 1);
+  const unsigned sum = std::accumulate(destination, destination + n, unsigned{leading});
+  return checksum == static_cast<std::uint8_t>(0xFF - (sum & 0xFF));
+}
+
+bool ReadMemoryByte(TKkmLink& link, std::uint16_t address, std::uint8_t& destination) {
+  return ReadMemory(link, address, 1, &destination);
+}
+
+bool WriteMemory(TKkmLink& link, std::uint16_t address, const std::uint8_t* bytes, std::size_t n) {
+  if (n > MaxWriteCount) return false;
+  if (!SelectKkm(link)) return false;
+  return SendFrameForAcknowledgement(link, WriteFrame(KkmCommand::WriteMemory, address, bytes, n),
+                                     AcknowledgementTimeLimit);
+}
+
+bool WriteMemoryByte(TKkmLink& link, std::uint16_t address, std::uint8_t value) {
+  return WriteMemory(link, address, &value, 1);
+}
+
+bool WriteMemoryBlock(TKkmLink& link, std::uint16_t address, const std::uint8_t* bytes, std::size_t n,
+                      std::int32_t version) {
+  // Any other version would get a frame without an address byte in front: refused.
+  if (address > LastBlockWriteAddress || n > MaxWriteCount || version < 100 || version > 105) return false;
+  link.Purge();
+  link.FullPurge();
+  link.SetParity(true);
+  if (!(version == 105 ? SelectForBlockWhenBusy(link) : SelectForBlock(link))) return false;
+  link.SetParity(false);
+  return SendFrameForAcknowledgement(link, WriteFrame(KkmCommand::WriteBlock, address, bytes, n),
+                                     BlockAcknowledgementTimeLimit);
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "link/TKkmLink.h"
+
+// The register's frame protocol: the address byte alone with MARK parity, echoed by
+// the register; then a request frame with SPACE parity, ending in a checksum that
+// the register sends back as its acknowledgement; for a read, a reply frame after it.
+
+namespace KkmCommand {
+constexpr std::uint8_t WriteMemory = 0x05;
+constexpr std::uint8_t ReadMemory = 0x06;
+constexpr std::uint8_t VersionQuery = 0x14;
+constexpr std::uint8_t WriteBlock = 0x17;
+}  // namespace KkmCommand
+
+// What the register answers instead of its address while it cannot take a block write.
+constexpr std::uint8_t KkmBusy = 0x65;
+
+// Block writes start no higher than this address.
+constexpr std::uint16_t LastBlockWriteAddress = 0x0A80;
+
+// The length and count bytes are single bytes: 4 + N must fit in one.
+constexpr std::size_t MaxWriteCount = 251;
+
+// Time limits of the exchanges, in milliseconds.
+constexpr TTick EchoTimeLimit = 500;
+constexpr TTick AcknowledgementTimeLimit = 700;
+constexpr TTick ReplyTimeLimit = 700;
+constexpr TTick BlockEchoTimeLimit = 20;
+constexpr TTick BusyBlockEchoTimeLimit = 1650;  // version 105, then one resend under BlockEchoTimeLimit
+constexpr TTick BlockAcknowledgementTimeLimit = 200;
+// A register that is still busy after this long is taken as lost.
+constexpr TTick BusyTimeLimit = 30000;
+
+// 0xFF minus the sum of the bytes, modulo 256.
+std::uint8_t FrameChecksum(const std::uint8_t* bytes, std::size_t n);
+
+// Whole request frames, checksum included: length, command, address low and high,
+// count, then for a write (command 5 or 23) the n data bytes (n at most MaxWriteCount).
+std::vector<std::uint8_t> WriteFrame(std::uint8_t command, std::uint16_t address, const std::uint8_t* data,
+                                     std::size_t n);
+std::vector<std::uint8_t> ReadFrame(std::uint16_t address, std::uint8_t n);
+
+// The firmware version query: length 1, command 20, checksum.
+constexpr std::array<std::uint8_t, 3> VersionQueryFrame{0x01, KkmCommand::VersionQuery, 0xEA};
+
+// The address phase of reads and writes: true when the register echoed KkmAddress.
+// Leaves SPACE parity set on success.
+bool SelectKkm(TKkmLink& link);
+
+// n bytes at address into destination. When the reply checksum is wrong the
+// destination holds the bytes as received and the result is false; on any other
+// failure it is untouched.
+bool ReadMemory(TKkmLink& link, std::uint16_t address, std::uint8_t n, std::uint8_t* destination);
+bool ReadMemoryByte(TKkmLink& link, std::uint16_t address, std::uint8_t& destination);
+
+// Command 5; true when acknowledged. More than MaxWriteCount bytes fail at once.
+bool WriteMemory(TKkmLink& link, std::uint16_t address, const std::uint8_t* bytes, std::size_t n);
+bool WriteMemoryByte(TKkmLink& link, std::uint16_t address, std::uint8_t value);
+
+// Command 23, for the settings copy area; the version (FirmwareVersion) chooses the
+// address phase. Fails without touching the line above LastBlockWriteAddress, for
+// more than MaxWriteCount bytes, and for a version other than 100 to 105. A register
+// that keeps answering busy fails the write once BusyTimeLimit has passed.
+bool WriteMemoryBlock(TKkmLink& link, std::uint16_t address, const std::uint8_t* bytes, std::size_t n,
+                      std::int32_t version);

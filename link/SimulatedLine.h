@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+
+#include "link/Clock.h"
+#include "link/SerialPort.h"
+#include "link/SimulatedRegister.h"
+
+// A serial port whose other end is a simulated register. Each byte travels at 9600
+// baud, 11 bits a character, with its parity bit, on the clock it is given: a virtual
+// clock in tests, the steady clock in the demo. Waits sleep on that clock until the
+// next byte is due, so no time is burnt and, on the virtual clock, none is spent.
+// Line time is the clock's tick in nanoseconds; the register must outlive the line.
+class TSimulatedLine final : public TSerialPort {
+ public:
+  TSimulatedLine(TClock& clock, TSimulatedRegister& kkm) : LineClock(clock), Kkm(kkm) {}
+
+  void SetParity(bool mark) override { Mark = mark; }
+  std::size_t InputQueued() override;
+  void AwaitInput(TTick timeoutMs) override;
+  void Purge() override;
+  void FullPurge() override { Purge(); }
+  std::size_t ReadBytes(std::uint8_t* buffer, std::size_t n) override;
+  std::size_t WriteBytes(const std::uint8_t* bytes, std::size_t n) override;
+
+  bool ParityMark() const { return Mark; }
+
+ private:
+  struct TArrival {
+    std::uint8_t Byte;
+    TTick Tick;  // the first tick at which it is there
+  };
+
+  TLineNs NowNs() { return LineClock.Now() * 1'000'000; }
+  void TakeArrived();
+
+  TClock& LineClock;
+  TSimulatedRegister& Kkm;
+  bool Mark = true;
+  TLineNs TransmitterFreeNs = 0;
+  std::deque<TArrival> OnTheWire;
+  std::deque<std::uint8_t> Input;
+};
+
+// A tick on the line's time base: the first one at or after ns.
+constexpr TTick LineTick(TLineNs ns) { return (ns + 999'999) / 1'000'000; }
+
+// Opens every port from FirstPortNumber to LastPortNumber onto the one register.
+TPortOpener SimulatedPortOpener(TClock& clock, TSimulatedRegister& kkm);
