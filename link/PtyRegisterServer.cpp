@@ -1,0 +1,91 @@
+#include "link/PtyRegisterServer.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <deque>
+#include <vector>
+
+namespace {
+
+constexpr TLineNs StopCheckNs = 50'000'000;
+
+TLineNs NowNs() {
+  return static_cast<TLineNs>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count());
+}
+
+struct TTimedByte {
+  std::uint8_t Byte;
+  TLineNs Ns;
+};
+
+}  // namespace
+
+TPtyRegisterServer::~TPtyRegisterServer() {
+  if (Slave >= 0) close(Slave);
+  if (Master >= 0) close(Master);
+}
+
+bool TPtyRegisterServer::Open() {
+  Master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (Master < 0) return false;
+  if (grantpt(Master) != 0 || unlockpt(Master) != 0) return false;
+  const char* name = ptsname(Master);
+  if (name == nullptr) return false;
+  Device = name;
+  Slave = open(Device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (Slave < 0) return false;
+  termios raw{};
+  if (tcgetattr(Slave, &raw) == 0) {
+    cfmakeraw(&raw);
+    tcsetattr(Slave, TCSANOW, &raw);
+  }
+  fcntl(Master, F_SETFL, fcntl(Master, F_GETFL) | O_NONBLOCK);
+  return true;
+}
+
+void TPtyRegisterServer::Serve(const std::atomic<bool>& stop) {
+  std::deque<TTimedByte> inbound;   // from the PC, by the time each is taken
+  std::deque<TTimedByte> outbound;  // to the PC, by the time each is handed over
+  TLineNs receiverFreeNs = 0;
+  while (!stop.load()) {
+    TLineNs now = NowNs();
+    while (!inbound.empty() && inbound.front().Ns <= now) {
+      for (const TLineRecord& answer : Kkm.Receive(inbound.front().Byte, TParity::Unknown, inbound.front().Ns)) {
+        outbound.push_back({answer.Byte, answer.ArrivedNs});
+      }
+      inbound.pop_front();
+    }
+    std::vector<std::uint8_t> due;
+    while (!outbound.empty() && outbound.front().Ns <= now) {
+      due.push_back(outbound.front().Byte);
+      outbound.pop_front();
+    }
+    if (!due.empty() && write(Master, due.data(), due.size()) < 0 && errno != EAGAIN) return;
+
+    TLineNs next = now + StopCheckNs;
+    if (!inbound.empty()) next = std::min(next, inbound.front().Ns);
+    if (!outbound.empty()) next = std::min(next, outbound.front().Ns);
+    const TLineNs waitNs = next > now ? next - now : 0;
+    const timespec timeout{static_cast<time_t>(waitNs / 1'000'000'000), static_cast<long>(waitNs % 1'000'000'000)};
+    pollfd watch{Master, POLLIN, 0};
+    if (ppoll(&watch, 1, &timeout, nullptr) <= 0 || (watch.revents & POLLIN) == 0) continue;
+    std::uint8_t chunk[256];
+    const ssize_t got = read(Master, chunk, sizeof chunk);
+    if (got <= 0) continue;
+    now = NowNs();
+    for (ssize_t i = 0; i < got; ++i) {
+      receiverFreeNs = std::max(now, receiverFreeNs) + CharacterNs;
+      inbound.push_back({chunk[i], receiverFreeNs});
+    }
+  }
+}
