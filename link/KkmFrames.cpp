@@ -9,8 +9,12 @@ constexpr std::uint8_t High(std::uint16_t address) { return static_cast<std::uin
 
 std::vector<std::uint8_t> Frame(std::uint8_t command, std::uint16_t address, std::uint8_t count,
                                 const std::uint8_t* data, std::size_t n) {
-  std::vector<std::uint8_t> frame{static_cast<std::uint8_t>(4 + n), command, Low(address), High(address), count};
-  frame.insert(frame.end(), data, data + n);
+  std::vector<std::uint8_t> frame;
+  frame.reserve(6 + n);
+  for (const std::uint8_t byte : {static_cast<std::uint8_t>(4 + n), command, Low(address), High(address), count}) {
+    frame.push_back(byte);
+  }
+  for (std::size_t i = 0; i < n; ++i) frame.push_back(data[i]);
   frame.push_back(FrameChecksum(frame.data(), frame.size()));
   return frame;
 }
