@@ -1,4 +1,5 @@
 # make run: install what is missing, build, start the demo program.
+# make bench: the link's timing against the line at 9600 baud.
 # make test: install what is missing, build, run every test; then again with
 #            AddressSanitizer and UndefinedBehaviorSanitizer; then a short fuzz run.
 MAKEFLAGS += --no-print-directory
@@ -9,7 +10,7 @@ FUZZ_RUNS  ?= 20000
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build run test test-plain test-asan test-fuzz screenshots clean
+.PHONY: all deps build run test test-plain test-asan test-fuzz screenshots bench clean
 
 all: build
 
@@ -44,6 +45,10 @@ test-fuzz: deps
 	rm -rf $(BUILD_FUZZ)/corpus && mkdir -p $(BUILD_FUZZ)/corpus
 	$(BUILD_FUZZ)/profile_file_fuzz -runs=$(FUZZ_RUNS) -seed=1 -max_len=8192 -timeout=10 -rss_limit_mb=1024 \
 	  $(BUILD_FUZZ)/corpus tests/fuzz/corpus
+
+# Settings-sized traffic through the termios backend to orbi7sim on a pseudo-terminal.
+bench: build
+	$(BUILD)/bench/orbi7bench
 
 screenshots: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/app/orbi7prog-screenshots $(BUILD)/screenshots
