@@ -117,15 +117,14 @@ int main() {
     std::uint8_t value = 0;
     good = ReadMemoryByte(link, static_cast<std::uint16_t>(0x0400 + i), value) && good;
   }
-  const char* const texts[6][2] = {{"Чтение", "налогов"},   {"Чтение", "скидок"},     {"Чтение", "надбавок"},
-                                   {"Чтение", "товарных групп"}, {"Чтение OK!", ""}, {"", ""}};
+  const char* const texts[6][2] = {{"Чтение", "налогов"},        {"Чтение", "скидок"}, {"Чтение", "надбавок"},
+                                   {"Чтение", "товарных групп"}, {"Чтение OK!", ""},   {"", ""}};
   for (const auto& pair : texts) {
     std::string line1 = pair[0];
     std::string line2 = pair[1];
     good = DisplayExchange(link, line1, line2) && good;
   }
-  const double wallMs =
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
+  const double wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
   const double cpuMs = CpuMs() - cpuStart;
   if (!good) {
     std::fprintf(stderr, "bench: an exchange failed\n");
@@ -133,10 +132,10 @@ int main() {
   }
   // Every byte of this half-duplex traffic lies on the critical path, and the register
   // turns the line round twice an exchange: for the echo and for the acknowledgement.
-  const double modelMs = static_cast<double>(counting->Bytes) * static_cast<double>(CharacterNs) / 1e6 +
-                         static_cast<double>(counting->Exchanges * 2) *
-                             static_cast<double>(TSimulatedRegister::DefaultTurnaroundNs) / 1e6;
-  std::printf("bench bytes: wall_ms=%.1f model_ms=%.1f ratio=%.3f cpu_share=%.3f\n", wallMs, modelMs,
-              wallMs / modelMs, cpuMs / wallMs);
+  const double modelMs =
+      static_cast<double>(counting->Bytes) * static_cast<double>(CharacterNs) / 1e6 +
+      static_cast<double>(counting->Exchanges * 2) * static_cast<double>(TSimulatedRegister::DefaultTurnaroundNs) / 1e6;
+  std::printf("bench bytes: wall_ms=%.1f model_ms=%.1f ratio=%.3f cpu_share=%.3f\n", wallMs, modelMs, wallMs / modelMs,
+              cpuMs / wallMs);
   return 0;
 }

@@ -13,7 +13,8 @@
 // baud, 11 bits a character, with its parity bit, on the clock it is given: a virtual
 // clock in tests, the steady clock in the demo. Waits sleep on that clock until the
 // next byte is due, so no time is burnt and, on the virtual clock, none is spent.
-// Line time is the clock's tick in nanoseconds; the register must outlive the line.
+// Line time is the clock's tick in nanoseconds (so ticks stay below 1.8e13, some 580
+// years of a steady clock); the register must outlive the line.
 class TSimulatedLine final : public TSerialPort {
  public:
   TSimulatedLine(TClock& clock, TSimulatedRegister& kkm) : LineClock(clock), Kkm(kkm) {}

@@ -48,12 +48,9 @@ bool TSimulatedRegister::IsAddressByte(std::uint8_t byte, TParity parity, TLineN
   // frames of this link are never as long as an address byte is large, so the address
   // sent again after an echo is still told from a frame length.
   switch (State) {
-    case TState::Idle:
-      return true;
-    case TState::Selected:
-      return byte == Address();
-    case TState::InFrame:
-      break;
+    case TState::Idle: return true;
+    case TState::Selected: return byte == Address();
+    case TState::InFrame: break;
   }
   return arrivedNs - LastByteNs > FrameGapNs;
 }
@@ -135,24 +132,15 @@ bool TSimulatedRegister::Spoil(std::vector<std::uint8_t>& answer, TAnswerKind ki
     }
     if (fault.Times > 0) --fault.Times;
     switch (fault.Kind) {
-      case TFaultKind::Silence:
-        given = false;
-        break;
-      case TFaultKind::Late:
-        lateNs += fault.LateMs * 1'000'000;
-        break;
-      case TFaultKind::WrongByte:
-        answer.front() ^= 0x01;
-        break;
-      case TFaultKind::CorruptChecksum:
-        answer.back() ^= 0x01;
-        break;
+      case TFaultKind::Silence: given = false; break;
+      case TFaultKind::Late: lateNs += fault.LateMs * 1'000'000; break;
+      case TFaultKind::WrongByte: answer.front() ^= 0x01; break;
+      case TFaultKind::CorruptChecksum: answer.back() ^= 0x01; break;
       case TFaultKind::DropByte:
-        if (fault.ByteIndex < answer.size()) answer.erase(answer.begin() + static_cast<std::ptrdiff_t>(fault.ByteIndex));
+        if (fault.ByteIndex < answer.size())
+          answer.erase(answer.begin() + static_cast<std::ptrdiff_t>(fault.ByteIndex));
         break;
-      case TFaultKind::CutShort:
-        answer.resize(answer.size() - std::min(fault.ByteIndex, answer.size()));
-        break;
+      case TFaultKind::CutShort: answer.resize(answer.size() - std::min(fault.ByteIndex, answer.size())); break;
     }
   }
   std::erase_if(Faults, [](const TRegisterFault& fault) { return fault.Times == 0; });

@@ -47,8 +47,9 @@ TEST_F(DisplayExchangeTest, ReadsBothLinesThenWritesEachWithItsUpdateByte) {
   EXPECT_TRUE(DisplayExchange(Link, line1, line2));
   EXPECT_EQ(line1, "ITOG       12.50");
   EXPECT_EQ(line2, "SMENA 3         ");
-  EXPECT_EQ(Exchanges(), (std::vector<std::pair<std::uint8_t, std::uint16_t>>{
-                             {0x06, 0x1A88}, {0x06, 0x1B28}, {0x05, 0x1A88}, {0x05, 0x1B6A}, {0x05, 0x1A98}, {0x05, 0x1B6A}}));
+  EXPECT_EQ(Exchanges(),
+            (std::vector<std::pair<std::uint8_t, std::uint16_t>>{
+                {0x06, 0x1A88}, {0x06, 0x1B28}, {0x05, 0x1A88}, {0x05, 0x1B6A}, {0x05, 0x1A98}, {0x05, 0x1B6A}}));
   EXPECT_EQ(AddressBytesSent(), 6u);
   EXPECT_EQ(Kkm.DisplayLine(1), Padded(Reading));
   EXPECT_EQ(Kkm.DisplayLine(2), Padded(OfTaxes));

@@ -245,12 +245,9 @@ TTick AnswerGap(const TSimulatedKkm& run, TAnswerKind answer) {
   const auto sent = run.Records(TDirection::ToRegister);
   const auto answers = run.Records(TDirection::FromRegister);
   switch (answer) {
-    case TAnswerKind::Echo:
-      return LineTick(answers[0].ArrivedNs) - LineTick(sent[0].SentNs);
-    case TAnswerKind::Acknowledgement:
-      return LineTick(answers[1].ArrivedNs) - LineTick(sent[1].SentNs);
-    case TAnswerKind::Reply:
-      break;
+    case TAnswerKind::Echo: return LineTick(answers[0].ArrivedNs) - LineTick(sent[0].SentNs);
+    case TAnswerKind::Acknowledgement: return LineTick(answers[1].ArrivedNs) - LineTick(sent[1].SentNs);
+    case TAnswerKind::Reply: break;
   }
   return LineTick(answers.back().ArrivedNs) - LineTick(answers[1].ArrivedNs);
 }
@@ -277,19 +274,18 @@ TEST_P(KkmFrameTimeLimits, MetAtTheLimitMissedJustAfter) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryStep, KkmFrameTimeLimits,
-    ::testing::Values(TLimitCase{"ReadEcho", 104, ReadOne, TAnswerKind::Echo, EchoTimeLimit},
-                      TLimitCase{"ReadAcknowledgement", 104, ReadOne, TAnswerKind::Acknowledgement,
-                                 AcknowledgementTimeLimit},
-                      TLimitCase{"ReadReply", 104, ReadOne, TAnswerKind::Reply, ReplyTimeLimit},
-                      TLimitCase{"WriteEcho", 104, WriteOne, TAnswerKind::Echo, EchoTimeLimit},
-                      TLimitCase{"WriteAcknowledgement", 104, WriteOne, TAnswerKind::Acknowledgement,
-                                 AcknowledgementTimeLimit},
-                      TLimitCase{"BlockEcho104", 104, WriteBlock, TAnswerKind::Echo, BlockEchoTimeLimit},
-                      TLimitCase{"BlockEcho100", 100, WriteBlock, TAnswerKind::Echo, BlockEchoTimeLimit},
-                      TLimitCase{"BlockAcknowledgement104", 104, WriteBlock, TAnswerKind::Acknowledgement,
-                                 BlockAcknowledgementTimeLimit},
-                      TLimitCase{"BlockAcknowledgement105", 105, WriteBlock, TAnswerKind::Acknowledgement,
-                                 BlockAcknowledgementTimeLimit}),
+    ::testing::Values(
+        TLimitCase{"ReadEcho", 104, ReadOne, TAnswerKind::Echo, EchoTimeLimit},
+        TLimitCase{"ReadAcknowledgement", 104, ReadOne, TAnswerKind::Acknowledgement, AcknowledgementTimeLimit},
+        TLimitCase{"ReadReply", 104, ReadOne, TAnswerKind::Reply, ReplyTimeLimit},
+        TLimitCase{"WriteEcho", 104, WriteOne, TAnswerKind::Echo, EchoTimeLimit},
+        TLimitCase{"WriteAcknowledgement", 104, WriteOne, TAnswerKind::Acknowledgement, AcknowledgementTimeLimit},
+        TLimitCase{"BlockEcho104", 104, WriteBlock, TAnswerKind::Echo, BlockEchoTimeLimit},
+        TLimitCase{"BlockEcho100", 100, WriteBlock, TAnswerKind::Echo, BlockEchoTimeLimit},
+        TLimitCase{"BlockAcknowledgement104", 104, WriteBlock, TAnswerKind::Acknowledgement,
+                   BlockAcknowledgementTimeLimit},
+        TLimitCase{"BlockAcknowledgement105", 105, WriteBlock, TAnswerKind::Acknowledgement,
+                   BlockAcknowledgementTimeLimit}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 // Under version 105 an echo later than 1650 ms brings the one resend.

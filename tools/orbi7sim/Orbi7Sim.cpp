@@ -3,6 +3,7 @@
 //
 //   orbi7sim [--number NN] [--version VVV] [--purchases N] [--memory FILE]
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
