@@ -15,6 +15,7 @@
 #include "settingsfile/SettingsFile.h"
 #include "ui/ApplicationTitle.h"
 #include "ui/GroupsPage.h"
+#include "ui/InitComm.h"
 #include "ui/RatesPage.h"
 #include "ui/TaxesPage.h"
 
@@ -61,7 +62,8 @@ QIcon LoadImage(int index) {
 
 }  // namespace
 
-TMainForm::TMainForm(TUserMessages& messages, QWidget* parent) : QWidget(parent), UserMessages(messages) {
+TMainForm::TMainForm(TUserMessages& messages, TPortOpener opener, QWidget* parent)
+    : QWidget(parent), UserMessages(messages), KkmLink(SteadyClock(), std::move(opener)) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QString::fromUtf8(ApplicationTitle));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -78,6 +80,8 @@ TMainForm::TMainForm(TUserMessages& messages, QWidget* parent) : QWidget(parent)
   BuildBottomBand();
   KkmSettings.Watch(this);
   FormCreate();
+  // The port dialog comes after the window, hidden until the port command shows it.
+  Init_Com = new TInit_Com(KkmLink, KkmRamMap, UserMessages, this);
 }
 
 TMainForm::~TMainForm() {
@@ -169,6 +173,8 @@ void TMainForm::BuildStatusLine() {
   QPalette palette = PanelStatus->palette();
   palette.setColor(QPalette::WindowText, Qt::blue);
   PanelStatus->setPalette(palette);
+  // The window's button-face background would otherwise draw the text in ButtonText.
+  PanelStatus->setForegroundRole(QPalette::WindowText);
   PanelStatus->setFrameShape(QFrame::Panel);
   PanelStatus->setFrameShadow(QFrame::Raised);
 }
@@ -245,7 +251,16 @@ void TMainForm::ToolButton2Click() {
   if (fileName) SaveSettingsFile(*fileName, KkmSettings, UserMessages);
 }
 
-void TMainForm::ToolButton3Click() {}
+void TMainForm::ToolButton3Click() {
+  RepaintToolbar();
+  Init_Com->exec();
+  if (Init_Com->ConnectedFlag) {
+    SetStatus("Установлен интерфейс с ККМ");
+    ButtonEnabled();
+  } else {
+    SetStatus("Нет связи с ККМ");
+  }
+}
 
 void TMainForm::ToolButton4Click() {}
 

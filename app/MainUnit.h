@@ -7,6 +7,7 @@
 #include "document/RuleView.h"
 #include "document/TKkmSettings.h"
 #include "link/TKkmLink.h"
+#include "register/RamList.h"
 #include "register/WindowView.h"
 #include "ui/FileDialogs.h"
 
@@ -17,6 +18,7 @@ class QIcon;
 class TGroupsPage;
 class TTaxesPage;
 class TRatesPage;
+class TInit_Com;
 
 // The main window: toolbar, the three settings pages, status line and bottom band.
 // It owns the settings document for the whole run.
@@ -24,11 +26,14 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   Q_OBJECT
 
  public:
-  explicit TMainForm(TUserMessages& messages, QWidget* parent = nullptr);
+  // The opener gives the serial ports: the system's, or the demo's simulated ones.
+  explicit TMainForm(TUserMessages& messages, TPortOpener opener = OpenSerialPort, QWidget* parent = nullptr);
   ~TMainForm() override;
 
   TKkmSettings& Settings() { return KkmSettings; }
   TKkmLink& Link() { return KkmLink; }
+  TRamMap& RamMap() { return KkmRamMap; }
+  TInit_Com& PortDialog() { return *Init_Com; }
 
   // The file dialogs of the load and save commands; the window's own by default.
   void UseFileDialogs(TFileDialogs& dialogs) { FileDialogs = &dialogs; }
@@ -78,6 +83,7 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   TUserMessages& UserMessages;
   TKkmSettings KkmSettings;
   TKkmLink KkmLink;  // the one serial link of the run
+  TRamMap KkmRamMap;  // selected by the connect sequence
   TQtFileDialogs QtFileDialogs;
   TFileDialogs* FileDialogs = &QtFileDialogs;
   std::vector<QIcon> ImageList1;
@@ -87,6 +93,7 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   TGroupsPage* GroupsPage = nullptr;
   TTaxesPage* TaxesPage = nullptr;
   TRatesPage* RatesPage = nullptr;
+  TInit_Com* Init_Com = nullptr;
   QLabel* PanelStatus = nullptr;
   QWidget* Panel1 = nullptr;
   bool Centred = false;

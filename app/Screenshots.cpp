@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/MainUnit.h"
+#include "ui/InitComm.h"
 #include "ui/ApplicationTitle.h"
 
 namespace {
@@ -53,5 +54,11 @@ int main(int argc, char** argv) {
   pages->setCurrentIndex(1);
   QApplication::processEvents();
   ok = Save(form, folder, QStringLiteral("main-taxes-enabled.png")) && ok;
+
+  TInit_Com& dialog = form.PortDialog();
+  dialog.show();
+  QApplication::processEvents();
+  ok = Save(dialog, folder, QStringLiteral("port-dialog.png")) && ok;
+  dialog.hide();
   return ok ? 0 : 1;
 }

@@ -37,7 +37,12 @@ class MainFormTest : public QObject {
     for (const char* available : {"ToolButton1", "ToolButton2", "ToolButton3", "ToolButton6"}) {
       QVERIFY2(Child<QToolButton>(form, available)->isEnabled(), available);
     }
-    QCOMPARE(Child<QLabel>(form, "PanelStatus")->text(), QString());
+    auto* status = Child<QLabel>(form, "PanelStatus");
+    QCOMPARE(status->text(), QString());
+    // The colour the text is drawn in, not just a colour the palette holds.
+    QCOMPARE(status->palette().color(status->foregroundRole()), QColor(Qt::blue));
+    QVERIFY(status->font().bold());
+    QCOMPARE(status->alignment(), Qt::AlignCenter);
     auto* pages = Child<QTabWidget>(form, "PageControl1");
     QCOMPARE(pages->currentIndex(), 0);
     QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("TabSheet5"));

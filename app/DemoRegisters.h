@@ -1,0 +1,22 @@
+#pragma once
+
+#include "link/SerialPort.h"
+#include "link/SimulatedRegister.h"
+
+// The registers of the demo program, reached in real time at 9600 baud:
+// COM1 a register of firmware 1.0.4 at number 00 with some settings programmed,
+// COM2 absent, COM3 a line with no register on it, COM4 a register of firmware
+// 1.0.5 at number 37 that holds purchases.
+class TDemoRegisters {
+ public:
+  TDemoRegisters();
+  TDemoRegisters(const TDemoRegisters&) = delete;
+  TDemoRegisters& operator=(const TDemoRegisters&) = delete;
+
+  // The registers must outlive every port the opener gives.
+  TPortOpener Opener();
+
+  TSimulatedRegister Com1{0, 104};
+  TSimulatedRegister Com3{0, 104};
+  TSimulatedRegister Com4{37, 105};
+};

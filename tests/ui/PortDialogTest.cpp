@@ -1,0 +1,124 @@
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+#include <functional>
+
+#include "app/MainUnit.h"
+#include "link/SimulatedLine.h"
+#include "link/SimulatedRegister.h"
+#include "support/Controls.h"
+#include "support/RecordingMessages.h"
+#include "ui/InitComm.h"
+
+namespace {
+
+// COM1 leads to a register of firmware 1.0.4 at number 00, in real time; COM2 is absent.
+struct TBench {
+  TBench()
+      : Kkm(0, 104), Form(Messages, [this](int port) -> std::unique_ptr<TSerialPort> {
+          if (port != 1) return nullptr;
+          return std::make_unique<TSimulatedLine>(SteadyClock(), Kkm);
+        }) {
+    Form.show();
+  }
+
+  // Runs the port command; the steps act while the modal dialog is open.
+  void PortCommand(std::vector<std::function<void(TInit_Com&)>> steps) {
+    TInit_Com& dialog = Form.PortDialog();
+    QTimer::singleShot(0, &dialog, [&dialog, steps] {
+      if (!QTest::qWaitForWindowActive(&dialog)) qFatal("the port dialog does not become active");
+      for (const auto& step : steps) step(dialog);
+    });
+    Control<QToolButton>(Form, "ToolButton3")->click();
+  }
+
+  QString Status() { return Control<QLabel>(Form, "PanelStatus")->text(); }
+  bool ReadWriteEnabled() {
+    return Control<QToolButton>(Form, "ToolButton4")->isEnabled() &&
+           Control<QToolButton>(Form, "ToolButton5")->isEnabled();
+  }
+
+  TSimulatedRegister Kkm;
+  TRecordingMessages Messages;
+  TMainForm Form;
+};
+
+void Check(TInit_Com& dialog, const char* radio) { Control<QRadioButton>(dialog, radio)->setChecked(true); }
+void Connect(TInit_Com& dialog) { Control<QPushButton>(dialog, "Button1")->click(); }
+void Close(TInit_Com& dialog) {
+  if (dialog.isVisible()) Control<QPushButton>(dialog, "Button3")->click();
+}
+
+}  // namespace
+
+class PortDialogTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void DialogLayout() {
+    TBench bench;
+    TInit_Com& dialog = bench.Form.PortDialog();
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Настройка последовательного интерфейса"));
+    QCOMPARE(dialog.size(), QSize(340, 83));
+    QVERIFY(!(dialog.windowFlags() & Qt::WindowCloseButtonHint));
+    QCOMPARE(Control<QPushButton>(dialog, "Button1")->geometry(), QRect(56, 48, 129, 25));
+    QCOMPARE(Control<QPushButton>(dialog, "Button3")->text(), QStringLiteral("Закрыть"));
+    QVERIFY(Control<QRadioButton>(dialog, "RadioButton1")->isChecked());
+    QCOMPARE(Control<QRadioButton>(dialog, "RadioButton3")->geometry(), QRect(176, 16, 65, 17));
+    QCOMPARE(Control<QRadioButton>(dialog, "RadioButton2")->toolTip(), QString::fromStdString(SerialDeviceName(2)));
+    QWidget* expected[] = {Control<QPushButton>(dialog, "Button1"), Control<QPushButton>(dialog, "Button3"),
+                           Control<QRadioButton>(dialog, "RadioButton1"), Control<QRadioButton>(dialog, "RadioButton2"),
+                           Control<QRadioButton>(dialog, "RadioButton3"), Control<QRadioButton>(dialog, "RadioButton4")};
+    for (std::size_t i = 0; i + 1 < std::size(expected); ++i) QCOMPARE(expected[i]->nextInFocusChain(), expected[i + 1]);
+  }
+
+  void ClosingAtOnceReportsNoLinkAndLeavesTheButtons() {
+    TBench bench;
+    bench.PortCommand({Close});
+    QCOMPARE(bench.Status(), QStringLiteral("Нет связи с ККМ"));
+    QVERIFY(!bench.ReadWriteEnabled());
+    QVERIFY(bench.Messages.Shown.empty());
+  }
+
+  void SuccessEnablesReadAndWrite() {
+    TBench bench;
+    bench.PortCommand({Connect, Close});
+    QCOMPARE(bench.Status(), QStringLiteral("Установлен интерфейс с ККМ"));
+    QVERIFY(bench.ReadWriteEnabled());
+    QVERIFY(bench.Messages.Shown.empty());
+    QCOMPARE(bench.Form.Link().KkmAddress, std::uint8_t{0xFF});
+    QVERIFY(bench.Form.RamMap().IsSelectedFor(104));
+
+    // Closing the next showing at once reports no link, but the connection stays usable.
+    bench.PortCommand({Close});
+    QCOMPARE(bench.Status(), QStringLiteral("Нет связи с ККМ"));
+    QVERIFY(!bench.Form.PortDialog().ConnectedFlag);
+    QVERIFY(bench.ReadWriteEnabled());
+    QVERIFY(bench.Form.Link().IsOpen());
+  }
+
+  void AFailedAttemptKeepsTheChoiceAndTheDialogOpen() {
+    TBench bench;
+    bool openAfterFailure = false;
+    bench.PortCommand({[](TInit_Com& d) { Check(d, "RadioButton2"); }, Connect,
+                       [&](TInit_Com& d) { openAfterFailure = d.isVisible(); }, Close});
+    QVERIFY(openAfterFailure);
+    const std::vector<TRecordingMessages::TShown> unavailable = {
+        {TMessageKind::Warning, "Выбранный COM-порт недоступен"}};
+    QCOMPARE(bench.Messages.Shown, unavailable);
+    QCOMPARE(bench.Status(), QStringLiteral("Нет связи с ККМ"));
+    QVERIFY(!bench.ReadWriteEnabled());
+
+    // The next showing starts on the port chosen last.
+    int shownPort = 0;
+    bench.PortCommand({[&](TInit_Com& d) { shownPort = d.CheckedPort(); }, Close});
+    QCOMPARE(shownPort, 2);
+  }
+};
+
+QTEST_MAIN(PortDialogTest)
+#include "PortDialogTest.moc"

@@ -1,0 +1,108 @@
+#include "ui/InitComm.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+namespace {
+
+constexpr int ClientWidth = 340;
+constexpr int ClientHeight = 83;
+
+struct TRadioPlace {
+  const char* Name;
+  QRect Bounds;
+};
+
+constexpr std::array<TRadioPlace, 4> RadioPlaces = {{
+    {"RadioButton1", QRect(16, 16, 57, 17)},
+    {"RadioButton2", QRect(96, 16, 57, 17)},
+    {"RadioButton3", QRect(176, 16, 65, 17)},
+    {"RadioButton4", QRect(256, 16, 57, 17)},
+}};
+
+}  // namespace
+
+TInit_Com::TInit_Com(TKkmLink& link, TRamMap& ramMap, TUserMessages& messages, QWidget* parent)
+    : QDialog(parent), Link(link), RamMap(ramMap), UserMessages(messages) {
+  setObjectName(QStringLiteral("Init_Com"));
+  setWindowTitle(QStringLiteral("Настройка последовательного интерфейса"));
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+  setFixedSize(ClientWidth, ClientHeight);
+  QFont font(QStringLiteral("MS Sans Serif"));
+  font.setPixelSize(11);
+  setFont(font);
+  setAutoFillBackground(true);
+  setBackgroundRole(QPalette::Button);
+
+  Button1 = AddButton("Button1", "Установить интерфейс", QRect(56, 48, 129, 25));
+  Button3 = AddButton("Button3", "Закрыть", QRect(192, 48, 81, 25));
+  connect(Button1, &QPushButton::clicked, this, &TInit_Com::Button1Click);
+  connect(Button3, &QPushButton::clicked, this, &TInit_Com::Button3Click);
+
+  auto* group = new QButtonGroup(this);
+  for (std::size_t i = 0; i < RadioPlaces.size(); ++i) {
+    const int port = static_cast<int>(i) + 1;
+    auto* radio = new QRadioButton(QStringLiteral("COM%1").arg(port), this);
+    radio->setObjectName(QString::fromLatin1(RadioPlaces[i].Name));
+    radio->setGeometry(RadioPlaces[i].Bounds);
+    // Tells which system device the button opens.
+    radio->setToolTip(QString::fromStdString(SerialDeviceName(port)));
+    group->addButton(radio, port);
+    RadioButtons[i] = radio;
+  }
+  RadioButtons[0]->setChecked(true);
+
+  setTabOrder(Button1, Button3);
+  setTabOrder(Button3, RadioButtons[0]);
+  for (std::size_t i = 1; i < RadioButtons.size(); ++i) setTabOrder(RadioButtons[i - 1], RadioButtons[i]);
+}
+
+QPushButton* TInit_Com::AddButton(const char* name, const char* caption, QRect bounds) {
+  auto* button = new QPushButton(QString::fromUtf8(caption), this);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setGeometry(bounds);
+  button->setAutoDefault(false);
+  return button;
+}
+
+int TInit_Com::CheckedPort() const {
+  for (std::size_t i = 0; i < RadioButtons.size(); ++i) {
+    if (RadioButtons[i]->isChecked()) return static_cast<int>(i) + 1;
+  }
+  return 1;
+}
+
+bool TInit_Com::SelectRamMap(std::int32_t firmwareVersion) {
+  // The map is chosen by the version's low byte; only a version that has a map of
+  // its own is taken, and a refused one leaves the map as it was.
+  TRamMap candidate = RamMap;
+  candidate.SelectRamMap(static_cast<std::uint8_t>(firmwareVersion & 0xFF));
+  if (!candidate.IsSelectedFor(firmwareVersion)) return false;
+  RamMap = candidate;
+  return true;
+}
+
+void TInit_Com::Button1Click() { ConnectedFlag = ConnectKkm(Link, CheckedPort(), *this); }
+
+void TInit_Com::Button3Click() { reject(); }
+
+void TInit_Com::FormActivate() {
+  ConnectedFlag = false;
+  Button3->setEnabled(true);
+}
+
+void TInit_Com::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (screen() != nullptr) move(screen()->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+  FormActivate();
+}
+
+bool TInit_Com::event(QEvent* event) {
+  // An activation that arrives after the dialog closed must not undo its outcome.
+  if (event->type() == QEvent::WindowActivate && isVisible()) FormActivate();
+  return QDialog::event(event);
+}
