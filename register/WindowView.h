@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "document/TKkmSettings.h"
 #include "document/UserMessages.h"
 
 // What the register commands may do to the main window; the window implements it,
@@ -11,12 +12,19 @@ class TWindowView {
   virtual TUserMessages& Messages() = 0;
 
   virtual void SetStatus(const std::string& text) = 0;  // the status line
-  virtual void SetAll() = 0;                             // enables toolbar and pages
-  virtual void ButtonEnabled() = 0;                      // enables read and write
-  virtual void ButtonDisabled() = 0;                     // disables read and write
+  virtual void SetAll() = 0;                            // enables toolbar and pages
+  virtual void ButtonEnabled() = 0;                     // enables read and write
+  virtual void ButtonDisabled() = 0;                    // disables read and write
   virtual void DisableToolbarAndPages() = 0;
   virtual void RepaintToolbar() = 0;
   virtual void ProcessMessages() = 0;  // handles pending window messages once
+
+  // The share of a transfer's exchanges done so far, done of total; a total of 0
+  // means no transfer is under way and the indicator is hidden.
+  virtual void SetProgress(int /*done*/, int /*total*/) {}
+  // Brings the group page to the front with the cell of group g (1 to 108) and that
+  // field current, so that the user sees which entry a write refused.
+  virtual void ShowGroupCell(int /*g*/, TGroupField /*field*/) {}
 
  protected:
   ~TWindowView() = default;
