@@ -6,12 +6,14 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPainter>
+#include <QProgressBar>
 #include <QScreen>
 #include <QSvgRenderer>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 
+#include "register/TransferCommands.h"
 #include "settingsfile/SettingsFile.h"
 #include "ui/ApplicationTitle.h"
 #include "ui/GroupsPage.h"
@@ -203,6 +205,12 @@ void TMainForm::BuildBottomBand() {
     label->move(157 + offset, 3 + offset);
     label->adjustSize();
   }
+  // Shows the share of a transfer's exchanges done; hidden otherwise.
+  TransferProgress = new QProgressBar(Panel1);
+  TransferProgress->setObjectName(QStringLiteral("TransferProgress"));
+  TransferProgress->setGeometry(392, 5, 120, 14);
+  TransferProgress->setTextVisible(false);
+  TransferProgress->hide();
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -262,9 +270,36 @@ void TMainForm::ToolButton3Click() {
   }
 }
 
-void TMainForm::ToolButton4Click() {}
+// A transfer pumps window messages, so the close box still works meanwhile: a
+// confirmed close then waits until the command has ended.
+template <typename Command>
+void TMainForm::RunTransfer(Command command) {
+  Transferring = true;
+  command();
+  Transferring = false;
+  if (QuitAfterTransfer) QApplication::exit(0);
+}
 
-void TMainForm::ToolButton5Click() {}
+void TMainForm::ToolButton4Click() {
+  RunTransfer([this] { ReadSettingsFromKkm(KkmLink, KkmRamMap, KkmSettings, *this); });
+}
+
+void TMainForm::ToolButton5Click() {
+  RunTransfer([this] { WriteSettingsToKkm(KkmLink, KkmRamMap, KkmSettings, *this, *this); });
+}
+
+void TMainForm::SetProgress(int done, int total) {
+  TransferProgress->setVisible(total > 0);
+  if (total > 0) {
+    TransferProgress->setRange(0, total);
+    TransferProgress->setValue(done);
+  }
+}
+
+void TMainForm::ShowGroupCell(int g, TGroupField field) {
+  ShowPage(TSettingsPage::Groups);
+  GroupsPage->MakeCellCurrent(g, field);
+}
 
 bool TMainForm::AskToClose() {
   RepaintToolbar();
@@ -280,6 +315,11 @@ void TMainForm::ToolButton6Click() {
 bool TMainForm::FormCloseQuery() { return ExitConfirmed || AskToClose(); }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+  if (Transferring) {
+    if (!QuitAfterTransfer && AskToClose()) QuitAfterTransfer = true;
+    event->ignore();
+    return;
+  }
   if (FormCloseQuery()) {
     ExitConfirmed = true;
     event->accept();

@@ -12,6 +12,7 @@
 #include "ui/FileDialogs.h"
 
 class QLabel;
+class QProgressBar;
 class QTabWidget;
 class QToolButton;
 class QIcon;
@@ -47,6 +48,8 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   void DisableToolbarAndPages() override;
   void RepaintToolbar() override;
   void ProcessMessages() override;
+  void SetProgress(int done, int total) override;
+  void ShowGroupCell(int g, TGroupField field) override;
 
   // TRuleView
   void ShowPage(TSettingsPage page) override;
@@ -79,6 +82,8 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   QToolButton* AddToolButton(const char* name, int x, int image, const char* hint, void (TMainForm::*command)());
   void AddDivider(const char* name, int x);
   bool AskToClose();
+  template <typename Command>
+  void RunTransfer(Command command);
 
   TUserMessages& UserMessages;
   TKkmSettings KkmSettings;
@@ -96,6 +101,9 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   TInit_Com* Init_Com = nullptr;
   QLabel* PanelStatus = nullptr;
   QWidget* Panel1 = nullptr;
+  QProgressBar* TransferProgress = nullptr;
   bool Centred = false;
+  bool Transferring = false;
+  bool QuitAfterTransfer = false;
   bool ExitConfirmed = false;
 };

@@ -83,3 +83,7 @@ void TGroupsPage::StringGrid1SetEditText(int column, int row, const QString& tex
 void TGroupsPage::Button10Click() {
   if (View.Messages().Confirm("Вы уверены ?")) ClearGroups(Settings);
 }
+
+void TGroupsPage::MakeCellCurrent(int g, TGroupField field) {
+  StringGrid1->MakeCellCurrent(1 + static_cast<int>(field), g);
+}

@@ -17,6 +17,7 @@ class TGroupsPage : public QWidget {
 
   void FillGrid();             // headings, widths and group numbers, at start
   void ShowGroups(int index);  // group index from the document, 0 = all
+  void MakeCellCurrent(int g, TGroupField field);
 
  private:
   void ShowGroup(int g);

@@ -149,4 +149,6 @@ void TStringGrid::MakeRowCurrent(int row) {
   setCurrentCell(row - 1, column);
 }
 
+void TStringGrid::MakeCellCurrent(int column, int row) { setCurrentCell(row - 1, column); }
+
 int TStringGrid::CurrentRow() const { return currentRow() + 1; }

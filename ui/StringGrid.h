@@ -27,6 +27,7 @@ class TStringGrid : public QTableWidget {
   QString Cell(int column, int row) const;
   void SetCell(int column, int row, const QString& text);  // leaves an editor's cursor alone when unchanged
   void MakeRowCurrent(int row);                            // keeps column and focus as they are
+  void MakeCellCurrent(int column, int row);
   int CurrentRow() const;                                  // 0 when no cell is current
 
  signals:

@@ -1,0 +1,102 @@
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+#include "app/DemoRegisters.h"
+#include "app/MainUnit.h"
+#include "support/Controls.h"
+#include "support/RecordingMessages.h"
+#include "ui/InitComm.h"
+#include "ui/StringGrid.h"
+
+namespace {
+
+// The demo's COM1 register, in real time, connected.
+struct TBench {
+  TBench() : Form(Messages, Demo.Opener()) {
+    Form.show();
+    Form.PortDialog().Button1Click();
+    if (!Form.PortDialog().ConnectedFlag) qFatal("the demo register does not answer");
+    Form.ButtonEnabled();
+  }
+  QString Status() { return Control<QLabel>(Form, "PanelStatus")->text(); }
+
+  TDemoRegisters Demo;
+  TRecordingMessages Messages;
+  TMainForm Form;
+};
+
+const TRecordingMessages::TShown CloseQuestion{TMessageKind::Confirmation, "Закрыть приложение?"};
+
+}  // namespace
+
+class TransferWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void ReadFillsThePagesAndShowsProgress() {
+    TBench bench;
+    int progressSeen = 0;
+    auto* progress = Control<QProgressBar>(bench.Form, "TransferProgress");
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&] { progressSeen += progress->isVisible() && progress->value() > 0; });
+    watch.start(50);
+    Control<QToolButton>(bench.Form, "ToolButton4")->click();
+    QCOMPARE(bench.Status(), QStringLiteral("Чтение OK!"));
+    QVERIFY(progressSeen > 0);
+    QVERIFY(!progress->isVisible());
+    QVERIFY(Control<QWidget>(bench.Form, "ToolBar1")->isEnabled());
+    QVERIFY(Control<QWidget>(bench.Form, "PageControl1")->isEnabled());
+    QVERIFY(Control<QCheckBox>(bench.Form, "CheckBox41")->isChecked());
+    QCOMPARE(Control<QLineEdit>(bench.Form, "Edit28")->text(), QStringLiteral("20,00"));
+    QCOMPARE(Control<QLineEdit>(bench.Form, "Edit29")->text(), QStringLiteral("НДС"));
+    QCOMPARE(Control<TStringGrid>(bench.Form, "StringGrid2")->Cell(1, 2), QStringLiteral("10,00"));
+    QCOMPARE(Control<TStringGrid>(bench.Form, "StringGrid1")->Cell(3, 2), QStringLiteral("1"));
+  }
+
+  void ABadGroupCellIsShownAndNothingIsSent() {
+    TBench bench;
+    bench.Form.Settings().Group(40).Discount = "x";
+    bench.Demo.Com1.ClearTraffic();
+    Control<QToolButton>(bench.Form, "ToolButton5")->click();
+    QVERIFY(bench.Demo.Com1.Traffic().empty());
+    QCOMPARE(Control<QTabWidget>(bench.Form, "PageControl1")->currentIndex(), 0);
+    auto* grid = Control<TStringGrid>(bench.Form, "StringGrid1");
+    QCOMPARE(grid->CurrentRow(), 40);
+    QCOMPARE(grid->currentColumn(), 2);
+  }
+
+  void ClosingDuringAReadWithYesEndsAfterTheRead() {
+    TBench bench;
+    bench.Messages.Answers = {TAnswer::Yes};
+    QTimer::singleShot(0, &bench.Form, [&] { Control<QToolButton>(bench.Form, "ToolButton4")->click(); });
+    QTimer::singleShot(300, &bench.Form, [&] { bench.Form.close(); });
+    QTimer::singleShot(20000, [] { QCoreApplication::exit(7); });
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QCOMPARE(bench.Status(), QStringLiteral("Чтение OK!"));  // the command went on to its end
+    QCOMPARE(bench.Messages.Shown, std::vector<TRecordingMessages::TShown>{CloseQuestion});
+  }
+
+  void ClosingDuringAReadWithNoGoesOn() {
+    TBench bench;
+    bench.Messages.Answers = {TAnswer::No};
+    bool closed = true;
+    QTimer::singleShot(0, &bench.Form, [&] {
+      Control<QToolButton>(bench.Form, "ToolButton4")->click();
+      QCoreApplication::exit(7);
+    });
+    QTimer::singleShot(300, &bench.Form, [&] { closed = bench.Form.close(); });
+    QCOMPARE(QCoreApplication::exec(), 7);
+    QVERIFY(!closed);
+    QVERIFY(bench.Form.isVisible());
+    QCOMPARE(bench.Status(), QStringLiteral("Чтение OK!"));
+    QCOMPARE(bench.Messages.Shown, std::vector<TRecordingMessages::TShown>{CloseQuestion});
+  }
+};
+
+QTEST_MAIN(TransferWindowTest)
+#include "TransferWindowTest.moc"
