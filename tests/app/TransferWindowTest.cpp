@@ -2,6 +2,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -56,6 +57,37 @@ class TransferWindowTest : public QObject {
     QCOMPARE(Control<QLineEdit>(bench.Form, "Edit29")->text(), QStringLiteral("НДС"));
     QCOMPARE(Control<TStringGrid>(bench.Form, "StringGrid2")->Cell(1, 2), QStringLiteral("10,00"));
     QCOMPARE(Control<TStringGrid>(bench.Form, "StringGrid1")->Cell(3, 2), QStringLiteral("1"));
+  }
+
+  void WriteThenReadGivesBackTheChangedSettings() {
+    TBench bench;
+    bench.Messages.Answers = {TAnswer::Yes};  // "write the settings?"
+    Control<QToolButton>(bench.Form, "ToolButton4")->click();
+    bench.Form.Settings().Discount(5) = "07,25";
+    bench.Form.Settings().Group(60) = {"3", "5", ""};
+    const TKkmSettings written = bench.Form.Settings();
+    Control<QToolButton>(bench.Form, "ToolButton5")->click();
+    QCOMPARE(bench.Status(), QStringLiteral("Запись OK!"));
+    ClearGroups(bench.Form.Settings());
+    ResetRates(bench.Form.Settings());
+    Control<QToolButton>(bench.Form, "ToolButton4")->click();
+    QCOMPARE(bench.Status(), QStringLiteral("Чтение OK!"));
+    QCOMPARE(bench.Form.Settings(), written);
+    QCOMPARE(Control<TStringGrid>(bench.Form, "StringGrid1")->Cell(2, 60), QStringLiteral("5"));
+  }
+
+  void ARegisterWithPurchasesRefusesTheWrite() {
+    TBench bench;
+    bench.Form.PortDialog().findChild<QRadioButton*>(QStringLiteral("RadioButton4"))->setChecked(true);
+    bench.Form.PortDialog().Button1Click();
+    QVERIFY(bench.Form.PortDialog().ConnectedFlag);
+    bench.Messages.Answers = {TAnswer::Yes};
+    const auto memory = bench.Demo.Com4.Memory();
+    Control<QToolButton>(bench.Form, "ToolButton5")->click();
+    QCOMPARE(bench.Messages.Shown.size(), size_t{2});
+    QCOMPARE(bench.Messages.Shown[1].Kind, TMessageKind::Information);
+    QCOMPARE(bench.Messages.Shown[1].Text, std::string("ККМ содержит покупки.\r\nНеобходимо вывести контрольную ленту."));
+    QVERIFY(bench.Demo.Com4.Memory() == memory);
   }
 
   void ABadGroupCellIsShownAndNothingIsSent() {
