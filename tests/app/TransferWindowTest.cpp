@@ -92,7 +92,7 @@ class TransferWindowTest : public QObject {
 
   void ABadGroupCellIsShownAndNothingIsSent() {
     TBench bench;
-    bench.Form.Settings().Group(40).Discount = "x";
+    bench.Form.Settings().Group(40) = {"", "x", ""};
     bench.Demo.Com1.ClearTraffic();
     Control<QToolButton>(bench.Form, "ToolButton5")->click();
     QVERIFY(bench.Demo.Com1.Traffic().empty());
