@@ -58,19 +58,7 @@ class TRecordingWindowView : public TWindowView {
   std::function<void(const std::string&)> OnPump;
 
  private:
-  class TBoxes : public TRecordingMessages {
-   public:
-    explicit TBoxes(std::vector<std::string>& calls) : Calls(calls) {}
-    TAnswer Show(TMessageKind kind, const std::string& text) override {
-      Calls.push_back("box " + text);
-      return TRecordingMessages::Show(kind, text);
-    }
-
-   private:
-    std::vector<std::string>& Calls;
-  };
-
-  TBoxes Boxes{Calls};
+  TCallLoggingMessages Boxes{Calls};
 };
 
 // One addressed exchange as the register saw it: the request frame after the

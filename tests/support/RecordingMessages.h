@@ -31,3 +31,17 @@ class TRecordingMessages : public TUserMessages {
   std::deque<TAnswer> Answers;
   void (*OnShow)() = nullptr;  // runs while the box is "open"
 };
+
+// The same, also noting each box as "box <text>" in a list of calls shared with
+// other recorders, so that tests see boxes in order among the other calls.
+class TCallLoggingMessages : public TRecordingMessages {
+ public:
+  explicit TCallLoggingMessages(std::vector<std::string>& calls) : Calls(calls) {}
+  TAnswer Show(TMessageKind kind, const std::string& text) override {
+    Calls.push_back("box " + text);
+    return TRecordingMessages::Show(kind, text);
+  }
+
+ private:
+  std::vector<std::string>& Calls;
+};

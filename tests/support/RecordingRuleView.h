@@ -26,17 +26,5 @@ class TRecordingRuleView : public TRuleView {
   std::vector<std::string> Calls;
 
  private:
-  class TBoxes : public TRecordingMessages {
-   public:
-    explicit TBoxes(std::vector<std::string>& calls) : Calls(calls) {}
-    TAnswer Show(TMessageKind kind, const std::string& text) override {
-      Calls.push_back("box " + text);
-      return TRecordingMessages::Show(kind, text);
-    }
-
-   private:
-    std::vector<std::string>& Calls;
-  };
-
-  TBoxes Boxes{Calls};
+  TCallLoggingMessages Boxes{Calls};
 };
