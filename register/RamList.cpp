@@ -49,3 +49,11 @@ void TRamMap::SelectRamMap(std::uint8_t version) {
 bool TRamMap::IsSelectedFor(int firmwareVersion) const {
   return SelectedVersion != 0 && firmwareVersion == SelectedVersion;
 }
+
+bool TRamMap::SelectRamMapFor(std::int32_t firmwareVersion) {
+  TRamMap candidate = *this;
+  candidate.SelectRamMap(static_cast<std::uint8_t>(firmwareVersion & 0xFF));
+  if (!candidate.IsSelectedFor(firmwareVersion)) return false;
+  *this = candidate;
+  return true;
+}

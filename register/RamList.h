@@ -26,6 +26,11 @@ class TRamMap {
   // selection, never has a map.
   bool IsSelectedFor(int firmwareVersion) const;
 
+  // Selects the map of exactly this firmware version and says whether there is one;
+  // a version without a map of its own (106, or 360 whose low byte is 104) leaves
+  // the map as it was.
+  bool SelectRamMapFor(std::int32_t firmwareVersion);
+
  private:
   std::uint8_t SelectedVersion = 0;  // 0: nothing selected during this run
 };

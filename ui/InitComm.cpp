@@ -76,15 +76,7 @@ int TInit_Com::CheckedPort() const {
   return 1;
 }
 
-bool TInit_Com::SelectRamMap(std::int32_t firmwareVersion) {
-  // The map is chosen by the version's low byte; only a version that has a map of
-  // its own is taken, and a refused one leaves the map as it was.
-  TRamMap candidate = RamMap;
-  candidate.SelectRamMap(static_cast<std::uint8_t>(firmwareVersion & 0xFF));
-  if (!candidate.IsSelectedFor(firmwareVersion)) return false;
-  RamMap = candidate;
-  return true;
-}
+bool TInit_Com::SelectRamMap(std::int32_t firmwareVersion) { return RamMap.SelectRamMapFor(firmwareVersion); }
 
 void TInit_Com::Button1Click() { ConnectedFlag = ConnectKkm(Link, CheckedPort(), *this); }
 

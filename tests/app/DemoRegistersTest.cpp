@@ -10,10 +10,7 @@ namespace {
 class TConnectOutcome : public TConnectView {
  public:
   TUserMessages& Messages() override { return Boxes; }
-  bool SelectRamMap(std::int32_t version) override {
-    Map.SelectRamMap(static_cast<std::uint8_t>(version));
-    return Map.IsSelectedFor(version);
-  }
+  bool SelectRamMap(std::int32_t version) override { return Map.SelectRamMapFor(version); }
   void CloseDialog() override {}
   TRecordingMessages Boxes;
   TRamMap Map;

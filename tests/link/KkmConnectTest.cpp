@@ -33,6 +33,13 @@ struct TConnectBench {
           return SimulatedPortOpener(Clock, Kkm)(port);
         }) {}
 
+  // The port open and the link pointed at the register, as after a probe.
+  void Connect(std::int32_t knownVersion) {
+    Link.OpenPort(1);
+    Link.KkmAddress = Kkm.Address();
+    Link.FirmwareVersion = knownVersion;
+  }
+
   std::vector<TSimulatedKkm::TByte> Sent() const {
     std::vector<TSimulatedKkm::TByte> bytes;
     for (const auto& record : Kkm.Traffic()) {
@@ -109,8 +116,7 @@ TEST(VersionFromBytes, NibblesAreWrittenAsDecimalNumbers) {
 
 TEST(QueryVersion, AsksWithTheAddressThenTheQueryFrame) {
   TConnectBench bench(1, 105);
-  bench.Link.OpenPort(1);
-  bench.Link.KkmAddress = bench.Kkm.Address();
+  bench.Connect(0);
   ASSERT_TRUE(QueryVersion(bench.Link));
   EXPECT_EQ(bench.Link.FirmwareVersion, 105);
   EXPECT_EQ(bench.Sent(), Mark({0xFE}) + Space({0x01, 0x14, 0xEA}));
@@ -120,9 +126,7 @@ TEST(QueryVersion, NoEchoOrNoAcknowledgementFails) {
   for (TAnswerKind spoiled : {TAnswerKind::Echo, TAnswerKind::Acknowledgement}) {
     TConnectBench bench(1);
     bench.Kkm.Inject({TFaultKind::WrongByte, spoiled});
-    bench.Link.OpenPort(1);
-    bench.Link.KkmAddress = bench.Kkm.Address();
-    bench.Link.FirmwareVersion = 77;
+    bench.Connect(77);
     EXPECT_FALSE(QueryVersion(bench.Link));
     EXPECT_EQ(bench.Link.FirmwareVersion, 77);
   }
@@ -132,9 +136,7 @@ TEST(QueryVersion, AnAcknowledgedQueryWithoutReplyGivesVersion0) {
   for (TFaultKind fault : {TFaultKind::Silence, TFaultKind::CorruptChecksum}) {
     TConnectBench bench(1);
     bench.Kkm.Inject({fault, TAnswerKind::Reply});
-    bench.Link.OpenPort(1);
-    bench.Link.KkmAddress = bench.Kkm.Address();
-    bench.Link.FirmwareVersion = 104;
+    bench.Connect(104);
     EXPECT_TRUE(QueryVersion(bench.Link));
     EXPECT_EQ(bench.Link.FirmwareVersion, 0);
   }

@@ -87,6 +87,20 @@ TEST(RamMap, AVersionWhoseLowByteMatchesIsNotSelected) {
 }
 
 // The settings block from SurchargeTable on, as the firmware lays it out.
+TEST(RamMap, SelectingForAVersionTakesOnlyAVersionWithItsOwnMap) {
+  TRamMap map;
+  ASSERT_TRUE(map.SelectRamMapFor(103));
+  const TRamMap early = map;
+  for (std::int32_t refused : {0, 99, 106, 360, 11004}) {
+    EXPECT_FALSE(map.SelectRamMapFor(refused)) << refused;
+    EXPECT_EQ(map.TaxKindTable, early.TaxKindTable) << refused;
+    EXPECT_TRUE(map.IsSelectedFor(103)) << refused;
+  }
+  ASSERT_TRUE(map.SelectRamMapFor(105));
+  EXPECT_TRUE(map.IsSelectedFor(105));
+  EXPECT_EQ(map.TaxNameTable, 0x2E23);
+}
+
 TEST(RamMapLayout, FourTaxFirmwareKeepsOneContiguousBlock) {
   for (std::uint8_t version : {104, 105}) {
     const TRamMap map = Selected(version);
