@@ -1,7 +1,12 @@
-// The traffic of a settings transfer through the termios backend to orbi7sim on a
-// pseudo-terminal, against the time the same bytes take on the line at 9600 baud.
+// Settings traffic through the termios backend to orbi7sim on a pseudo-terminal,
+// against the time the same traffic takes on the line at 9600 baud:
 //
-//   bench bytes: wall_ms=… model_ms=… ratio=… cpu_share=…
+//   bench bytes: wall_ms=… model_ms=… ratio=… cpu_share=…   (256 reads, 6 display exchanges)
+//   bench write: …                                          (the toolbar's whole write)
+//   bench read:  …                                          (the toolbar's whole read)
+//
+// The model counts every character on the line, one register turnaround each time
+// the line changes direction towards the PC, and the pauses the commands make.
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -11,46 +16,99 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "document/SettingsRules.h"
+#include "document/TKkmSettings.h"
 #include "link/DisplayExchange.h"
 #include "link/KkmFrames.h"
 #include "link/PosixSerialPort.h"
 #include "link/SimulatedRegister.h"
 #include "link/TKkmLink.h"
+#include "register/RamList.h"
+#include "register/TransferCommands.h"
 
 namespace {
 
-// Counts what goes over the line, for the model.
+constexpr std::int32_t FirmwareVersion = 104;
+
+// What the model needs to know of the traffic.
+struct TLineCounts {
+  std::size_t Bytes = 0;        // both ways
+  std::size_t Turnarounds = 0;  // the register starting to answer after the PC sent
+  TTick PausedMs = 0;           // asked for by the commands, not waits for an answer
+};
+
+// Counts what goes over the line.
 class TCountingPort final : public TSerialPort {
  public:
-  explicit TCountingPort(std::unique_ptr<TSerialPort> port) : Port(std::move(port)) {}
+  TCountingPort(std::unique_ptr<TSerialPort> port, TLineCounts& counts) : Port(std::move(port)), Counts(counts) {}
 
-  void SetParity(bool mark) override {
-    if (mark) ++Exchanges;
-    Port->SetParity(mark);
-  }
+  void SetParity(bool mark) override { Port->SetParity(mark); }
   std::size_t InputQueued() override { return Port->InputQueued(); }
   void AwaitInput(TTick timeoutMs) override { Port->AwaitInput(timeoutMs); }
   void Purge() override { Port->Purge(); }
   void FullPurge() override { Port->FullPurge(); }
   std::size_t ReadBytes(std::uint8_t* buffer, std::size_t n) override {
     const std::size_t got = Port->ReadBytes(buffer, n);
-    Bytes += got;
+    if (got > 0 && Sending) ++Counts.Turnarounds;
+    if (got > 0) Sending = false;
+    Counts.Bytes += got;
     return got;
   }
   std::size_t WriteBytes(const std::uint8_t* bytes, std::size_t n) override {
     const std::size_t done = Port->WriteBytes(bytes, n);
-    Bytes += done;
+    if (done > 0) Sending = true;
+    Counts.Bytes += done;
     return done;
   }
 
-  std::size_t Bytes = 0;
-  std::size_t Exchanges = 0;
-
  private:
   std::unique_ptr<TSerialPort> Port;
+  TLineCounts& Counts;
+  bool Sending = false;
+};
+
+// Real time; the link sleeps on its clock only for the pauses of the commands
+// (waits for an answer sleep in the port), so whatever it sleeps here is pause time.
+class TPauseCountingClock final : public TClock {
+ public:
+  explicit TPauseCountingClock(TLineCounts& counts) : Counts(counts) {}
+  TTick Now() override { return SteadyClock().Now(); }
+  void SleepUntil(TTick deadline) override {
+    const TTick now = Now();
+    if (deadline > now) Counts.PausedMs += deadline - now;
+    SteadyClock().SleepUntil(deadline);
+  }
+
+ private:
+  TLineCounts& Counts;
+};
+
+// The window as the commands see it: it answers the write's question with yes and
+// keeps the last box shown.
+class TBenchView final : public TWindowView, public TRuleView, public TUserMessages {
+ public:
+  TUserMessages& Messages() override { return *this; }
+  TAnswer Show(TMessageKind kind, const std::string& text) override {
+    if (kind == TMessageKind::Confirmation) return TAnswer::Yes;
+    LastBox = text;
+    return TAnswer::Ok;
+  }
+  void SetStatus(const std::string&) override {}
+  void SetAll() override {}
+  void ButtonEnabled() override {}
+  void ButtonDisabled() override {}
+  void DisableToolbarAndPages() override {}
+  void RepaintToolbar() override {}
+  void ProcessMessages() override {}
+  void ShowPage(TSettingsPage) override {}
+  void FocusTaxRate(int) override {}
+  void MakeRateRowCurrent(TRateList, int) override {}
+
+  std::string LastBox;
 };
 
 double CpuMs() {
@@ -71,7 +129,8 @@ struct TSimulator {
       dup2(out[1], STDOUT_FILENO);
       close(out[0]);
       close(out[1]);
-      execl(ORBI7SIM_PATH, ORBI7SIM_PATH, "--number", "1", "--version", "104", static_cast<char*>(nullptr));
+      const std::string version = std::to_string(FirmwareVersion);
+      execl(ORBI7SIM_PATH, ORBI7SIM_PATH, "--number", "1", "--version", version.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
     close(out[1]);
@@ -88,30 +147,29 @@ struct TSimulator {
   }
 };
 
-}  // namespace
-
-int main() {
-  TSimulator simulator;
-  if (!simulator.Start()) {
-    std::fprintf(stderr, "bench: cannot start %s\n", ORBI7SIM_PATH);
-    return 1;
-  }
-  TCountingPort* counting = nullptr;
-  TKkmLink link(SteadyClock(), [&](int) -> std::unique_ptr<TSerialPort> {
-    auto port = TPosixSerialPort::Open(simulator.Device);
-    if (!port) return nullptr;
-    auto wrapped = std::make_unique<TCountingPort>(std::move(port));
-    counting = wrapped.get();
-    return wrapped;
-  });
-  if (!link.OpenPort(1)) {
-    std::fprintf(stderr, "bench: cannot open %s\n", simulator.Device.c_str());
-    return 1;
-  }
-  link.KkmAddress = TSimulatedRegister(1).Address();
-
+// Runs one piece of traffic and prints its line; false when it failed.
+bool Measure(const char* name, TLineCounts& counts, const std::function<bool()>& traffic) {
+  counts = {};
   const double cpuStart = CpuMs();
   const auto wallStart = std::chrono::steady_clock::now();
+  const bool good = traffic();
+  const double wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
+  const double cpuMs = CpuMs() - cpuStart;
+  if (!good) {
+    std::fprintf(stderr, "bench %s: the traffic failed\n", name);
+    return false;
+  }
+  const double modelMs =
+      static_cast<double>(counts.Bytes) * static_cast<double>(CharacterNs) / 1e6 +
+      static_cast<double>(counts.Turnarounds) * static_cast<double>(TSimulatedRegister::DefaultTurnaroundNs) / 1e6 +
+      static_cast<double>(counts.PausedMs);
+  std::printf("bench %s: wall_ms=%.1f model_ms=%.1f ratio=%.3f cpu_share=%.3f\n", name, wallMs, modelMs,
+              wallMs / modelMs, cpuMs / wallMs);
+  std::fflush(stdout);
+  return true;
+}
+
+bool ReadAndDisplay(TKkmLink& link) {
   bool good = true;
   for (int i = 0; i < 256; ++i) {
     std::uint8_t value = 0;
@@ -124,18 +182,66 @@ int main() {
     std::string line2 = pair[1];
     good = DisplayExchange(link, line1, line2) && good;
   }
-  const double wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
-  const double cpuMs = CpuMs() - cpuStart;
-  if (!good) {
-    std::fprintf(stderr, "bench: an exchange failed\n");
+  return good;
+}
+
+// Every field filled, all four taxes on, so that both commands do all their work.
+TKkmSettings FullDocument() {
+  TKkmSettings settings;
+  settings.Tax(1) = {true, "18,00", "НДС", "И"};
+  settings.Tax(2) = {true, "10,00", "Налог с продаж", "Н"};
+  settings.Tax(3) = {true, "05,50", "Сбор 3", "И"};
+  settings.Tax(4) = {true, "01,25", "Сбор 4", "Н"};
+  for (int n = 1; n <= RateCount; ++n) {
+    settings.Discount(n) = "0" + std::to_string(n) + ",00";
+    settings.Surcharge(n) = std::to_string(n) + "2,50";
+  }
+  for (int g = 1; g <= GroupCount; ++g) {
+    const int rate = g % 9;
+    settings.Group(g) = {g % 4 == 0 ? "" : std::to_string(g % 4), g % 2 && rate ? std::to_string(rate) : "",
+                         g % 2 == 0 && rate ? std::to_string(rate) : ""};
+  }
+  return settings;
+}
+
+}  // namespace
+
+int main() {
+  TSimulator simulator;
+  if (!simulator.Start()) {
+    std::fprintf(stderr, "bench: cannot start %s\n", ORBI7SIM_PATH);
     return 1;
   }
-  // Every byte of this half-duplex traffic lies on the critical path, and the register
-  // turns the line round twice an exchange: for the echo and for the acknowledgement.
-  const double modelMs =
-      static_cast<double>(counting->Bytes) * static_cast<double>(CharacterNs) / 1e6 +
-      static_cast<double>(counting->Exchanges * 2) * static_cast<double>(TSimulatedRegister::DefaultTurnaroundNs) / 1e6;
-  std::printf("bench bytes: wall_ms=%.1f model_ms=%.1f ratio=%.3f cpu_share=%.3f\n", wallMs, modelMs, wallMs / modelMs,
-              cpuMs / wallMs);
+  TLineCounts counts;
+  TPauseCountingClock clock(counts);
+  TKkmLink link(clock, [&](int) -> std::unique_ptr<TSerialPort> {
+    auto port = TPosixSerialPort::Open(simulator.Device);
+    if (!port) return nullptr;
+    return std::make_unique<TCountingPort>(std::move(port), counts);
+  });
+  if (!link.OpenPort(1)) {
+    std::fprintf(stderr, "bench: cannot open %s\n", simulator.Device.c_str());
+    return 1;
+  }
+  link.KkmAddress = TSimulatedRegister(1).Address();
+  link.FirmwareVersion = FirmwareVersion;
+  TRamMap map;
+  map.SelectRamMap(static_cast<std::uint8_t>(FirmwareVersion));
+
+  TBenchView view;
+  TKkmSettings written = FullDocument();
+  TKkmSettings read;
+  const bool good =
+      Measure("bytes", counts, [&] { return ReadAndDisplay(link); }) &&
+      Measure("write", counts, [&] { return WriteSettingsToKkm(link, map, written, view, view); }) &&
+      Measure("read", counts, [&] { return ReadSettingsFromKkm(link, map, read, view); });
+  if (!good) {
+    if (!view.LastBox.empty()) std::fprintf(stderr, "bench: the register said: %s\n", view.LastBox.c_str());
+    return 1;
+  }
+  if (!(read == written)) {
+    std::fprintf(stderr, "bench: the settings read back differ from those written\n");
+    return 1;
+  }
   return 0;
 }
