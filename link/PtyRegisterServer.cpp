@@ -26,7 +26,19 @@ TLineNs NowNs() {
 struct TTimedByte {
   std::uint8_t Byte;
   TLineNs Ns;
+  TParity Parity = TParity::Unknown;
 };
+
+// A pseudo-terminal carries no ninth bit, but it keeps the sender's choice of stick
+// parity (CMSPAR, with PARODD for MARK) in its line settings, while it drops PARENB.
+// The sender switches parity only after an answer to what it sent before, and the
+// bytes are taken from the terminal as soon as they are written, so the settings at
+// that moment are those the bytes were sent with.
+TParity LineParity(int terminal) {
+  termios line{};
+  if (tcgetattr(terminal, &line) != 0 || (line.c_cflag & CMSPAR) == 0) return TParity::Unknown;
+  return (line.c_cflag & PARODD) != 0 ? TParity::Mark : TParity::Space;
+}
 
 }  // namespace
 
@@ -60,7 +72,8 @@ void TPtyRegisterServer::Serve(const std::atomic<bool>& stop) {
   while (!stop.load()) {
     TLineNs now = NowNs();
     while (!inbound.empty() && inbound.front().Ns <= now) {
-      for (const TLineRecord& answer : Kkm.Receive(inbound.front().Byte, TParity::Unknown, inbound.front().Ns)) {
+      const TTimedByte& byte = inbound.front();
+      for (const TLineRecord& answer : Kkm.Receive(byte.Byte, byte.Parity, byte.Ns)) {
         outbound.push_back({answer.Byte, answer.ArrivedNs});
       }
       inbound.pop_front();
@@ -83,9 +96,10 @@ void TPtyRegisterServer::Serve(const std::atomic<bool>& stop) {
     const ssize_t got = read(Master, chunk, sizeof chunk);
     if (got <= 0) continue;
     now = NowNs();
+    const TParity parity = LineParity(Slave);
     for (ssize_t i = 0; i < got; ++i) {
       receiverFreeNs = std::max(now, receiverFreeNs) + CharacterNs;
-      inbound.push_back({chunk[i], receiverFreeNs});
+      inbound.push_back({chunk[i], receiverFreeNs, parity});
     }
   }
 }

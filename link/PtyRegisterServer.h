@@ -7,8 +7,10 @@
 #include "link/SimulatedRegister.h"
 
 // Serves a simulated register on a pseudo-terminal, so that the real serial code can
-// talk to it. A pseudo-terminal carries no parity bit: the register tells an address
-// from frame bytes by where it is in the protocol. Both directions are paced at 9600
+// talk to it. A pseudo-terminal carries no parity bit; each byte gets the parity its
+// sender had set on the terminal (MARK or SPACE stick parity), and without such a
+// setting the register tells an address from frame bytes by where it is in the
+// protocol. Both directions are paced at 9600
 // baud: a byte written by the PC is taken only when its last bit would have arrived,
 // and each answer byte is handed over when its last bit would have arrived at the PC.
 class TPtyRegisterServer {

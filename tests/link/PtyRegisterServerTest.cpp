@@ -66,6 +66,24 @@ TEST_F(PtyRegister, ReadsAndWritesThroughThePosixBackend) {
   EXPECT_EQ(Kkm.Memory()[0x04FD], 0x02);
   EXPECT_EQ(Kkm.DisplayLine(2)[0], 0xED);  // "н"
   EXPECT_EQ(Kkm.DisplayUpdates(), 2);
+
+  // The register saw the ninth bit the backend set: MARK on the address bytes it
+  // echoed, SPACE on every frame byte.
+  std::size_t marks = 0;
+  bool afterEcho = false;
+  for (const TLineRecord& record : Kkm.Traffic()) {
+    if (record.Direction == TDirection::FromRegister) {
+      afterEcho = true;
+      continue;
+    }
+    ASSERT_NE(record.Parity, TParity::Unknown);
+    if (record.Parity == TParity::Mark) {
+      EXPECT_EQ(record.Byte, Kkm.Address());
+      ++marks;
+    }
+  }
+  EXPECT_TRUE(afterEcho);
+  EXPECT_EQ(marks, 3u + 6u);  // read, byte write, block write, the display's six
 }
 
 TEST_F(PtyRegister, AnotherNumberIsNotAnswered) {

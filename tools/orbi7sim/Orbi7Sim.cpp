@@ -38,6 +38,17 @@ bool ParseNumber(const char* text, long low, long high, long& value) {
   return end != text && *end == '\0' && value >= low && value <= high;
 }
 
+// What the pseudo-terminal told of the ninth bit of the bytes received: whoever
+// started the simulator learns whether the serial code set MARK and SPACE.
+void ReportParity(const TSimulatedRegister& kkm) {
+  std::size_t counts[3] = {0, 0, 0};
+  for (const TLineRecord& record : kkm.Traffic()) {
+    if (record.Direction == TDirection::ToRegister) ++counts[static_cast<int>(record.Parity)];
+  }
+  std::cerr << "orbi7sim: received " << counts[0] + counts[1] + counts[2] << " bytes: " << counts[0] << " MARK, "
+            << counts[1] << " SPACE, " << counts[2] << " without parity\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,5 +106,6 @@ int main(int argc, char** argv) {
   std::signal(SIGTERM, OnSignal);
   std::cout << server.DeviceName() << std::endl;
   server.Serve(Stop);
+  ReportParity(kkm);
   return 0;
 }
