@@ -16,8 +16,9 @@ TTick TSteadyClock::Now() {
 
 void TSteadyClock::SleepUntil(TTick deadline) {
   // The tick is the floor of the real time, so reaching the time point of the deadline
-  // is reaching the tick.
-  std::this_thread::sleep_until(std::chrono::steady_clock::time_point(TSteadyMs(deadline)));
+  // is reaching the tick. Some systems (Windows) wake a little before the time point
+  // asked for; the sleep then goes on for the rest.
+  while (Now() < deadline) std::this_thread::sleep_until(std::chrono::steady_clock::time_point(TSteadyMs(deadline)));
 }
 
 TClock& SteadyClock() {

@@ -7,7 +7,9 @@
 #include <string>
 #include <system_error>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
 #endif
 
@@ -30,8 +32,10 @@ TFile CreateNewFile(const std::filesystem::path& path) {
 bool WriteAndClose(TFile file, std::string_view bytes) {
   bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
   written = std::fflush(file.get()) == 0 && written;
-#ifndef _WIN32
   // The rename must not reach the disk before the content does.
+#ifdef _WIN32
+  written = _commit(_fileno(file.get())) == 0 && written;
+#else
   written = fsync(fileno(file.get())) == 0 && written;
 #endif
   return std::fclose(file.release()) == 0 && written;

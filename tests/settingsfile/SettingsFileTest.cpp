@@ -1,19 +1,24 @@
 #include "settingsfile/SettingsFile.h"
 
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "document/Cp1251.h"
+#include "settingsfile/FileAccess.h"
 #include "support/RecordingMessages.h"
 
 namespace fs = std::filesystem;
@@ -22,31 +27,41 @@ namespace {
 
 std::string W(std::string_view utf8) { return Utf8ToCp1251(utf8); }
 
+// File names are UTF-8 here, as the window gives them; on Windows a plain string
+// would be taken in the ANSI code page.
+fs::path P(const std::string& utf8) { return PathFromUtf8(utf8); }
+std::string Utf8(const fs::path& path) {
+  const std::u8string name = path.u8string();
+  return std::string(name.begin(), name.end());
+}
+
 class TTempFolder {
  public:
   TTempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "orbi7-settingsfile-XXXXXX").string();
-    Path = mkdtemp(pattern.data());
+    std::random_device random;
+    do {
+      Path = fs::temp_directory_path() / ("orbi7-settingsfile-" + std::to_string(random()));
+    } while (!fs::create_directory(Path));
   }
   ~TTempFolder() {
     std::error_code error;
     fs::remove_all(Path, error);
   }
-  std::string File(const std::string& name) const { return (Path / name).string(); }
+  std::string File(const std::string& name) const { return Utf8(Path / P(name)); }
   std::set<std::string> Names() const {
     std::set<std::string> names;
-    for (const auto& item : fs::directory_iterator(Path)) names.insert(item.path().filename().string());
+    for (const auto& item : fs::directory_iterator(Path)) names.insert(Utf8(item.path().filename()));
     return names;
   }
   fs::path Path;
 };
 
 void Put(const std::string& fileName, const std::string& bytes) {
-  std::ofstream(fileName, std::ios::binary) << bytes;
+  std::ofstream(P(fileName), std::ios::binary) << bytes;
 }
 
 std::string Get(const std::string& fileName) {
-  std::ifstream in(fileName, std::ios::binary);
+  std::ifstream in(P(fileName), std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
@@ -216,7 +231,7 @@ TEST(SettingsFileLoad, ValuesAreTakenAsTheyStand) {
 
 TEST(SettingsFileLoad, UnreadableFileChangesNothing) {
   TTempFolder folder;
-  for (const std::string& name : {folder.File("missing.dat"), folder.Path.string(), folder.File("no/such.dat")}) {
+  for (const std::string& name : {folder.File("missing.dat"), Utf8(folder.Path), folder.File("no/such.dat")}) {
     TKkmSettings settings = Filled();
     TRecordingObserver observer;
     settings.Watch(&observer);
@@ -236,7 +251,7 @@ TEST(SettingsFileSave, NewFileHoldsEveryKeyInOrder) {
   TTempFolder folder;
   const std::string name = folder.File("новый.dat");
   for (const TKkmSettings& settings : {TKkmSettings(), Filled()}) {
-    fs::remove(name);
+    fs::remove(P(name));
     TRecordingMessages messages;
     EXPECT_TRUE(SaveSettingsFile(name, settings, messages));
     EXPECT_TRUE(messages.Shown.empty());
@@ -314,6 +329,8 @@ TEST(SettingsFileSave, SavingTwiceGivesTheSameBytes) {
   EXPECT_EQ(single.Bytes(), once);
 }
 
+#ifndef _WIN32
+// Windows has no such permission bits, and symbolic links there need a privilege.
 TEST(SettingsFileSave, FileKeepsItsPermissionsAndLinksStayLinks) {
   TTempFolder folder;
   const std::string name = folder.File("real.dat");
@@ -328,6 +345,7 @@ TEST(SettingsFileSave, FileKeepsItsPermissionsAndLinksStayLinks) {
   EXPECT_EQ(fs::status(name).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   EXPECT_EQ(folder.Names(), (std::set<std::string>{"link.dat", "real.dat"}));
 }
+#endif
 
 void ExpectSaveFails(const std::string& name, const TKkmSettings& settings = Filled()) {
   TRecordingMessages messages;
@@ -339,17 +357,18 @@ void ExpectSaveFails(const std::string& name, const TKkmSettings& settings = Fil
 TEST(SettingsFileSave, FailureLeavesTheOldFileAsItWas) {
   TTempFolder folder;
   // A folder in place of the file, and a file in a folder that does not exist.
-  fs::create_directory(folder.File("folder.dat"));
+  fs::create_directory(P(folder.File("folder.dat")));
   ExpectSaveFails(folder.File("folder.dat"));
-  EXPECT_TRUE(fs::is_directory(folder.File("folder.dat")));
+  EXPECT_TRUE(fs::is_directory(P(folder.File("folder.dat"))));
   ExpectSaveFails(folder.File("missing/shop.dat"));
   EXPECT_EQ(folder.Names(), std::set<std::string>{"folder.dat"});
 
-  // The disk refuses the new content half way: the old file stays and no
-  // temporary file is left behind.
   const std::string name = folder.File("shop.dat");
   const std::string old = W("[Налоги]\r\nНалог1=1\r\n;keep me\r\n");
   Put(name, old);
+#ifndef _WIN32
+  // The disk refuses the new content half way: the old file stays and no
+  // temporary file is left behind.
   rlimit saved{};
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
   const auto previous = std::signal(SIGXFSZ, SIG_IGN);
@@ -361,6 +380,7 @@ TEST(SettingsFileSave, FailureLeavesTheOldFileAsItWas) {
   std::signal(SIGXFSZ, previous);
   EXPECT_EQ(Get(name), old);
   EXPECT_EQ(folder.Names(), (std::set<std::string>{"folder.dat", "shop.dat"}));
+#endif
 
   // A value that would break the file is not written at all.
   TKkmSettings broken = Filled();
