@@ -2,15 +2,19 @@
 # make bench: the link's timing against the line at 9600 baud.
 # make test: install what is missing, build, run every test; then again with
 #            AddressSanitizer and UndefinedBehaviorSanitizer; then a short fuzz run.
+# make test-windows: the layers below the user interface and their tests built for
+#            Windows with MinGW-w64 and run under Wine, the serial backend end to end.
 MAKEFLAGS += --no-print-directory
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
 BUILD_FUZZ ?= build-fuzz
+BUILD_WINDOWS ?= build-windows
+WINE       ?= /usr/lib/wine/wine64
 FUZZ_RUNS  ?= 20000
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build run test test-plain test-asan test-fuzz screenshots bench clean
+.PHONY: all deps build run test test-plain test-asan test-fuzz test-windows screenshots bench clean
 
 all: build
 
@@ -46,6 +50,20 @@ test-fuzz: deps
 	$(BUILD_FUZZ)/profile_file_fuzz -runs=$(FUZZ_RUNS) -seed=1 -max_len=8192 -timeout=10 -rss_limit_mb=1024 \
 	  $(BUILD_FUZZ)/corpus tests/fuzz/corpus
 
+# Wine keeps its own Windows installation in the build folder. The end-to-end test
+# serves the Linux build's orbi7sim on a pseudo-terminal that Wine maps to a COM port.
+WINE_ENV = WINEPREFIX=$(abspath $(BUILD_WINDOWS))/wine WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+
+test-windows: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target orbi7sim
+	cmake -S . -B $(BUILD_WINDOWS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORBI7_BUILD_UI=OFF \
+	  -DORBI7_SIMULATOR=$(abspath $(BUILD))/tools/orbi7sim
+	cmake --build $(BUILD_WINDOWS) -j $(JOBS)
+	$(WINE_ENV) $(WINE) wineboot --init
+	$(WINE_ENV) ctest --test-dir $(BUILD_WINDOWS) --output-on-failure -j $(JOBS)
+	$(WINE_ENV) $(dir $(WINE))wineserver -k || true
+
 # Settings-sized traffic through the termios backend to orbi7sim on a pseudo-terminal.
 bench: build
 	$(BUILD)/bench/orbi7bench
@@ -54,4 +72,4 @@ screenshots: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/app/orbi7prog-screenshots $(BUILD)/screenshots
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ) $(BUILD_WINDOWS)
