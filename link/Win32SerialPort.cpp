@@ -27,6 +27,7 @@ void SetControlFlags(DCB& dcb) {
   dcb.fNull = FALSE;
   dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
   dcb.fAbortOnError = FALSE;
+  dcb.fDummy2 = 0;
 }
 
 static_assert(ControlFlags == (0x0001 | 0x0080 | (RTS_CONTROL_HANDSHAKE << 12)));
@@ -36,9 +37,36 @@ DWORD WaitTimeout(TTick ms) { return static_cast<DWORD>(std::min<TTick>(ms, MAXD
 
 }  // namespace
 
+DCB RegisterLineSettings(DCB dcb) {
+  dcb.DCBlength = sizeof dcb;
+  dcb.BaudRate = CBR_9600;
+  dcb.ByteSize = 8;
+  dcb.StopBits = ONESTOPBIT;
+  dcb.Parity = MARKPARITY;
+  SetControlFlags(dcb);
+  dcb.XonLim = 1;
+  dcb.XoffLim = 1;
+  return dcb;
+}
+
+COMMTIMEOUTS RegisterTimeouts() {
+  COMMTIMEOUTS timeouts{};
+  timeouts.ReadIntervalTimeout = 1;
+  timeouts.ReadTotalTimeoutMultiplier = static_cast<DWORD>(ReadTimeoutPerByte);
+  timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(ReadTimeoutConstant);
+  timeouts.WriteTotalTimeoutMultiplier = static_cast<DWORD>(WriteTimeoutPerByte);
+  timeouts.WriteTotalTimeoutConstant = static_cast<DWORD>(WriteTimeoutConstant);
+  return timeouts;
+}
+
+std::string Win32DevicePath(const std::string& device) {
+  const std::string prefix = "\\\\.\\";
+  return device.compare(0, prefix.size(), prefix) == 0 ? device : prefix + device;
+}
+
 std::unique_ptr<TSerialPort> TWin32SerialPort::Open(const std::string& device) {
   const HANDLE handle =
-      CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+      CreateFileA(Win32DevicePath(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   auto port = std::make_unique<TWin32SerialPort>(handle);
   SetupComm(handle, QueueSize, QueueSize);
@@ -54,27 +82,19 @@ TWin32SerialPort::~TWin32SerialPort() {
   CloseHandle(Handle);
 }
 
+// The results are not looked at: a driver that cannot take a setting shows it as a
+// missing or wrong answer of the register.
 void TWin32SerialPort::ApplyLineSettings() {
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
   GetCommState(Handle, &dcb);
-  dcb.BaudRate = CBR_9600;
-  dcb.ByteSize = 8;
-  dcb.StopBits = ONESTOPBIT;
-  dcb.Parity = MARKPARITY;
-  SetControlFlags(dcb);
-  dcb.XonLim = 1;
-  dcb.XoffLim = 1;
+  dcb = RegisterLineSettings(dcb);
   SetCommState(Handle, &dcb);
 }
 
 void TWin32SerialPort::ApplyTimeouts() {
   GetCommTimeouts(Handle, &Timeouts);
-  Timeouts.ReadIntervalTimeout = 1;
-  Timeouts.ReadTotalTimeoutMultiplier = static_cast<DWORD>(ReadTimeoutPerByte);
-  Timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(ReadTimeoutConstant);
-  Timeouts.WriteTotalTimeoutMultiplier = static_cast<DWORD>(WriteTimeoutPerByte);
-  Timeouts.WriteTotalTimeoutConstant = static_cast<DWORD>(WriteTimeoutConstant);
+  Timeouts = RegisterTimeouts();
   SetCommTimeouts(Handle, &Timeouts);
 }
 
@@ -82,12 +102,10 @@ void TWin32SerialPort::SetParity(bool mark) {
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
   if (!GetCommState(Handle, &dcb)) return;
-  const BYTE wanted = mark ? MARKPARITY : SPACEPARITY;
-  if (dcb.Parity == wanted) return;
   // SetCommState does not wait for the output queue; the bytes already written must
   // leave with the old parity.
   FlushFileBuffers(Handle);
-  dcb.Parity = wanted;
+  dcb.Parity = mark ? MARKPARITY : SPACEPARITY;
   SetCommState(Handle, &dcb);
 }
 
@@ -99,20 +117,22 @@ std::size_t TWin32SerialPort::InputQueued() {
   return Queue.size() + status.cbInQue;
 }
 
-// Under these time-outs ReadFile returns at once with what is queued, or with the
-// first byte to arrive, or empty after the constant.
+// A read of one byte under a total time-out alone blocks until a byte is there or
+// the time is up. (The documented form that returns with the first of many bytes,
+// both interval and multiplier MAXDWORD, is not honoured by every driver: under Wine
+// it waits the whole constant.)
 void TWin32SerialPort::AwaitInput(TTick timeoutMs) {
   COMMTIMEOUTS wait = Timeouts;
-  wait.ReadIntervalTimeout = MAXDWORD;
-  wait.ReadTotalTimeoutMultiplier = MAXDWORD;
-  wait.ReadTotalTimeoutConstant = WaitTimeout(timeoutMs);
+  wait.ReadIntervalTimeout = 0;
+  wait.ReadTotalTimeoutMultiplier = 0;
+  wait.ReadTotalTimeoutConstant = std::max<DWORD>(WaitTimeout(timeoutMs), 1);  // 0 would mean none at all
   if (!SetCommTimeouts(Handle, &wait)) {
     Sleep(1);
     return;
   }
-  std::uint8_t chunk[QueueSize];
+  std::uint8_t byte = 0;
   DWORD got = 0;
-  if (ReadFile(Handle, chunk, sizeof chunk, &got, nullptr) && got > 0) Queue.insert(Queue.end(), chunk, chunk + got);
+  if (ReadFile(Handle, &byte, 1, &got, nullptr) && got == 1) Queue.push_back(byte);
   SetCommTimeouts(Handle, &Timeouts);
 }
 

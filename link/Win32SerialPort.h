@@ -13,14 +13,27 @@
 
 #include "link/SerialPort.h"
 
+// The register's line settings applied to the device control block the driver
+// reported: 9600 baud, 8 data bits, 1 stop bit, MARK parity, the flags word 0x2081,
+// XON and XOFF limits of 1. Every other field keeps its value.
+DCB RegisterLineSettings(DCB current);
+
+// The time-outs of reads and writes: 1 ms between bytes, 100 ms plus 20 ms a byte
+// for a read, 100 ms plus 1 ms a byte for a write.
+COMMTIMEOUTS RegisterTimeouts();
+
+// The name CreateFileA opens a device by: "\\.\COM3" for "COM3". Only that form
+// reaches COM10 and above.
+std::string Win32DevicePath(const std::string& device);
+
 // A COM port through the Win32 communications calls, synchronous I/O. To wait for
-// input without polling, the port switches for that wait to time-outs under which
-// ReadFile returns with the first byte to arrive; the bytes it takes so are kept in
-// a queue of our own until read.
+// input without polling, the port switches for that wait to a time-out under which
+// ReadFile returns with the first byte to arrive; the bytes taken so are kept in a
+// queue of our own until read.
 class TWin32SerialPort final : public TSerialPort {
  public:
-  // Opens the device exclusively and applies the register's line settings; nullptr
-  // when the device is absent or held by another program.
+  // Opens the device ("COM3") exclusively and applies the register's line settings;
+  // nullptr when the device is absent or held by another program.
   static std::unique_ptr<TSerialPort> Open(const std::string& device);
 
   explicit TWin32SerialPort(HANDLE handle) : Handle(handle) {}

@@ -1,0 +1,123 @@
+// The Windows build against a register on a real COM port: Wine maps COM4 to the
+// pseudo-terminal of an orbi7sim started as register number 37, firmware 1.0.5,
+// holding 0x0102 purchases (see serial-end-to-end beside this file). Everything goes
+// through the Win32 backend, in real time. The tests run in the order they stand and
+// share the register.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "link/DisplayExchange.h"
+#include "link/KkmConnect.h"
+#include "link/KkmFrames.h"
+#include "link/TKkmLink.h"
+#include "register/RamList.h"
+#include "register/TransferCommands.h"
+#include "register/TransferFixture.h"
+
+namespace {
+
+constexpr int MappedPort = 4;
+constexpr std::uint8_t AddressOf37 = 0xFF - 0x37;
+
+class TConnectRecorder final : public TConnectView {
+ public:
+  explicit TConnectRecorder(TRamMap& map) : Map(map) {}
+  TUserMessages& Messages() override { return Boxes; }
+  bool SelectRamMap(std::int32_t firmwareVersion) override { return Map.SelectRamMapFor(firmwareVersion); }
+  void CloseDialog() override { Closed = true; }
+
+  TRamMap& Map;
+  TRecordingMessages Boxes;
+  bool Closed = false;
+};
+
+class SerialEndToEnd : public ::testing::Test {
+ protected:
+  void Connect() {
+    TConnectRecorder view(Map);
+    ASSERT_TRUE(ConnectKkm(Link, MappedPort, view));
+    ASSERT_TRUE(view.Closed);
+  }
+
+  static TKkmLink Link;  // one port for the whole run, as in the program
+  static TRamMap Map;
+};
+
+TKkmLink SerialEndToEnd::Link;
+TRamMap SerialEndToEnd::Map;
+
+TEST_F(SerialEndToEnd, ConnectFindsTheRegisterAndItsFirmware) {
+  TConnectRecorder view(Map);
+  ASSERT_TRUE(ConnectKkm(Link, MappedPort, view));
+  EXPECT_TRUE(view.Closed);
+  EXPECT_EQ(Link.KkmAddress, AddressOf37);
+  EXPECT_EQ(Link.FirmwareVersion, 105);
+  EXPECT_TRUE(Map.IsSelectedFor(105));
+  EXPECT_TRUE(view.Boxes.Shown.empty());
+}
+
+TEST_F(SerialEndToEnd, MemoryReadsAndWrites) {
+  Connect();
+  // Set by the simulator's command line, not by anything here.
+  std::uint8_t purchases[2] = {0, 0};
+  ASSERT_TRUE(ReadMemory(Link, Map.PurchaseCounter, 2, purchases));
+  EXPECT_EQ(purchases[0], 0x01);
+  EXPECT_EQ(purchases[1], 0x02);
+
+  ASSERT_TRUE(WriteMemoryByte(Link, 0x0441, 0xC4));
+  std::uint8_t value = 0;
+  ASSERT_TRUE(ReadMemoryByte(Link, 0x0441, value));
+  EXPECT_EQ(value, 0xC4);
+
+  std::vector<std::uint8_t> block(64);
+  for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint8_t>(0xA0 ^ i);
+  ASSERT_TRUE(WriteMemoryBlock(Link, 0x0500, block.data(), block.size(), Link.FirmwareVersion));
+  std::vector<std::uint8_t> back(block.size());
+  ASSERT_TRUE(ReadMemory(Link, 0x0500, 32, back.data()));
+  ASSERT_TRUE(ReadMemory(Link, 0x0520, 32, back.data() + 32));
+  EXPECT_EQ(back, block);
+
+  std::string line1 = "Проверка";
+  std::string line2 = "связи";
+  ASSERT_TRUE(DisplayExchange(Link, line1, line2));
+}
+
+TEST_F(SerialEndToEnd, SettingsGoInOnlyWithoutPurchasesAndComeBackAsWritten) {
+  Connect();
+  TKkmSettings settings;
+  settings.Tax(1) = {true, "20,00", "НДС", "И"};
+  settings.Tax(2) = {true, "10,00", "Налог с продаж", "Н"};
+  settings.Tax(4) = {true, "01,50", "Сбор", "Н"};
+  settings.Discount(3) = "03,00";
+  settings.Surcharge(8) = "12,50";
+  for (int g = 1; g <= GroupCount; g += 7) settings.Group(g) = {"2", g % 2 ? "3" : "", g % 2 ? "" : "8"};
+
+  TRecordingWindowView view;
+  TRecordingRuleView rules;
+  view.Answers().push_back(TAnswer::Yes);
+  EXPECT_FALSE(WriteSettingsToKkm(Link, Map, settings, view, rules));
+  ASSERT_FALSE(view.Shown().empty());
+  EXPECT_EQ(view.Shown().back().Text, "ККМ содержит покупки.\r\nНеобходимо вывести контрольную ленту.");
+
+  const std::uint8_t none[2] = {0, 0};
+  ASSERT_TRUE(WriteMemory(Link, Map.PurchaseCounter, none, 2));
+  TRecordingWindowView writing;
+  writing.Answers().push_back(TAnswer::Yes);
+  ASSERT_TRUE(WriteSettingsToKkm(Link, Map, settings, writing, rules));
+  EXPECT_EQ(writing.Status, "Запись OK!");
+
+  TKkmSettings read;
+  for (auto& group : read.Groups) group = {"1", "1", ""};
+  TRecordingWindowView reading;
+  ASSERT_TRUE(ReadSettingsFromKkm(Link, Map, read, reading));
+  EXPECT_EQ(reading.Status, "Чтение OK!");
+  TKkmSettings expected = settings;
+  expected.Tax(3).Rate.clear();  // a tax that is off is not read
+  EXPECT_EQ(read, expected);
+}
+
+}  // namespace
