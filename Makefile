@@ -61,7 +61,7 @@ test-windows: deps $(BUILD)/CMakeCache.txt
 	  -DORBI7_SIMULATOR=$(abspath $(BUILD))/tools/orbi7sim
 	cmake --build $(BUILD_WINDOWS) -j $(JOBS)
 	$(WINE_ENV) $(WINE) wineboot --init
-	$(WINE_ENV) ctest --test-dir $(BUILD_WINDOWS) --output-on-failure -j $(JOBS)
+	ctest --test-dir $(BUILD_WINDOWS) --output-on-failure -j $(JOBS)
 	$(WINE_ENV) $(dir $(WINE))wineserver -k || true
 
 # Settings-sized traffic through the termios backend to orbi7sim on a pseudo-terminal.

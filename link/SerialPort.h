@@ -43,7 +43,8 @@ class TSerialPort {
 };
 
 // Opens port COMn (n from FirstPortNumber to LastPortNumber); nullptr when the device
-// is absent, held by another program, or cannot carry MARK and SPACE parity.
+// is absent, held by another program, or (where the system tells) cannot carry MARK
+// and SPACE parity.
 using TPortOpener = std::function<std::unique_ptr<TSerialPort>(int portNumber)>;
 
 constexpr int FirstPortNumber = 1;

@@ -1,7 +1,6 @@
 #include "link/Win32SerialPort.h"
 
 #include <algorithm>
-#include <climits>
 
 namespace {
 
@@ -130,10 +129,18 @@ void TWin32SerialPort::AwaitInput(TTick timeoutMs) {
     Sleep(1);
     return;
   }
+  const ULONGLONG start = GetTickCount64();
   std::uint8_t byte = 0;
   DWORD got = 0;
-  if (ReadFile(Handle, &byte, 1, &got, nullptr) && got == 1) Queue.push_back(byte);
+  ReadFile(Handle, &byte, 1, &got, nullptr);
   SetCommTimeouts(Handle, &Timeouts);
+  if (got == 1) {
+    Queue.push_back(byte);
+  } else if (GetTickCount64() - start < wait.ReadTotalTimeoutConstant) {
+    // A device that fails at once (unplugged, say) would otherwise have the caller
+    // ask again and again until its time limit.
+    Sleep(1);
+  }
 }
 
 std::size_t TWin32SerialPort::TakeQueued(std::uint8_t* buffer, std::size_t n) {
@@ -158,8 +165,8 @@ std::size_t TWin32SerialPort::ReadBytes(std::uint8_t* buffer, std::size_t n) {
   if (got == n) return got;
   DWORD read = 0;
   const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(n - got, MAXDWORD));
-  if (ReadFile(Handle, buffer + got, wanted, &read, nullptr)) got += read;
-  return got;
+  ReadFile(Handle, buffer + got, wanted, &read, nullptr);  // a failed read may still have taken bytes
+  return got + read;
 }
 
 std::size_t TWin32SerialPort::WriteBytes(const std::uint8_t* bytes, std::size_t n) {

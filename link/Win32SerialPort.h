@@ -33,7 +33,10 @@ std::string Win32DevicePath(const std::string& device);
 class TWin32SerialPort final : public TSerialPort {
  public:
   // Opens the device ("COM3") exclusively and applies the register's line settings;
-  // nullptr when the device is absent or held by another program.
+  // nullptr when the device is absent or held by another program. Whether the driver
+  // took the settings is not asked: some report a failure for stick parity that they
+  // carry out all the same (Wine on a pseudo-terminal), and a driver that really
+  // cannot send MARK and SPACE shows as a register that does not answer.
   static std::unique_ptr<TSerialPort> Open(const std::string& device);
 
   explicit TWin32SerialPort(HANDLE handle) : Handle(handle) {}

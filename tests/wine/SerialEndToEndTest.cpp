@@ -4,8 +4,14 @@
 // through the Win32 backend, in real time. The tests run in the order they stand and
 // share the register.
 
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -84,6 +90,25 @@ TEST_F(SerialEndToEnd, MemoryReadsAndWrites) {
   std::string line1 = "Проверка";
   std::string line2 = "связи";
   ASSERT_TRUE(DisplayExchange(Link, line1, line2));
+}
+
+// Processor time of this process, user and kernel, in milliseconds.
+double CpuMs() {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+  auto ms = [](const FILETIME& t) { return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 1e4; };
+  return ms(kernel) + ms(user);
+}
+
+TEST_F(SerialEndToEnd, WaitingOnAQuietLineTakesItsTimeAndNoProcessor) {
+  Connect();
+  const double cpuStart = CpuMs();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(Link.WaitForInput(1, 500));
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, std::chrono::milliseconds(500));
+  EXPECT_LT(took, std::chrono::milliseconds(1500));
+  EXPECT_LT(CpuMs() - cpuStart, 100.0);
 }
 
 TEST_F(SerialEndToEnd, SettingsGoInOnlyWithoutPurchasesAndComeBackAsWritten) {
