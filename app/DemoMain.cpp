@@ -1,3 +1,7 @@
+#include "app/DemoRegisters.h"
 #include "app/Program.h"
 
-int main(int argc, char** argv) { return RunProgram(argc, argv, TProgramKind::Demo); }
+int main(int argc, char** argv) {
+  TDemoRegisters demo;
+  return RunProgram(argc, argv, demo.Opener());
+}

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "link/SerialPort.h"
-#include "link/SimulatedRegister.h"
+#include "sim/SimulatedRegister.h"
 
 // The registers of the demo program, reached in real time at 9600 baud:
 // COM1 a register of firmware 1.0.4 at number 00 with some settings programmed,

@@ -1,7 +1,7 @@
 #pragma once
 
-// Program start shared by the real program and the demo: the application, its
-// title, the main window and the message loop.
-enum class TProgramKind { Real, Demo };
+#include "link/SerialPort.h"
 
-int RunProgram(int argc, char** argv, TProgramKind kind);
+// Program start shared by the real program and the demo: the application, its
+// title, the main window on the ports the opener gives, and the message loop.
+int RunProgram(int argc, char** argv, TPortOpener opener);

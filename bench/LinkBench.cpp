@@ -25,7 +25,7 @@
 #include "link/DisplayExchange.h"
 #include "link/KkmFrames.h"
 #include "link/PosixSerialPort.h"
-#include "link/SimulatedRegister.h"
+#include "sim/SimulatedRegister.h"
 #include "link/TKkmLink.h"
 #include "register/RamList.h"
 #include "register/TransferCommands.h"

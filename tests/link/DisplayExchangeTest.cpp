@@ -6,7 +6,7 @@
 
 #include "link/DisplayExchange.h"
 #include "link/KkmFrames.h"
-#include "tests/link/SimulatedKkm.h"
+#include "support/SimulatedKkm.h"
 
 namespace {
 

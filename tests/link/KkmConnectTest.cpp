@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "SimulatedKkm.h"
+#include "support/SimulatedKkm.h"
 #include "support/RecordingMessages.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include "register/WindowView.h"
 #include "support/RecordingMessages.h"
 #include "support/RecordingRuleView.h"
-#include "tests/link/SimulatedKkm.h"
+#include "support/SimulatedKkm.h"
 
 // The main window as the transfer commands see it. Every call but the pumps and the
 // progress is recorded as a line of text, in order; boxes also in Shown.

@@ -7,8 +7,8 @@
 #include <functional>
 
 #include "app/MainUnit.h"
-#include "link/SimulatedLine.h"
-#include "link/SimulatedRegister.h"
+#include "sim/SimulatedLine.h"
+#include "sim/SimulatedRegister.h"
 #include "support/Controls.h"
 #include "support/RecordingMessages.h"
 #include "ui/InitComm.h"

@@ -18,8 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "link/PtyRegisterServer.h"
-#include "link/SimulatedRegister.h"
+#include "sim/PtyRegisterServer.h"
+#include "sim/RegisterContents.h"
+#include "sim/SimulatedRegister.h"
 
 namespace {
 
@@ -88,6 +89,8 @@ int main(int argc, char** argv) {
       return 1;
     }
     std::memcpy(kkm.Memory().data(), image.data(), image.size());
+  } else {
+    ProgramSettings(kkm, InUseSettings());
   }
   // The counter is set after the image, so that the option wins.
   if (memoryFile.empty() || purchases != 0) kkm.SetPurchaseCounter(static_cast<std::uint16_t>(purchases));

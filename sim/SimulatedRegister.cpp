@@ -1,4 +1,4 @@
-#include "link/SimulatedRegister.h"
+#include "sim/SimulatedRegister.h"
 
 #include <algorithm>
 #include <numeric>

@@ -1,4 +1,4 @@
-#include "link/PtyRegisterServer.h"
+#include "sim/PtyRegisterServer.h"
 
 #include <fcntl.h>
 #include <poll.h>

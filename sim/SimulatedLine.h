@@ -7,7 +7,7 @@
 
 #include "link/Clock.h"
 #include "link/SerialPort.h"
-#include "link/SimulatedRegister.h"
+#include "sim/SimulatedRegister.h"
 
 // A serial port whose other end is a simulated register. Each byte travels at 9600
 // baud, 11 bits a character, with its parity bit, on the clock it is given: a virtual

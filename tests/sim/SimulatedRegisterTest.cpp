@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "link/KkmFrames.h"
-#include "tests/link/SimulatedKkm.h"
+#include "support/SimulatedKkm.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "link/DisplayExchange.h"
 #include "link/KkmFrames.h"
 #include "link/PosixSerialPort.h"
-#include "link/PtyRegisterServer.h"
+#include "sim/PtyRegisterServer.h"
 #include "link/TKkmLink.h"
 
 namespace {

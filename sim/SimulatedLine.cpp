@@ -1,4 +1,4 @@
-#include "link/SimulatedLine.h"
+#include "sim/SimulatedLine.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "link/SimulatedRegister.h"
+#include "sim/SimulatedRegister.h"
 
 // Serves a simulated register on a pseudo-terminal, so that the real serial code can
 // talk to it. A pseudo-terminal carries no parity bit; each byte gets the parity its

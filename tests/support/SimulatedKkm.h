@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "link/SimulatedLine.h"
-#include "link/SimulatedRegister.h"
+#include "sim/SimulatedLine.h"
+#include "sim/SimulatedRegister.h"
 #include "link/TKkmLink.h"
 
 // A register at number 01 (address 0xFE) on a simulated line, on a virtual clock

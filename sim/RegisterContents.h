@@ -1,0 +1,13 @@
+#pragma once
+
+#include "document/TKkmSettings.h"
+#include "sim/SimulatedRegister.h"
+
+// What a register holds in its settings tables, put there as the register's own
+// firmware keeps it: the records at the addresses of its version's map, the settings
+// checksum and its copy. Does nothing for a version without a map.
+void ProgramSettings(TSimulatedRegister& kkm, const TKkmSettings& settings);
+
+// Settings such as a register in use holds: two taxes, a few discounts and a
+// surcharge, some groups bound.
+TKkmSettings InUseSettings();
