@@ -87,7 +87,7 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
 
   TUserMessages& UserMessages;
   TKkmSettings KkmSettings;
-  TKkmLink KkmLink;  // the one serial link of the run
+  TKkmLink KkmLink;   // the one serial link of the run
   TRamMap KkmRamMap;  // selected by the connect sequence
   TQtFileDialogs QtFileDialogs;
   TFileDialogs* FileDialogs = &QtFileDialogs;

@@ -6,8 +6,8 @@
 #include <cstdio>
 
 #include "app/MainUnit.h"
-#include "ui/InitComm.h"
 #include "ui/ApplicationTitle.h"
+#include "ui/InitComm.h"
 
 namespace {
 

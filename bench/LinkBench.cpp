@@ -25,10 +25,10 @@
 #include "link/DisplayExchange.h"
 #include "link/KkmFrames.h"
 #include "link/PosixSerialPort.h"
-#include "sim/SimulatedRegister.h"
 #include "link/TKkmLink.h"
 #include "register/RamList.h"
 #include "register/TransferCommands.h"
+#include "sim/SimulatedRegister.h"
 
 namespace {
 
@@ -48,7 +48,9 @@ class TCountingPort final : public TSerialPort {
 
   void SetParity(bool mark) override { Port->SetParity(mark); }
   std::size_t InputQueued() override { return Port->InputQueued(); }
-  void AwaitInput(TTick timeoutMs) override { Port->AwaitInput(timeoutMs); }
+  void AwaitInput(TTick timeoutMs, std::size_t missing) override { Port->AwaitInput(timeoutMs, missing); }
+  bool Drain(TTick timeoutMs) override { return Port->Drain(timeoutMs); }
+  TTick InputLatencyMs() const override { return Port->InputLatencyMs(); }
   void Purge() override { Port->Purge(); }
   void FullPurge() override { Port->FullPurge(); }
   std::size_t ReadBytes(std::uint8_t* buffer, std::size_t n) override {
@@ -231,10 +233,9 @@ int main() {
   TBenchView view;
   TKkmSettings written = FullDocument();
   TKkmSettings read;
-  const bool good =
-      Measure("bytes", counts, [&] { return ReadAndDisplay(link); }) &&
-      Measure("write", counts, [&] { return WriteSettingsToKkm(link, map, written, view, view); }) &&
-      Measure("read", counts, [&] { return ReadSettingsFromKkm(link, map, read, view); });
+  const bool good = Measure("bytes", counts, [&] { return ReadAndDisplay(link); }) &&
+                    Measure("write", counts, [&] { return WriteSettingsToKkm(link, map, written, view, view); }) &&
+                    Measure("read", counts, [&] { return ReadSettingsFromKkm(link, map, read, view); });
   if (!good) {
     if (!view.LastBox.empty()) std::fprintf(stderr, "bench: the register said: %s\n", view.LastBox.c_str());
     return 1;

@@ -14,6 +14,11 @@ TTick TSteadyClock::Now() {
   return std::chrono::duration_cast<TSteadyMs>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
+std::uint64_t TSteadyClock::NowUs() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 void TSteadyClock::SleepUntil(TTick deadline) {
   // The tick is the floor of the real time, so reaching the time point of the deadline
   // is reaching the tick. Some systems (Windows) wake a little before the time point

@@ -15,6 +15,8 @@ class TClock {
   virtual ~TClock() = default;
 
   virtual TTick Now() = 0;
+  // The same time to the microsecond where the clock has it, for the line trace.
+  virtual std::uint64_t NowUs() { return Now() * 1000; }
 
   // Returns once Now() has reached deadline; at once when it already has.
   virtual void SleepUntil(TTick deadline) = 0;
@@ -24,6 +26,7 @@ class TClock {
 class TSteadyClock final : public TClock {
  public:
   TTick Now() override;
+  std::uint64_t NowUs() override;
   void SleepUntil(TTick deadline) override;
 };
 

@@ -34,9 +34,10 @@ bool WriteLine(TKkmLink& link, std::uint16_t address, const TLineBytes& bytes) {
 }  // namespace
 
 bool DisplayExchange(TKkmLink& link, std::string& line1, std::string& line2) {
+  TLinkOperation operation(link, {"DisplayExchange"});
   const TLineBytes first = LineBytes(line1);
   const TLineBytes second = LineBytes(line2);
-  if (!ReadLine(link, DisplayFirstLine, line1)) return false;
-  if (!ReadLine(link, DisplaySecondLineReadBack, line2)) return false;
-  return WriteLine(link, DisplayFirstLine, first) && WriteLine(link, DisplaySecondLine, second);
+  if (!ReadLine(link, DisplayFirstLine, line1)) return operation.Result(false);
+  if (!ReadLine(link, DisplaySecondLineReadBack, line2)) return operation.Result(false);
+  return operation.Result(WriteLine(link, DisplayFirstLine, first) && WriteLine(link, DisplaySecondLine, second));
 }

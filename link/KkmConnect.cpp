@@ -5,12 +5,10 @@
 #include <string>
 
 #include "link/KkmFrames.h"
+#include "link/LinkTimes.h"
 
 namespace {
 
-constexpr TTick ProbeEchoMs = 10;
-constexpr TTick AddressEchoPauseMs = 40;
-constexpr TTick VersionReplyPauseMs = 400;
 constexpr std::uint8_t VersionQueryAcknowledgement = 0xEA;
 constexpr std::size_t VersionReplySize = 11;
 
@@ -18,17 +16,36 @@ std::uint8_t CandidateAddress(int number) {
   return static_cast<std::uint8_t>(0xFF - (16 * (number / 10) + number % 10));
 }
 
-std::uint8_t ReadOneByte(TKkmLink& link) {
+// The byte read, or 0 (with nothing read) when none came.
+std::uint8_t ReadOneByte(TKkmLink& link, bool& came) {
   std::uint8_t byte = 0;
-  link.ReadBytes(&byte, 1);
+  came = link.ReadBytes(&byte, 1) == 1;
   return byte;
 }
 
-void SendByte(TKkmLink& link, std::uint8_t byte) { link.WriteBytes(&byte, 1); }
+std::uint8_t ReadOneByte(TKkmLink& link) {
+  bool came = false;
+  return ReadOneByte(link, came);
+}
+
+bool SendByte(TKkmLink& link, std::uint8_t byte) { return link.Send(&byte, 1); }
+
+// A byte read after a pause must be the one expected; none at all and another one
+// fail with their own reasons.
+bool ReadExpected(TKkmLink& link, std::uint8_t expected, TFailureReason missing, TFailureReason wrong) {
+  bool came = false;
+  if (ReadOneByte(link, came) == expected) return true;
+  return link.Fail(came ? wrong : missing);
+}
 
 bool ReplyChecksumMatches(const std::array<std::uint8_t, VersionReplySize>& reply) {
   const unsigned sum = std::accumulate(reply.begin(), reply.end() - 1, 0u);
   return static_cast<std::uint8_t>(0xFF - sum) == reply.back();
+}
+
+bool OpenPort(TKkmLink& link, int portNumber) {
+  TLinkOperation operation(link, {"OpenPort", -1, portNumber});
+  return operation.Result(link.OpenPort(portNumber) || link.Fail(TFailureReason::NoPort));
 }
 
 void Warn(TConnectView& view, TMessageKind kind, const std::string& text) { view.Messages().Show(kind, text); }
@@ -36,18 +53,19 @@ void Warn(TConnectView& view, TMessageKind kind, const std::string& text) { view
 }  // namespace
 
 bool ProbeAddress(TKkmLink& link) {
+  TLinkOperation operation(link, {"ProbeAddress"});
   link.Purge();
   link.SetParity(true);
   for (int number = 0; number <= 99; ++number) {
     const std::uint8_t candidate = CandidateAddress(number);
     link.Purge();
-    SendByte(link, candidate);
-    if (!link.WaitForInput(1, ProbeEchoMs)) continue;
-    if (ReadOneByte(link) != candidate) return false;
+    if (!SendByte(link, candidate)) return operation.Result(false);
+    if (!link.WaitForAnswer(1, ProbeEchoTimeLimit)) continue;
+    if (ReadOneByte(link) != candidate) return operation.Result(link.Fail(TFailureReason::WrongEcho));
     link.KkmAddress = candidate;
-    return true;
+    return operation.Result(true);
   }
-  return false;
+  return operation.Result(link.Fail(TFailureReason::NoEcho));
 }
 
 std::int32_t VersionFromBytes(std::uint8_t first, std::uint8_t second) {
@@ -60,27 +78,34 @@ std::int32_t VersionFromBytes(std::uint8_t first, std::uint8_t second) {
 }
 
 bool QueryVersion(TKkmLink& link) {
+  TLinkOperation operation(link, {"QueryVersion"});
   link.FullPurge();
   link.SetParity(true);
-  SendByte(link, link.KkmAddress);
-  link.Pause(AddressEchoPauseMs);
-  if (ReadOneByte(link) != link.KkmAddress) return false;
+  if (!SendByte(link, link.KkmAddress)) return operation.Result(false);
+  link.Pause(VersionEchoPauseMs);
+  if (!ReadExpected(link, link.KkmAddress, TFailureReason::NoEcho, TFailureReason::WrongEcho))
+    return operation.Result(false);
 
   link.SetParity(false);
-  link.WriteBytes(VersionQueryFrame.data(), VersionQueryFrame.size());
+  if (!link.Send(VersionQueryFrame.data(), VersionQueryFrame.size())) return operation.Result(false);
   link.Pause(VersionReplyPauseMs);
-  if (ReadOneByte(link) != VersionQueryAcknowledgement) return false;
+  if (!ReadExpected(link, VersionQueryAcknowledgement, TFailureReason::NoAcknowledgement,
+                    TFailureReason::WrongAcknowledgement))
+    return operation.Result(false);
 
   std::array<std::uint8_t, VersionReplySize> reply{};
   reply[0] = ReadOneByte(link);
   link.ReadBytes(reply.data() + 1, reply.size() - 1);
-  link.FirmwareVersion = ReplyChecksumMatches(reply) ? VersionFromBytes(reply[6], reply[7]) : 0;
-  return true;
+  const bool trusted = ReplyChecksumMatches(reply);
+  // Not a failure of the link: such a register is taken for an older firmware.
+  if (!trusted) link.Trace("version reply checksum wrong: version 0");
+  link.FirmwareVersion = trusted ? VersionFromBytes(reply[6], reply[7]) : 0;
+  return operation.Result(true);
 }
 
 bool ConnectKkm(TKkmLink& link, int portNumber, TConnectView& view) {
   link.ClosePort();
-  if (!link.OpenPort(portNumber)) {
+  if (!OpenPort(link, portNumber)) {
     Warn(view, TMessageKind::Warning, "Выбранный COM-порт недоступен");
     return false;
   }

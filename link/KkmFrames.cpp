@@ -19,46 +19,50 @@ std::vector<std::uint8_t> Frame(std::uint8_t command, std::uint16_t address, std
   return frame;
 }
 
-// Reads the one answer byte that WaitForInput has seen; 0 if it went missing.
+// Reads the one answer byte that a wait has seen; 0 if it went missing.
 std::uint8_t ReadAnswerByte(TKkmLink& link) {
   std::uint8_t answer = 0;
   link.ReadBytes(&answer, 1);
   return answer;
 }
 
-bool AwaitAnswer(TKkmLink& link, std::uint8_t expected, TTick timeLimit) {
-  return link.WaitForInput(1, timeLimit) && ReadAnswerByte(link) == expected;
+// One answer byte within the window: missing and wrong answers fail with their reasons.
+bool AwaitAnswer(TKkmLink& link, std::uint8_t expected, TTick timeLimit, TFailureReason missing, TFailureReason wrong) {
+  if (!link.WaitForAnswer(1, timeLimit)) return link.Fail(missing);
+  return ReadAnswerByte(link) == expected || link.Fail(wrong);
+}
+
+bool AwaitEcho(TKkmLink& link, TTick timeLimit) {
+  return AwaitAnswer(link, link.KkmAddress, timeLimit, TFailureReason::NoEcho, TFailureReason::WrongEcho);
 }
 
 bool SendFrameForAcknowledgement(TKkmLink& link, const std::vector<std::uint8_t>& frame, TTick timeLimit) {
-  link.WriteBytes(frame.data(), frame.size());
-  return AwaitAnswer(link, frame.back(), timeLimit);
+  return link.Send(frame.data(), frame.size()) &&
+         AwaitAnswer(link, frame.back(), timeLimit, TFailureReason::NoAcknowledgement,
+                     TFailureReason::WrongAcknowledgement);
 }
 
-void SendAddress(TKkmLink& link) {
+bool SendAddress(TKkmLink& link) {
   const std::uint8_t address = link.KkmAddress;
-  link.WriteBytes(&address, 1);
+  return link.Send(&address, 1);
 }
 
 // Versions 100 to 104: one address byte, a short wait.
-bool SelectForBlock(TKkmLink& link) {
-  SendAddress(link);
-  return AwaitAnswer(link, link.KkmAddress, BlockEchoTimeLimit);
-}
+bool SelectForBlock(TKkmLink& link) { return SendAddress(link) && AwaitEcho(link, BlockEchoTimeLimit); }
 
 // Version 105: the register may be busy with an earlier block and says so with 0x65;
 // the address is sent again until it answers with its address.
 bool SelectForBlockWhenBusy(TKkmLink& link) {
   const TTick start = link.Clock().Now();
   for (;;) {
-    SendAddress(link);
-    if (!link.WaitForInput(1, BusyBlockEchoTimeLimit)) {
-      SendAddress(link);
-      if (!link.WaitForInput(1, BlockEchoTimeLimit)) return false;
+    if (!SendAddress(link)) return false;
+    if (!link.WaitForAnswer(1, BusyBlockEchoTimeLimit)) {
+      if (!SendAddress(link)) return false;
+      if (!link.WaitForAnswer(1, BlockEchoTimeLimit)) return link.Fail(TFailureReason::NoEcho);
     }
     const std::uint8_t answer = ReadAnswerByte(link);
-    if (answer != KkmBusy) return answer == link.KkmAddress;
-    if (link.Clock().Now() - start >= BusyTimeLimit) return false;
+    if (answer != KkmBusy) return answer == link.KkmAddress || link.Fail(TFailureReason::WrongEcho);
+    if (link.Clock().Now() - start >= BusyTimeLimit) return link.Fail(TFailureReason::BusyTooLong);
   }
 }
 
@@ -81,23 +85,26 @@ std::vector<std::uint8_t> ReadFrame(std::uint16_t address, std::uint8_t n) {
 bool SelectKkm(TKkmLink& link) {
   link.Purge();
   link.SetParity(true);
-  SendAddress(link);
-  if (!AwaitAnswer(link, link.KkmAddress, EchoTimeLimit)) return false;
+  if (!SendAddress(link) || !AwaitEcho(link, EchoTimeLimit)) return false;
   link.SetParity(false);
   return true;
 }
 
 bool ReadMemory(TKkmLink& link, std::uint16_t address, std::uint8_t n, std::uint8_t* destination) {
-  if (!SelectKkm(link)) return false;
-  if (!SendFrameForAcknowledgement(link, ReadFrame(address, n), AcknowledgementTimeLimit)) return false;
-  if (!link.WaitForInput(std::size_t{n} + 2, ReplyTimeLimit)) return false;
+  TLinkOperation operation(link, {"ReadMemory", address, n});
+  if (!SelectKkm(link)) return operation.Result(false);
+  if (!SendFrameForAcknowledgement(link, ReadFrame(address, n), AcknowledgementTimeLimit))
+    return operation.Result(false);
+  if (!link.WaitForAnswer(std::size_t{n} + 2, ReplyTimeLimit))
+    return operation.Result(link.Fail(TFailureReason::ShortReply));
   std::uint8_t leading = 0;
   std::uint8_t checksum = 0;
   link.ReadBytes(&leading, 1);
   link.ReadBytes(destination, n);
   link.ReadBytes(&checksum, 1);
   const unsigned sum = std::accumulate(destination, destination + n, unsigned{leading});
-  return checksum == static_cast<std::uint8_t>(0xFF - (sum & 0xFF));
+  const bool matches = checksum == static_cast<std::uint8_t>(0xFF - (sum & 0xFF));
+  return operation.Result(matches || link.Fail(TFailureReason::ReplyChecksum));
 }
 
 bool ReadMemoryByte(TKkmLink& link, std::uint16_t address, std::uint8_t& destination) {
@@ -106,9 +113,10 @@ bool ReadMemoryByte(TKkmLink& link, std::uint16_t address, std::uint8_t& destina
 
 bool WriteMemory(TKkmLink& link, std::uint16_t address, const std::uint8_t* bytes, std::size_t n) {
   if (n > MaxWriteCount) return false;
-  if (!SelectKkm(link)) return false;
-  return SendFrameForAcknowledgement(link, WriteFrame(KkmCommand::WriteMemory, address, bytes, n),
-                                     AcknowledgementTimeLimit);
+  TLinkOperation operation(link, {"WriteMemory", address, static_cast<int>(n)});
+  return operation.Result(SelectKkm(link) &&
+                          SendFrameForAcknowledgement(link, WriteFrame(KkmCommand::WriteMemory, address, bytes, n),
+                                                      AcknowledgementTimeLimit));
 }
 
 bool WriteMemoryByte(TKkmLink& link, std::uint16_t address, std::uint8_t value) {
@@ -119,11 +127,12 @@ bool WriteMemoryBlock(TKkmLink& link, std::uint16_t address, const std::uint8_t*
                       std::int32_t version) {
   // Any other version would get a frame without an address byte in front: refused.
   if (address > LastBlockWriteAddress || n > MaxWriteCount || version < 100 || version > 105) return false;
+  TLinkOperation operation(link, {"WriteMemoryBlock", address, static_cast<int>(n)});
   link.Purge();
   link.FullPurge();
   link.SetParity(true);
-  if (!(version == 105 ? SelectForBlockWhenBusy(link) : SelectForBlock(link))) return false;
+  if (!(version == 105 ? SelectForBlockWhenBusy(link) : SelectForBlock(link))) return operation.Result(false);
   link.SetParity(false);
-  return SendFrameForAcknowledgement(link, WriteFrame(KkmCommand::WriteBlock, address, bytes, n),
-                                     BlockAcknowledgementTimeLimit);
+  return operation.Result(SendFrameForAcknowledgement(link, WriteFrame(KkmCommand::WriteBlock, address, bytes, n),
+                                                      BlockAcknowledgementTimeLimit));
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "link/LinkTimes.h"
 #include "link/TKkmLink.h"
 
 // The register's frame protocol: the address byte alone with MARK parity, echoed by
@@ -27,16 +28,6 @@ constexpr std::uint16_t LastBlockWriteAddress = 0x0A80;
 // The length and count bytes are single bytes: 4 + N must fit in one.
 constexpr std::size_t MaxWriteCount = 251;
 
-// Time limits of the exchanges, in milliseconds.
-constexpr TTick EchoTimeLimit = 500;
-constexpr TTick AcknowledgementTimeLimit = 700;
-constexpr TTick ReplyTimeLimit = 700;
-constexpr TTick BlockEchoTimeLimit = 20;
-constexpr TTick BusyBlockEchoTimeLimit = 1650;  // version 105, then one resend under BlockEchoTimeLimit
-constexpr TTick BlockAcknowledgementTimeLimit = 200;
-// A register that is still busy after this long is taken as lost.
-constexpr TTick BusyTimeLimit = 30000;
-
 // 0xFF minus the sum of the bytes, modulo 256.
 std::uint8_t FrameChecksum(const std::uint8_t* bytes, std::size_t n);
 
@@ -50,7 +41,8 @@ std::vector<std::uint8_t> ReadFrame(std::uint16_t address, std::uint8_t n);
 constexpr std::array<std::uint8_t, 3> VersionQueryFrame{0x01, KkmCommand::VersionQuery, 0xEA};
 
 // The address phase of reads and writes: true when the register echoed KkmAddress.
-// Leaves SPACE parity set on success.
+// Leaves SPACE parity set on success. Every operation here records why it failed in
+// the link (TKkmLink::LastFailure).
 bool SelectKkm(TKkmLink& link);
 
 // n bytes at address into destination. When the reply checksum is wrong the

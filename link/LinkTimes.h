@@ -30,18 +30,22 @@ constexpr TTick DrainTimeLimit(std::size_t n) {
   return static_cast<TTick>((CharacterNs * n + 999'999) / 1'000'000) + DrainMarginMs;
 }
 
+// The latency timer of the most common USB serial adapters as they come: the time
+// allowed for a device that may be such an adapter but does not tell its own.
+constexpr TTick UsbAdapterLatencyMs = 16;
+
 // Reads and writes of memory.
 constexpr TTick EchoTimeLimit = 500;             // the address echoed
 constexpr TTick AcknowledgementTimeLimit = 700;  // a read or write frame acknowledged
 constexpr TTick ReplyTimeLimit = 700;            // the whole read reply after its acknowledgement
 
 // Block writes.
-constexpr TTick BlockEchoTimeLimit = 20;               // the address echoed, versions 100 to 104
-constexpr TTick BusyBlockEchoTimeLimit = 1650;         // version 105, then one resend under BlockEchoTimeLimit
-constexpr TTick BlockAcknowledgementTimeLimit = 200;   // the block frame acknowledged
-constexpr TTick BusyTimeLimit = 30000;                 // busy answers for longer: the register is taken as lost
+constexpr TTick BlockEchoTimeLimit = 20;              // the address echoed, versions 100 to 104
+constexpr TTick BusyBlockEchoTimeLimit = 1650;        // version 105, then one resend under BlockEchoTimeLimit
+constexpr TTick BlockAcknowledgementTimeLimit = 200;  // the block frame acknowledged
+constexpr TTick BusyTimeLimit = 30000;                // busy answers for longer: the register is taken as lost
 
 // Connecting.
-constexpr TTick ProbeEchoTimeLimit = 10;     // a probe candidate echoed
-constexpr TTick VersionEchoPauseMs = 40;     // then the echo of the address is read
-constexpr TTick VersionReplyPauseMs = 400;   // then the acknowledgement and the reply are read
+constexpr TTick ProbeEchoTimeLimit = 10;    // a probe candidate echoed
+constexpr TTick VersionEchoPauseMs = 40;    // then the echo of the address is read
+constexpr TTick VersionReplyPauseMs = 400;  // then the acknowledgement and the reply are read

@@ -4,6 +4,8 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -12,6 +14,8 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <thread>
 
 #ifdef __linux__
@@ -56,6 +60,27 @@ void RequestLowLatency([[maybe_unused]] int fd) {
 #endif
 }
 
+// How long the device may hold received bytes: a pseudo-terminal and a serial port on
+// the board not at all; a USB adapter as its driver tells (the common kind, with the
+// low latency asked for, 1 ms), or else as such adapters come.
+TTick DeviceLatencyMs([[maybe_unused]] int fd) {
+#ifdef __linux__
+  struct stat device {};
+  if (fstat(fd, &device) != 0 || !S_ISCHR(device.st_mode)) return 0;
+  const unsigned majorNumber = major(device.st_rdev);
+  if (majorNumber >= 136 && majorNumber <= 143) return 0;  // pseudo-terminals
+  const std::string node = "/sys/dev/char/" + std::to_string(majorNumber) + ":" + std::to_string(minor(device.st_rdev));
+  char path[PATH_MAX];
+  if (realpath(node.c_str(), path) == nullptr || std::strstr(path, "/usb") == nullptr) return 0;
+  std::ifstream timer(node + "/device/latency_timer");
+  long ms = -1;
+  if (timer >> ms && ms >= 0 && ms <= 255) return static_cast<TTick>(ms);
+  return UsbAdapterLatencyMs;
+#else
+  return UsbAdapterLatencyMs;
+#endif
+}
+
 class TDeadline {
  public:
   explicit TDeadline(TTick ms) : End(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms)) {}
@@ -69,8 +94,7 @@ class TDeadline {
     return static_cast<TTick>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
   }
 
- private:
-  std::chrono::steady_clock::time_point End;
+  const std::chrono::steady_clock::time_point End;
 };
 
 int PollTimeout(TTick ms) { return static_cast<int>(std::min<TTick>(ms, INT_MAX)); }
@@ -92,6 +116,7 @@ std::unique_ptr<TSerialPort> TPosixSerialPort::Open(const std::string& device) {
   auto port = std::make_unique<TPosixSerialPort>(fd);
   if (!port->ApplyLineSettings()) return nullptr;
   RequestLowLatency(fd);
+  port->LatencyMs = DeviceLatencyMs(fd);
   port->Purge();
   port->SetModemLines();
   return port;
@@ -171,9 +196,39 @@ std::size_t TPosixSerialPort::InputQueued() {
   return Queue.size();
 }
 
-void TPosixSerialPort::AwaitInput(TTick timeoutMs) {
+// Each byte that comes wakes the program; on a virtual machine a wake-up costs more
+// than a byte's time on the line. The missing bytes come one character after another
+// at the soonest, so the time of all but the last is slept through in one go. Behind
+// an adapter that passes bytes on in bursts they may come all at once, so there the
+// port waits for each burst instead.
+void TPosixSerialPort::AwaitInput(TTick timeoutMs, std::size_t missing) {
   if (TakeFromDriver() > 0) return;
-  AwaitReadable(timeoutMs);
+  const TDeadline deadline(timeoutMs);
+  if (LatencyMs == 0 && missing > 1 && timeoutMs > 1) {
+    const auto lineTime = std::chrono::nanoseconds(CharacterNs * (missing - 1));
+    std::this_thread::sleep_for(std::min<std::chrono::nanoseconds>(lineTime, std::chrono::milliseconds(timeoutMs - 1)));
+    if (TakeFromDriver() > 0) return;
+  }
+  AwaitReadable(deadline.RemainingMs());
+}
+
+// tcdrain alone has no time limit: a hung adapter would hang the program. The wait
+// for the line time and for the driver's queue are bounded; tcdrain then has at most
+// the transmitter's last character to wait for.
+bool TPosixSerialPort::Drain(TTick timeoutMs) {
+  const TDeadline deadline(timeoutMs);
+  const auto free = Transmitter.FreeAt();
+  std::this_thread::sleep_until(std::min(free, deadline.End));
+  if (free > deadline.End) return false;
+  for (;;) {
+    int queued = 0;
+    if (ioctl(Fd, TIOCOUTQ, &queued) != 0 || queued <= 0) break;
+    if (deadline.Passed()) return false;
+    const auto lineTime = std::chrono::nanoseconds(CharacterNs * static_cast<std::uint64_t>(queued));
+    std::this_thread::sleep_until(std::min(std::chrono::steady_clock::now() + lineTime, deadline.End));
+  }
+  tcdrain(Fd);
+  return true;
 }
 
 void TPosixSerialPort::Purge() {
@@ -202,6 +257,7 @@ std::size_t TPosixSerialPort::WriteBytes(const std::uint8_t* bytes, std::size_t 
     const ssize_t written = write(Fd, bytes + done, n - done);
     if (written > 0) {
       done += static_cast<std::size_t>(written);
+      Transmitter.Written(static_cast<std::size_t>(written));
       continue;
     }
     if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) break;
@@ -212,12 +268,7 @@ std::size_t TPosixSerialPort::WriteBytes(const std::uint8_t* bytes, std::size_t 
   return done;
 }
 
-std::string SerialDeviceName(int portNumber) {
-  const std::string variable = "ORBI7_COM" + std::to_string(portNumber);
-  const char* named = std::getenv(variable.c_str());
-  if (named != nullptr && *named != '\0') return named;
-  return "/dev/ttyS" + std::to_string(portNumber - 1);
-}
+std::string DefaultSerialDevice(int portNumber) { return "/dev/ttyS" + std::to_string(portNumber - 1); }
 
 std::unique_ptr<TSerialPort> OpenSerialPort(int portNumber) {
   if (portNumber < FirstPortNumber || portNumber > LastPortNumber) return nullptr;

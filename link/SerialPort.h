@@ -7,6 +7,7 @@
 #include <string>
 
 #include "link/Clock.h"
+#include "link/LinkTimes.h"
 
 // One open serial line to the register, 9600 baud, 8 data bits, 1 stop bit, the
 // parity bit used as a ninth data bit (MARK for the address byte, SPACE for frame
@@ -26,8 +27,19 @@ class TSerialPort {
 
   // Returns when input has arrived since the last look at the queue, or after
   // timeoutMs; it may return earlier, so callers look at the queue and the time
-  // again. It never burns the processor.
-  virtual void AwaitInput(TTick timeoutMs) = 0;
+  // again. It never burns the processor. missing: how many more bytes the caller
+  // waits for; they come no faster than the line carries them, so the port may
+  // sleep through the time of all but the last of them rather than wake for each.
+  virtual void AwaitInput(TTick timeoutMs, std::size_t missing) = 0;
+
+  // Returns true once every byte written has left the PC; false when that has not
+  // happened within timeoutMs (a stuck driver or adapter).
+  virtual bool Drain(TTick timeoutMs) = 0;
+
+  // How long the device may hold a received byte before the PC sees it: a USB
+  // adapter passes short answers on when its latency timer runs out. 0 for a serial
+  // port on the board, a pseudo-terminal, and the simulated line without latency.
+  virtual TTick InputLatencyMs() const = 0;
 
   // Clears both queues.
   virtual void Purge() = 0;
@@ -36,8 +48,8 @@ class TSerialPort {
 
   // Read: returns when n bytes are there or the read time limit has passed; bytes
   // that did not come leave their part of buffer unchanged. Write: returns when the
-  // bytes are handed to the driver or the write time limit has passed. Both return
-  // the count done.
+  // bytes are handed to the driver or the write time limit has passed, which is
+  // before they have left the PC (see Drain). Both return the count done.
   virtual std::size_t ReadBytes(std::uint8_t* buffer, std::size_t n) = 0;
   virtual std::size_t WriteBytes(const std::uint8_t* bytes, std::size_t n) = 0;
 };
@@ -50,17 +62,12 @@ using TPortOpener = std::function<std::unique_ptr<TSerialPort>(int portNumber)>;
 constexpr int FirstPortNumber = 1;
 constexpr int LastPortNumber = 4;
 
-// Time limits of reads and writes, in milliseconds: a constant plus so much per byte.
-constexpr TTick ReadTimeoutConstant = 100;
-constexpr TTick ReadTimeoutPerByte = 20;
-constexpr TTick WriteTimeoutConstant = 100;
-constexpr TTick WriteTimeoutPerByte = 1;
-constexpr TTick ReadTimeLimit(std::size_t n) { return ReadTimeoutConstant + ReadTimeoutPerByte * n; }
-constexpr TTick WriteTimeLimit(std::size_t n) { return WriteTimeoutConstant + WriteTimeoutPerByte * n; }
-
-// The device behind COMn on this system: "COMn" on Windows; elsewhere the device
-// named by the environment variable ORBI7_COMn, or else /dev/ttyS<n-1>.
+// The device behind COMn: the one named by the environment variable ORBI7_COMn
+// (ORBI7_COM1=/dev/ttyUSB0, ORBI7_COM1=COM7), or else the system's own for that
+// number (DefaultSerialDevice).
 std::string SerialDeviceName(int portNumber);
+// "COMn" on Windows, /dev/ttyS<n-1> elsewhere.
+std::string DefaultSerialDevice(int portNumber);
 
 // The system backend: opens the device of COMn with the register's line settings.
 std::unique_ptr<TSerialPort> OpenSerialPort(int portNumber);

@@ -1,16 +1,53 @@
 #include "link/TKkmLink.h"
 
+#include <cstdio>
 #include <utility>
+
+const char* FailureReasonText(TFailureReason reason) {
+  switch (reason) {
+    case TFailureReason::None: return "none";
+    case TFailureReason::NoPort: return "no port";
+    case TFailureReason::OutputStuck: return "output stuck";
+    case TFailureReason::NoEcho: return "no echo";
+    case TFailureReason::WrongEcho: return "wrong echo";
+    case TFailureReason::NoAcknowledgement: return "no acknowledgement";
+    case TFailureReason::WrongAcknowledgement: return "wrong acknowledgement";
+    case TFailureReason::BusyTooLong: return "busy too long";
+    case TFailureReason::ShortReply: return "short reply";
+    case TFailureReason::ReplyChecksum: return "reply checksum";
+  }
+  return "unknown";
+}
+
+std::string TOperationName::Text() const {
+  std::string text = Name;
+  char number[16];
+  if (Address >= 0) {
+    std::snprintf(number, sizeof number, " 0x%04X", static_cast<unsigned>(Address));
+    text += number;
+  }
+  if (Count >= 0) text += " " + std::to_string(Count);
+  return text;
+}
 
 TKkmLink::TKkmLink(TClock& clock, TPortOpener opener) : LinkClock(clock), Opener(std::move(opener)) {}
 
 bool TKkmLink::OpenPort(int portNumber) {
-  Port.reset();
+  ClosePort();
   Port = Opener(portNumber);
+  const std::string traceFile = TraceFileFromEnvironment();
+  if (!traceFile.empty() && LineTrace.Open(traceFile, LinkClock)) {
+    Trace("open COM" + std::to_string(portNumber) + (Port ? "" : ": cannot be opened"));
+    if (Port) Port = TracedPort(std::move(Port), LineTrace);
+  }
   return Port != nullptr;
 }
 
-void TKkmLink::ClosePort() { Port.reset(); }
+void TKkmLink::ClosePort() {
+  if (Port) Trace("close");
+  Port.reset();
+  LineTrace.Close();
+}
 
 void TKkmLink::SetParity(bool mark) {
   if (Port) Port->SetParity(mark);
@@ -23,14 +60,19 @@ bool TKkmLink::WaitForInput(std::size_t count, TTick timeoutMs) {
   for (;;) {
     const TTick elapsed = LinkClock.Now() - start;
     if (elapsed > timeoutMs) return false;
-    if (InputQueued() >= count) return true;
+    const std::size_t queued = InputQueued();
+    if (queued >= count) return true;
     const TTick remaining = timeoutMs - elapsed + 1;
     if (Port) {
-      Port->AwaitInput(remaining);
+      Port->AwaitInput(remaining, count - queued);
     } else {
       LinkClock.SleepUntil(start + timeoutMs + 1);
     }
   }
+}
+
+bool TKkmLink::WaitForAnswer(std::size_t count, TTick limitMs) {
+  return WaitForInput(count, limitMs + (Port ? Port->InputLatencyMs() : 0));
 }
 
 void TKkmLink::WaitMoreThan(TTick ms) {
@@ -54,4 +96,37 @@ std::size_t TKkmLink::ReadBytes(std::uint8_t* buffer, std::size_t n) { return Po
 
 std::size_t TKkmLink::WriteBytes(const std::uint8_t* bytes, std::size_t n) {
   return Port ? Port->WriteBytes(bytes, n) : 0;
+}
+
+bool TKkmLink::Send(const std::uint8_t* bytes, std::size_t n) {
+  if (!Port || WriteBytes(bytes, n) != n) return Fail(TFailureReason::NoPort);
+  if (!Port->Drain(DrainTimeLimit(n))) return Fail(TFailureReason::OutputStuck);
+  return true;
+}
+
+std::string TKkmLink::OperationsUnderWay() const {
+  std::string text;
+  for (const TOperationName& operation : Operations) {
+    if (!text.empty()) text += " / ";
+    text += operation.Text();
+  }
+  return text;
+}
+
+bool TKkmLink::Fail(TFailureReason reason) {
+  Failure = {reason, OperationsUnderWay()};
+  if (LineTrace.IsOpen()) Trace(std::string("failure: ") + FailureReasonText(reason) + " in " + Failure.Exchange);
+  return false;
+}
+
+void TKkmLink::Begin(const TOperationName& name) {
+  if (Operations.empty()) Failure = {};
+  Operations.push_back(name);
+  if (LineTrace.IsOpen()) Trace("begin " + name.Text());
+}
+
+bool TKkmLink::End(bool ok) {
+  if (LineTrace.IsOpen()) Trace("end " + Operations.back().Text() + (ok ? ": ok" : ": failed"));
+  Operations.pop_back();
+  return ok;
 }

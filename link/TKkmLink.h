@@ -3,13 +3,49 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "link/Clock.h"
+#include "link/LineTrace.h"
 #include "link/SerialPort.h"
 
+// Why a link operation failed. The commands show the same texts whatever the reason;
+// the reason is for the trace and for whoever asks the link afterwards.
+enum class TFailureReason {
+  None,
+  NoPort,                // no port open, or fewer bytes written than asked
+  OutputStuck,           // the bytes written did not leave the PC in time
+  NoEcho,                // the address (or probe candidate) was not echoed in time
+  WrongEcho,             // another byte came back instead
+  NoAcknowledgement,     // the frame's checksum did not come back in time
+  WrongAcknowledgement,  // another byte came back instead
+  BusyTooLong,           // the register kept answering busy before a block write
+  ShortReply,            // fewer reply bytes than asked for came in time
+  ReplyChecksum,         // the reply came whole but its checksum is wrong
+};
+
+// "no echo", "wrong acknowledgement"...
+const char* FailureReasonText(TFailureReason reason);
+
+struct TLinkFailure {
+  TFailureReason Reason = TFailureReason::None;
+  std::string Exchange;  // the operation it happened in: "WriteMemoryByte 0x0402"
+};
+
+// An operation of the link as the trace and the failure record name it: the name and,
+// where it has them, the address and count ("ReadMemory 0x1A88 16").
+struct TOperationName {
+  const char* Name;
+  int Address = -1;
+  int Count = -1;
+
+  std::string Text() const;
+};
+
 // The one serial link of the program, shared by everything that talks to the
-// register. It owns the open port, if any, and knows nothing of the protocol: the
-// frame, probe and version code build every exchange from these operations.
+// register. It owns the open port, if any, the failure record and the line trace;
+// the frame, probe and version code build every exchange from these operations.
 class TKkmLink {
  public:
   explicit TKkmLink(TClock& clock = SteadyClock(), TPortOpener opener = OpenSerialPort);
@@ -19,7 +55,8 @@ class TKkmLink {
 
   // Opens COMn with the register's line settings, MARK parity, DTR cleared. The port
   // held so far is closed first, so that reopening the same device is not refused
-  // as held. Returns false when the device could not be opened.
+  // as held. Returns false when the device could not be opened. With ORBI7_TRACE set,
+  // the trace of this port starts here.
   bool OpenPort(int portNumber);
   // Harmless when no port is open.
   void ClosePort();
@@ -31,6 +68,9 @@ class TKkmLink {
   // timeoutMs milliseconds have passed first (exactly timeoutMs still waits). The
   // bytes stay queued.
   bool WaitForInput(std::size_t count, TTick timeoutMs);
+  // The same over an answer window: the register's limit plus the time the port's
+  // device may hold the answer before the PC sees it.
+  bool WaitForAnswer(std::size_t count, TTick limitMs);
   std::size_t InputQueued();
 
   // Delay returns once more than ms + 1 milliseconds have passed, Pause once more
@@ -45,6 +85,20 @@ class TKkmLink {
   // counts. Without a port nothing is read or written.
   std::size_t ReadBytes(std::uint8_t* buffer, std::size_t n);
   std::size_t WriteBytes(const std::uint8_t* bytes, std::size_t n);
+  // Writes the bytes and waits until they have left the PC, so that the answer window
+  // that follows starts at the end of what it answers. False, recorded as a failure,
+  // without a port, when not all were taken, or when they did not leave in time.
+  bool Send(const std::uint8_t* bytes, std::size_t n);
+
+  // Records the reason with the operation under way, traces it, and returns false,
+  // so that a failing step can end with `return link.Fail(...)`.
+  bool Fail(TFailureReason reason);
+  // The last failure since the outermost operation under way began (or the last one
+  // ended); Reason None when there was none.
+  const TLinkFailure& LastFailure() const { return Failure; }
+
+  // A line for the trace; nothing without one.
+  void Trace(const std::string& event) { LineTrace.Event(event); }
 
   TClock& Clock() { return LinkClock; }
 
@@ -53,9 +107,38 @@ class TKkmLink {
   std::int32_t FirmwareVersion = 0;
 
  private:
+  friend class TLinkOperation;
+  void Begin(const TOperationName& name);
+  bool End(bool ok);
+  std::string OperationsUnderWay() const;
   void WaitMoreThan(TTick ms);
 
   TClock& LinkClock;
   TPortOpener Opener;
+  TLineTrace LineTrace;
   std::unique_ptr<TSerialPort> Port;
+  std::vector<TOperationName> Operations;
+  TLinkFailure Failure;
+};
+
+// One operation on the link, from its start to its result: the trace gets both, and
+// a failure inside names it (nested in whatever operation called it).
+class TLinkOperation {
+ public:
+  TLinkOperation(TKkmLink& link, const TOperationName& name) : Link(link) { Link.Begin(name); }
+  TLinkOperation(const TLinkOperation&) = delete;
+  TLinkOperation& operator=(const TLinkOperation&) = delete;
+  ~TLinkOperation() {
+    if (!Ended) Link.End(false);
+  }
+
+  // Ends it with that result, which it returns.
+  bool Result(bool ok) {
+    Ended = true;
+    return Link.End(ok);
+  }
+
+ private:
+  TKkmLink& Link;
+  bool Ended = false;
 };

@@ -1,6 +1,8 @@
 #include "link/Win32SerialPort.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -120,7 +122,7 @@ std::size_t TWin32SerialPort::InputQueued() {
 // the time is up. (The documented form that returns with the first of many bytes,
 // both interval and multiplier MAXDWORD, is not honoured by every driver: under Wine
 // it waits the whole constant.)
-void TWin32SerialPort::AwaitInput(TTick timeoutMs) {
+void TWin32SerialPort::AwaitInput(TTick timeoutMs, std::size_t /*missing*/) {
   COMMTIMEOUTS wait = Timeouts;
   wait.ReadIntervalTimeout = 0;
   wait.ReadTotalTimeoutMultiplier = 0;
@@ -141,6 +143,26 @@ void TWin32SerialPort::AwaitInput(TTick timeoutMs) {
     // ask again and again until its time limit.
     Sleep(1);
   }
+}
+
+// FlushFileBuffers alone has no time limit. The waits for the line time and for the
+// driver's output queue are bounded; the flush then has at most the transmitter's
+// last character to wait for.
+bool TWin32SerialPort::Drain(TTick timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  const auto free = Transmitter.FreeAt();
+  std::this_thread::sleep_until(std::min(free, deadline));
+  if (free > deadline) return false;
+  for (;;) {
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(Handle, &errors, &status) || status.cbOutQue == 0) break;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    const auto lineTime = std::chrono::nanoseconds(CharacterNs * status.cbOutQue);
+    std::this_thread::sleep_until(std::min(std::chrono::steady_clock::now() + lineTime, deadline));
+  }
+  FlushFileBuffers(Handle);
+  return true;
 }
 
 std::size_t TWin32SerialPort::TakeQueued(std::uint8_t* buffer, std::size_t n) {
@@ -173,10 +195,11 @@ std::size_t TWin32SerialPort::WriteBytes(const std::uint8_t* bytes, std::size_t 
   DWORD written = 0;
   const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(n, MAXDWORD));
   WriteFile(Handle, bytes, wanted, &written, nullptr);
+  Transmitter.Written(written);
   return written;
 }
 
-std::string SerialDeviceName(int portNumber) { return "COM" + std::to_string(portNumber); }
+std::string DefaultSerialDevice(int portNumber) { return "COM" + std::to_string(portNumber); }
 
 std::unique_ptr<TSerialPort> OpenSerialPort(int portNumber) {
   if (portNumber < FirstPortNumber || portNumber > LastPortNumber) return nullptr;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "link/SerialPort.h"
+#include "link/TransmitterTime.h"
 
 // The register's line settings applied to the device control block the driver
 // reported: 9600 baud, 8 data bits, 1 stop bit, MARK parity, the flags word 0x2081,
@@ -46,7 +47,11 @@ class TWin32SerialPort final : public TSerialPort {
 
   void SetParity(bool mark) override;
   std::size_t InputQueued() override;
-  void AwaitInput(TTick timeoutMs) override;
+  void AwaitInput(TTick timeoutMs, std::size_t missing) override;
+  bool Drain(TTick timeoutMs) override;
+  // Windows does not tell a program an adapter's latency timer; the most common one
+  // is allowed for.
+  TTick InputLatencyMs() const override { return UsbAdapterLatencyMs; }
   void Purge() override;
   void FullPurge() override;
   std::size_t ReadBytes(std::uint8_t* buffer, std::size_t n) override;
@@ -59,5 +64,6 @@ class TWin32SerialPort final : public TSerialPort {
 
   HANDLE Handle;
   COMMTIMEOUTS Timeouts{};
+  TTransmitterTime Transmitter;
   std::vector<std::uint8_t> Queue;
 };

@@ -66,28 +66,23 @@ bool TPtyRegisterServer::Open() {
 }
 
 void TPtyRegisterServer::Serve(const std::atomic<bool>& stop) {
-  std::deque<TTimedByte> inbound;   // from the PC, by the time each is taken
-  std::deque<TTimedByte> outbound;  // to the PC, by the time each is handed over
+  std::deque<TTimedByte> inbound;  // from the PC, by the time each is taken
   TLineNs receiverFreeNs = 0;
   while (!stop.load()) {
     TLineNs now = NowNs();
     while (!inbound.empty() && inbound.front().Ns <= now) {
       const TTimedByte& byte = inbound.front();
       for (const TLineRecord& answer : Kkm.Receive(byte.Byte, byte.Parity, byte.Ns)) {
-        outbound.push_back({answer.Byte, answer.ArrivedNs});
+        Adapter.Arrive(answer.Byte, answer.ArrivedNs);
       }
       inbound.pop_front();
     }
-    std::vector<std::uint8_t> due;
-    while (!outbound.empty() && outbound.front().Ns <= now) {
-      due.push_back(outbound.front().Byte);
-      outbound.pop_front();
-    }
+    const std::vector<std::uint8_t> due = Adapter.Take(now);
     if (!due.empty() && write(Master, due.data(), due.size()) < 0 && errno != EAGAIN) return;
 
     TLineNs next = now + StopCheckNs;
     if (!inbound.empty()) next = std::min(next, inbound.front().Ns);
-    if (!outbound.empty()) next = std::min(next, outbound.front().Ns);
+    next = std::min(next, Adapter.NextDeliveryNs());
     const TLineNs waitNs = next > now ? next - now : 0;
     const timespec timeout{static_cast<time_t>(waitNs / 1'000'000'000), static_cast<long>(waitNs % 1'000'000'000)};
     pollfd watch{Master, POLLIN, 0};

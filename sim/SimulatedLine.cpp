@@ -2,12 +2,18 @@
 
 #include <algorithm>
 
+TSimulatedLine::TSimulatedLine(TClock& clock, TSimulatedRegister& kkm, std::uint64_t latencyMs)
+    : LineClock(clock), Kkm(kkm) {
+  Adapter.SetLatencyMs(latencyMs);
+}
+
 void TSimulatedLine::TakeArrived() {
-  const TTick now = LineClock.Now();
-  while (!OnTheWire.empty() && OnTheWire.front().Tick <= now) {
-    Input.push_back(OnTheWire.front().Byte);
-    OnTheWire.pop_front();
-  }
+  for (const std::uint8_t byte : Adapter.Take(NowNs())) Input.push_back(byte);
+}
+
+TTick TSimulatedLine::NextArrivalBy(TTick deadline) const {
+  const TLineNs next = Adapter.NextDeliveryNs();
+  return next == TAdapterBuffer::Never ? deadline : std::min(deadline, LineTick(next));
 }
 
 std::size_t TSimulatedLine::InputQueued() {
@@ -15,16 +21,24 @@ std::size_t TSimulatedLine::InputQueued() {
   return Input.size();
 }
 
-void TSimulatedLine::AwaitInput(TTick timeoutMs) {
+// The simulated line wakes exactly when a byte comes, so it needs no hint of how
+// many are missing.
+void TSimulatedLine::AwaitInput(TTick timeoutMs, std::size_t /*missing*/) {
   const std::size_t queued = Input.size();
   TakeArrived();
   if (Input.size() > queued) return;
-  TTick until = LineClock.Now() + timeoutMs;
-  if (!OnTheWire.empty()) until = std::min(until, OnTheWire.front().Tick);
-  LineClock.SleepUntil(until);
+  LineClock.SleepUntil(NextArrivalBy(LineClock.Now() + timeoutMs));
 }
 
-// Bytes still on the wire are not in any queue yet; they arrive after the purge.
+bool TSimulatedLine::Drain(TTick timeoutMs) {
+  const TTick deadline = LineClock.Now() + timeoutMs;
+  const TTick left = LineTick(TransmitterFreeNs);
+  LineClock.SleepUntil(std::min(deadline, left));
+  return left <= deadline;
+}
+
+// Bytes still on the wire or in the adapter are not in any queue yet; they arrive
+// after the purge.
 void TSimulatedLine::Purge() {
   TakeArrived();
   Input.clear();
@@ -40,9 +54,7 @@ std::size_t TSimulatedLine::ReadBytes(std::uint8_t* buffer, std::size_t n) {
       Input.pop_front();
     }
     if (got == n || LineClock.Now() >= deadline) return got;
-    TTick until = deadline;
-    if (!OnTheWire.empty()) until = std::min(until, OnTheWire.front().Tick);
-    LineClock.SleepUntil(until);
+    LineClock.SleepUntil(NextArrivalBy(deadline));
   }
 }
 
@@ -51,18 +63,19 @@ std::size_t TSimulatedLine::WriteBytes(const std::uint8_t* bytes, std::size_t n)
   for (std::size_t i = 0; i < n; ++i) {
     const TLineNs arrived = start + CharacterNs;
     for (const TLineRecord& answer : Kkm.Receive(bytes[i], Mark ? TParity::Mark : TParity::Space, arrived)) {
-      OnTheWire.push_back({answer.Byte, LineTick(answer.ArrivedNs)});
+      Adapter.Arrive(answer.Byte, answer.ArrivedNs);
     }
     start = arrived;
   }
-  // The register sends one character after another, so the wire stays in order of time.
+  // The register sends one character after another, so its answers reach the adapter
+  // in order of time.
   TransmitterFreeNs = start;
   return n;
 }
 
-TPortOpener SimulatedPortOpener(TClock& clock, TSimulatedRegister& kkm) {
-  return [&clock, &kkm](int portNumber) -> std::unique_ptr<TSerialPort> {
+TPortOpener SimulatedPortOpener(TClock& clock, TSimulatedRegister& kkm, std::uint64_t latencyMs) {
+  return [&clock, &kkm, latencyMs](int portNumber) -> std::unique_ptr<TSerialPort> {
     if (portNumber < FirstPortNumber || portNumber > LastPortNumber) return nullptr;
-    return std::make_unique<TSimulatedLine>(clock, kkm);
+    return std::make_unique<TSimulatedLine>(clock, kkm, latencyMs);
   };
 }

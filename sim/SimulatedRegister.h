@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "link/LinkTimes.h"
+
 // The register in software: its memory, its number on the line, its firmware, and
 // every answer it gives, with the time each byte of an answer arrives at the PC. It
 // knows nothing of how it is reached: the simulated line and the pseudo-terminal
@@ -13,9 +15,6 @@
 
 // Nanoseconds on the time base of whoever feeds the register.
 using TLineNs = std::uint64_t;
-
-// One character, start bit, 8 data bits, parity, stop bit, at 9600 baud, rounded up.
-constexpr TLineNs CharacterNs = (11ull * 1'000'000'000ull + 9599) / 9600;
 
 // The ninth bit of a byte. Over a pseudo-terminal it is not carried at all.
 enum class TParity { Mark, Space, Unknown };

@@ -21,10 +21,12 @@ class TScheduledPort final : public TSerialPort {
 
   void SetParity(bool) override {}
   std::size_t InputQueued() override { return Queue.size(); }
-  void AwaitInput(TTick timeoutMs) override {
+  void AwaitInput(TTick timeoutMs, std::size_t) override {
     ++Waits;
     Clock.AdvanceToNextEvent(Clock.Now() + timeoutMs);
   }
+  bool Drain(TTick) override { return true; }
+  TTick InputLatencyMs() const override { return 0; }
   void Purge() override { Queue.clear(); }
   void FullPurge() override { Queue.clear(); }
   std::size_t ReadBytes(std::uint8_t*, std::size_t) override { return 0; }

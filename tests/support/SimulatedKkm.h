@@ -4,14 +4,15 @@
 #include <utility>
 #include <vector>
 
+#include "link/TKkmLink.h"
 #include "sim/SimulatedLine.h"
 #include "sim/SimulatedRegister.h"
-#include "link/TKkmLink.h"
 
-// A register at number 01 (address 0xFE) on a simulated line, on a virtual clock
-// that starts at 0, with the link connected to it.
+// A register at number 01 (address 0xFE) on a simulated line, through an adapter of
+// that latency, on a virtual clock that starts at 0, with the link connected to it.
 struct TSimulatedKkm {
-  explicit TSimulatedKkm(std::int32_t version = 104) : Kkm(1, version), Link(Clock, SimulatedPortOpener(Clock, Kkm)) {
+  explicit TSimulatedKkm(std::int32_t version = 104, std::uint64_t latencyMs = 0)
+      : Kkm(1, version), Link(Clock, SimulatedPortOpener(Clock, Kkm, latencyMs)) {
     Link.OpenPort(1);
     Link.KkmAddress = Kkm.Address();
     Link.FirmwareVersion = version;

@@ -1,7 +1,10 @@
 // orbi7sim: a simulated register on a pseudo-terminal. Prints the device to open,
 // then serves until interrupted.
 //
-//   orbi7sim [--number NN] [--version VVV] [--purchases N] [--memory FILE]
+//   orbi7sim [--number NN] [--version VVV] [--purchases N] [--memory FILE] [--latency MS]
+//
+// Without --memory the settings tables hold what a register in use holds. --latency
+// puts a USB adapter with that latency timer between the register and the PC.
 
 #ifdef __linux__
 #include <sys/prctl.h>
@@ -29,7 +32,8 @@ std::atomic<bool> Stop{false};
 void OnSignal(int) { Stop.store(true); }
 
 int Usage() {
-  std::cerr << "usage: orbi7sim [--number 0-99] [--version 100-105] [--purchases 0-65535] [--memory FILE]\n";
+  std::cerr << "usage: orbi7sim [--number 0-99] [--version 100-105] [--purchases 0-65535] [--memory FILE]"
+               " [--latency 0-255]\n";
   return 2;
 }
 
@@ -56,6 +60,7 @@ int main(int argc, char** argv) {
   long number = 1;
   long version = 104;
   long purchases = 0;
+  long latency = 0;
   std::string memoryFile;
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
@@ -68,6 +73,8 @@ int main(int argc, char** argv) {
       good = ParseNumber(value, 0, 9999, version);
     } else if (option == "--purchases") {
       good = ParseNumber(value, 0, 65535, purchases);
+    } else if (option == "--latency") {
+      good = ParseNumber(value, 0, 255, latency);
     } else if (option == "--memory") {
       memoryFile = value;
     } else {
@@ -95,12 +102,13 @@ int main(int argc, char** argv) {
   // The counter is set after the image, so that the option wins.
   if (memoryFile.empty() || purchases != 0) kkm.SetPurchaseCounter(static_cast<std::uint16_t>(purchases));
 
-  // The server sleeps until each byte is due; the default slack of 50 µs a sleep
-  // would add up to a tenth of a second over a settings transfer.
+    // The server sleeps until each byte is due; the default slack of 50 µs a sleep
+    // would add up to a tenth of a second over a settings transfer.
 #ifdef __linux__
   prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 #endif
   TPtyRegisterServer server(kkm);
+  server.SetLatencyMs(static_cast<std::uint64_t>(latency));
   if (!server.Open()) {
     std::cerr << "orbi7sim: no pseudo-terminal\n";
     return 1;

@@ -1,0 +1,115 @@
+#include "link/LineTrace.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <vector>
+
+namespace {
+
+// Names are UTF-8 inside the program; on Windows they reach the system as UTF-16, so
+// that any folder name works.
+std::FILE* OpenForAppending(const std::string& utf8) {
+  const std::filesystem::path path(std::u8string(utf8.begin(), utf8.end()));
+#ifdef _WIN32
+  return _wfopen(path.c_str(), L"ab");
+#else
+  return std::fopen(path.c_str(), "ab");
+#endif
+}
+
+std::string LocalTime() {
+  const std::time_t now = std::time(nullptr);
+  char text[32] = "";
+  if (const std::tm* local = std::localtime(&now)) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local);
+  return text;
+}
+
+class TTracedPort final : public TSerialPort {
+ public:
+  TTracedPort(std::unique_ptr<TSerialPort> port, TLineTrace& trace) : Port(std::move(port)), Trace(trace) {}
+
+  void SetParity(bool mark) override {
+    Mark = mark;
+    Port->SetParity(mark);
+  }
+  std::size_t InputQueued() override { return Port->InputQueued(); }
+  void AwaitInput(TTick timeoutMs, std::size_t missing) override { Port->AwaitInput(timeoutMs, missing); }
+  bool Drain(TTick timeoutMs) override { return Port->Drain(timeoutMs); }
+  TTick InputLatencyMs() const override { return Port->InputLatencyMs(); }
+  void Purge() override {
+    TracePurged();
+    Port->Purge();
+  }
+  void FullPurge() override {
+    TracePurged();
+    Port->FullPurge();
+  }
+  std::size_t ReadBytes(std::uint8_t* buffer, std::size_t n) override {
+    const std::size_t got = Port->ReadBytes(buffer, n);
+    for (std::size_t i = 0; i < got; ++i) Trace.Event("< " + HexByte(buffer[i]) + " none");
+    return got;
+  }
+  std::size_t WriteBytes(const std::uint8_t* bytes, std::size_t n) override {
+    const std::size_t done = Port->WriteBytes(bytes, n);
+    for (std::size_t i = 0; i < done; ++i) Trace.Event("> " + HexByte(bytes[i]) + (Mark ? " MARK" : " SPACE"));
+    return done;
+  }
+
+ private:
+  // What a purge throws away is often what tells why an exchange failed (an answer
+  // that came too late), so it is taken first and traced.
+  void TracePurged() {
+    const std::size_t queued = Port->InputQueued();
+    if (queued == 0) return;
+    std::vector<std::uint8_t> bytes(queued);
+    const std::size_t got = Port->ReadBytes(bytes.data(), queued);
+    for (std::size_t i = 0; i < got; ++i) Trace.Event("< " + HexByte(bytes[i]) + " none purged");
+  }
+
+  std::unique_ptr<TSerialPort> Port;
+  TLineTrace& Trace;
+  bool Mark = true;  // ports open with MARK
+};
+
+}  // namespace
+
+bool TLineTrace::Open(const std::string& path, TClock& clock) {
+  File.reset(OpenForAppending(path));
+  if (!File) return false;
+  Clock = &clock;
+  StartUs = clock.NowUs();
+  std::fprintf(File.get(), "--- %s\n", LocalTime().c_str());
+  return true;
+}
+
+void TLineTrace::Close() { File.reset(); }
+
+void TLineTrace::Event(const std::string& text) {
+  if (!File) return;
+  const double ms = static_cast<double>(Clock->NowUs() - StartUs) / 1000.0;
+  // Written through at once: a trace is most wanted when the program did not end well.
+  std::fprintf(File.get(), "%10.3f %s\n", ms, text.c_str());
+  std::fflush(File.get());
+}
+
+std::string TraceFileFromEnvironment() {
+#ifdef _WIN32
+  const wchar_t* named = _wgetenv(L"ORBI7_TRACE");
+  if (named == nullptr) return {};
+  const std::u8string utf8 = std::filesystem::path(named).u8string();
+  return std::string(utf8.begin(), utf8.end());
+#else
+  const char* named = std::getenv("ORBI7_TRACE");
+  return named == nullptr ? std::string() : std::string(named);
+#endif
+}
+
+std::string HexByte(std::uint8_t byte) {
+  const char* const digits = "0123456789ABCDEF";
+  return {digits[byte >> 4], digits[byte & 0x0F]};
+}
+
+std::unique_ptr<TSerialPort> TracedPort(std::unique_ptr<TSerialPort> port, TLineTrace& trace) {
+  return std::make_unique<TTracedPort>(std::move(port), trace);
+}
