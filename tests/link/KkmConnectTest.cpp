@@ -1,12 +1,11 @@
-#include "link/KkmConnect.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "support/SimulatedKkm.h"
+#include "link/KkmConnect.h"
 #include "support/RecordingMessages.h"
+#include "support/SimulatedKkm.h"
 
 namespace {
 
@@ -27,10 +26,10 @@ class TRecordingConnectView : public TConnectView {
 
 // A register on COM1 and COM3; COM2 and COM4 cannot be opened.
 struct TConnectBench {
-  explicit TConnectBench(int number, std::int32_t version = 104)
-      : Kkm(number, version), Link(Clock, [this](int port) -> std::unique_ptr<TSerialPort> {
+  explicit TConnectBench(int number, std::int32_t version = 104, std::uint64_t latencyMs = 0)
+      : Kkm(number, version), Link(Clock, [this, latencyMs](int port) -> std::unique_ptr<TSerialPort> {
           if (port % 2 == 0) return nullptr;
-          return SimulatedPortOpener(Clock, Kkm)(port);
+          return SimulatedPortOpener(Clock, Kkm, latencyMs)(port);
         }) {}
 
   // The port open and the link pointed at the register, as after a probe.
@@ -98,12 +97,36 @@ TEST(ProbeAddress, AnEchoLaterThan10MsIsNotFound) {
   EXPECT_EQ(bench.Link.KkmAddress, 0);
 }
 
-TEST(ProbeAddress, NoRegisterOnTheLine) {
-  TConnectBench bench(42);
-  bench.Kkm.SetSilent(true);
-  bench.Link.OpenPort(1);
-  EXPECT_FALSE(ProbeAddress(bench.Link));
-  EXPECT_EQ(bench.Sent(), Mark(Candidates(0, 99)));
+// Without latency the 100 candidates once took 1.1 s; an adapter's latency may add no
+// more than 2 s to that.
+TEST(ProbeAddress, NoRegisterOnTheLineIsToldWithinItsBound) {
+  for (const std::uint64_t latency : {0u, 16u}) {
+    TConnectBench bench(42, 104, latency);
+    bench.Kkm.SetSilent(true);
+    bench.Link.OpenPort(1);
+    EXPECT_FALSE(ProbeAddress(bench.Link));
+    EXPECT_EQ(bench.Sent(), Mark(Candidates(0, 99)));
+    EXPECT_EQ(bench.Link.LastFailure().Reason, TFailureReason::NoEcho);
+    EXPECT_LE(bench.Clock.Now(), 1100u + 2000u) << latency << " ms latency";
+  }
+}
+
+// Behind a USB adapter that passes answers on late, connecting finds the register
+// with the same bytes on the line as without one.
+TEST(ConnectKkm, BehindAnAdapterWithLatencyTheTrafficIsAsWithout) {
+  for (const int number : {0, 37, 99}) {
+    TConnectBench plain(number, 105);
+    TRecordingConnectView plainView;
+    ASSERT_TRUE(ConnectKkm(plain.Link, 1, plainView));
+    for (const std::uint64_t latency : {1u, 4u, 16u}) {
+      TConnectBench late(number, 105, latency);
+      TRecordingConnectView view;
+      EXPECT_TRUE(ConnectKkm(late.Link, 1, view)) << number << " behind " << latency << " ms";
+      EXPECT_EQ(late.Link.KkmAddress, plain.Link.KkmAddress);
+      EXPECT_EQ(late.Link.FirmwareVersion, 105);
+      EXPECT_EQ(late.Sent(), plain.Sent()) << number << " behind " << latency << " ms";
+    }
+  }
 }
 
 TEST(VersionFromBytes, NibblesAreWrittenAsDecimalNumbers) {

@@ -1,11 +1,11 @@
 // The Win32 backend's settings, without a device. The whole backend against a
 // register runs in the end-to-end test of the Windows build.
 
-#include "link/Win32SerialPort.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
+
+#include "link/Win32SerialPort.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include "link/DisplayExchange.h"
 #include "link/KkmFrames.h"
 #include "link/PosixSerialPort.h"
-#include "sim/PtyRegisterServer.h"
 #include "link/TKkmLink.h"
+#include "sim/PtyRegisterServer.h"
 
 namespace {
 
