@@ -1,14 +1,18 @@
 // Settings traffic through the termios backend to orbi7sim on a pseudo-terminal,
 // against the time the same traffic takes on the line at 9600 baud:
 //
-//   bench bytes: wall_ms=… model_ms=… ratio=… cpu_share=…   (256 reads, 6 display exchanges)
-//   bench write: …                                          (the toolbar's whole write)
-//   bench read:  …                                          (the toolbar's whole read)
+//   bench bytes: wall_ms=… model_ms=… ratio=… cpu_share=… wakeups=…   (256 reads, 6 display exchanges)
+//   bench write: …                      (the toolbar's whole write)
+//   bench read:  …                      (the toolbar's whole read)
+//   bench read-latency16: …             (the same read behind a USB adapter with a 16 ms timer)
 //
 // The model counts every character on the line, one register turnaround each time
-// the line changes direction towards the PC, and the pauses the commands make.
+// the line changes direction towards the PC (and behind an adapter its latency with
+// it), and the pauses the commands make. wakeups counts the times this process went
+// to sleep and was woken.
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +23,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "document/SettingsRules.h"
 #include "document/TKkmSettings.h"
@@ -28,6 +33,8 @@
 #include "link/TKkmLink.h"
 #include "register/RamList.h"
 #include "register/TransferCommands.h"
+#include "sim/RegisterContents.h"
+#include "sim/SimulatedLine.h"
 #include "sim/SimulatedRegister.h"
 
 namespace {
@@ -119,11 +126,17 @@ double CpuMs() {
   return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
+long Wakeups() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_nvcsw;
+}
+
 struct TSimulator {
   pid_t Pid = -1;
   std::string Device;
 
-  bool Start() {
+  bool Start(unsigned latencyMs) {
     int out[2];
     if (pipe(out) != 0) return false;
     Pid = fork();
@@ -132,7 +145,9 @@ struct TSimulator {
       close(out[0]);
       close(out[1]);
       const std::string version = std::to_string(FirmwareVersion);
-      execl(ORBI7SIM_PATH, ORBI7SIM_PATH, "--number", "1", "--version", version.c_str(), static_cast<char*>(nullptr));
+      const std::string latency = std::to_string(latencyMs);
+      execl(ORBI7SIM_PATH, ORBI7SIM_PATH, "--number", "1", "--version", version.c_str(), "--latency", latency.c_str(),
+            static_cast<char*>(nullptr));
       _exit(127);
     }
     close(out[1]);
@@ -149,24 +164,57 @@ struct TSimulator {
   }
 };
 
+// An orbi7sim behind an adapter of that latency, and a link to it through the termios
+// backend that counts the traffic.
+struct TBenchLine {
+  explicit TBenchLine(unsigned latencyMs) : LatencyMs(latencyMs) {}
+
+  bool Start() {
+    if (!Simulator.Start(LatencyMs)) {
+      std::fprintf(stderr, "bench: cannot start %s\n", ORBI7SIM_PATH);
+      return false;
+    }
+    if (!Link.OpenPort(1)) {
+      std::fprintf(stderr, "bench: cannot open %s\n", Simulator.Device.c_str());
+      return false;
+    }
+    Link.KkmAddress = TSimulatedRegister(1).Address();
+    Link.FirmwareVersion = FirmwareVersion;
+    return true;
+  }
+
+  const unsigned LatencyMs;
+  TLineCounts Counts;
+  TPauseCountingClock Clock{Counts};
+  TSimulator Simulator;
+  TKkmLink Link{Clock, [this](int) -> std::unique_ptr<TSerialPort> {
+                  auto port = TPosixSerialPort::Open(Simulator.Device);
+                  if (!port) return nullptr;
+                  return std::make_unique<TCountingPort>(std::move(port), Counts);
+                }};
+};
+
 // Runs one piece of traffic and prints its line; false when it failed.
-bool Measure(const char* name, TLineCounts& counts, const std::function<bool()>& traffic) {
+bool Measure(const char* name, TBenchLine& line, const std::function<bool()>& traffic) {
+  TLineCounts& counts = line.Counts;
   counts = {};
   const double cpuStart = CpuMs();
+  const long wakeupsStart = Wakeups();
   const auto wallStart = std::chrono::steady_clock::now();
   const bool good = traffic();
   const double wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
   const double cpuMs = CpuMs() - cpuStart;
+  const long wakeups = Wakeups() - wakeupsStart;
   if (!good) {
     std::fprintf(stderr, "bench %s: the traffic failed\n", name);
     return false;
   }
-  const double modelMs =
-      static_cast<double>(counts.Bytes) * static_cast<double>(CharacterNs) / 1e6 +
-      static_cast<double>(counts.Turnarounds) * static_cast<double>(TSimulatedRegister::DefaultTurnaroundNs) / 1e6 +
-      static_cast<double>(counts.PausedMs);
-  std::printf("bench %s: wall_ms=%.1f model_ms=%.1f ratio=%.3f cpu_share=%.3f\n", name, wallMs, modelMs,
-              wallMs / modelMs, cpuMs / wallMs);
+  const double turnaroundMs =
+      static_cast<double>(TSimulatedRegister::DefaultTurnaroundNs) / 1e6 + static_cast<double>(line.LatencyMs);
+  const double modelMs = static_cast<double>(counts.Bytes) * static_cast<double>(CharacterNs) / 1e6 +
+                         static_cast<double>(counts.Turnarounds) * turnaroundMs + static_cast<double>(counts.PausedMs);
+  std::printf("bench %s: wall_ms=%.1f model_ms=%.1f ratio=%.3f cpu_share=%.3f wakeups=%ld\n", name, wallMs, modelMs,
+              wallMs / modelMs, cpuMs / wallMs, wakeups);
   std::fflush(stdout);
   return true;
 }
@@ -206,42 +254,50 @@ TKkmSettings FullDocument() {
   return settings;
 }
 
+// What a register holding orbi7sim's own settings gives to a read, as read on the
+// virtual clock.
+TKkmSettings SimulatorSettings(const TRamMap& map) {
+  TVirtualClock clock;
+  TSimulatedRegister kkm(1, FirmwareVersion);
+  ProgramSettings(kkm, InUseSettings());
+  TKkmLink link(clock, SimulatedPortOpener(clock, kkm));
+  link.OpenPort(1);
+  link.KkmAddress = kkm.Address();
+  link.FirmwareVersion = FirmwareVersion;
+  TBenchView view;
+  TKkmSettings settings;
+  ReadSettingsFromKkm(link, map, settings, view);
+  return settings;
+}
+
 }  // namespace
 
 int main() {
-  TSimulator simulator;
-  if (!simulator.Start()) {
-    std::fprintf(stderr, "bench: cannot start %s\n", ORBI7SIM_PATH);
-    return 1;
-  }
-  TLineCounts counts;
-  TPauseCountingClock clock(counts);
-  TKkmLink link(clock, [&](int) -> std::unique_ptr<TSerialPort> {
-    auto port = TPosixSerialPort::Open(simulator.Device);
-    if (!port) return nullptr;
-    return std::make_unique<TCountingPort>(std::move(port), counts);
-  });
-  if (!link.OpenPort(1)) {
-    std::fprintf(stderr, "bench: cannot open %s\n", simulator.Device.c_str());
-    return 1;
-  }
-  link.KkmAddress = TSimulatedRegister(1).Address();
-  link.FirmwareVersion = FirmwareVersion;
   TRamMap map;
   map.SelectRamMap(static_cast<std::uint8_t>(FirmwareVersion));
-
   TBenchView view;
+  TBenchLine line(0);
+  if (!line.Start()) return 1;
   TKkmSettings written = FullDocument();
   TKkmSettings read;
-  const bool good = Measure("bytes", counts, [&] { return ReadAndDisplay(link); }) &&
-                    Measure("write", counts, [&] { return WriteSettingsToKkm(link, map, written, view, view); }) &&
-                    Measure("read", counts, [&] { return ReadSettingsFromKkm(link, map, read, view); });
+  bool good = Measure("bytes", line, [&] { return ReadAndDisplay(line.Link); }) &&
+              Measure("write", line, [&] { return WriteSettingsToKkm(line.Link, map, written, view, view); }) &&
+              Measure("read", line, [&] { return ReadSettingsFromKkm(line.Link, map, read, view); });
+  if (good && !(read == written)) {
+    std::fprintf(stderr, "bench: the settings read back differ from those written\n");
+    return 1;
+  }
+  TBenchLine adapter(16);
+  TKkmSettings readBehindAdapter;
+  good = good && adapter.Start() && Measure("read-latency16", adapter, [&] {
+           return ReadSettingsFromKkm(adapter.Link, map, readBehindAdapter, view);
+         });
   if (!good) {
     if (!view.LastBox.empty()) std::fprintf(stderr, "bench: the register said: %s\n", view.LastBox.c_str());
     return 1;
   }
-  if (!(read == written)) {
-    std::fprintf(stderr, "bench: the settings read back differ from those written\n");
+  if (!(readBehindAdapter == SimulatorSettings(map))) {
+    std::fprintf(stderr, "bench: the settings read behind the adapter differ from the register's\n");
     return 1;
   }
   return 0;

@@ -213,13 +213,13 @@ void TPosixSerialPort::AwaitInput(TTick timeoutMs, std::size_t missing) {
 }
 
 // tcdrain alone has no time limit: a hung adapter would hang the program. The wait
-// for the line time and for the driver's queue are bounded; tcdrain then has at most
-// the transmitter's last character to wait for.
+// for the driver's queue (TIOCOUTQ, which counts what a USB adapter's driver still
+// holds, too) is bounded, sleeping for the line time of what is left; tcdrain then
+// has at most the transmitter's last characters to wait for, which the driver knows
+// of (a UART's shift register, an adapter's own buffer). A pseudo-terminal has no
+// queue and returns at once.
 bool TPosixSerialPort::Drain(TTick timeoutMs) {
   const TDeadline deadline(timeoutMs);
-  const auto free = Transmitter.FreeAt();
-  std::this_thread::sleep_until(std::min(free, deadline.End));
-  if (free > deadline.End) return false;
   for (;;) {
     int queued = 0;
     if (ioctl(Fd, TIOCOUTQ, &queued) != 0 || queued <= 0) break;
@@ -257,7 +257,6 @@ std::size_t TPosixSerialPort::WriteBytes(const std::uint8_t* bytes, std::size_t 
     const ssize_t written = write(Fd, bytes + done, n - done);
     if (written > 0) {
       done += static_cast<std::size_t>(written);
-      Transmitter.Written(static_cast<std::size_t>(written));
       continue;
     }
     if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) break;

@@ -7,11 +7,9 @@
 #include <vector>
 
 #include "link/SerialPort.h"
-#include "link/TransmitterTime.h"
 
 // A serial device through termios. The descriptor stays non-blocking: every wait
-// is a poll() against a monotonic deadline, and a drain sleeps through the line time
-// of what was written before it asks the driver. Bytes are taken from the driver into a
+// is a poll() against a monotonic deadline. Bytes are taken from the driver into a
 // queue of our own as soon as they are looked at, so that a wait for more bytes than
 // are there blocks in poll() instead of seeing the same bytes ready again and again.
 class TPosixSerialPort final : public TSerialPort {
@@ -45,7 +43,6 @@ class TPosixSerialPort final : public TSerialPort {
 
   int Fd;
   std::vector<std::uint8_t> Queue;
-  TTransmitterTime Transmitter;
   TTick LatencyMs = 0;
   // The parity bits that the driver keeps once set; a pseudo-terminal, for one,
   // always clears PARENB but keeps CMSPAR and PARODD.
