@@ -86,6 +86,7 @@ class TPauseCountingClock final : public TClock {
  public:
   explicit TPauseCountingClock(TLineCounts& counts) : Counts(counts) {}
   TTick Now() override { return SteadyClock().Now(); }
+  std::uint64_t NowUs() override { return SteadyClock().NowUs(); }
   void SleepUntil(TTick deadline) override {
     const TTick now = Now();
     if (deadline > now) Counts.PausedMs += deadline - now;
