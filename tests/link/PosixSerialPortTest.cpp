@@ -167,6 +167,37 @@ TEST_F(PosixSerialPort, AHungUpLineIsWaitedOutNotPolled) {
   EXPECT_LT(CpuMilliseconds() - cpuStart, 150u);
 }
 
+// A pseudo-terminal has no output queue and no adapter in front of it.
+TEST_F(PosixSerialPort, APseudoTerminalDrainsAtOnceAndHoldsNothingBack) {
+  auto port = TPosixSerialPort::Open(Device);
+  ASSERT_NE(port, nullptr);
+  EXPECT_EQ(port->InputLatencyMs(), 0u);
+  const std::vector<std::uint8_t> frame(70, 0x5A);
+  ASSERT_EQ(port->WriteBytes(frame.data(), frame.size()), frame.size());
+  const auto start = steady_clock::now();
+  EXPECT_TRUE(port->Drain(200));
+  EXPECT_LT(MillisecondsSince(start), 50u);
+}
+
+// A wait for a reply that comes one character after another sleeps through most of
+// it, but still ends when the last byte is there.
+TEST_F(PosixSerialPort, AWaitForAPacedReplyEndsWithItsLastByte) {
+  ASSERT_TRUE(Link.OpenPort(3));
+  std::thread paced([this] {
+    for (int i = 0; i < 18; ++i) {
+      std::this_thread::sleep_for(std::chrono::nanoseconds(CharacterNs));
+      SendFromRegister({static_cast<std::uint8_t>(i)});
+    }
+  });
+  const auto start = steady_clock::now();
+  const bool came = Link.WaitForInput(18, 700);
+  const TTick took = MillisecondsSince(start);
+  paced.join();
+  EXPECT_TRUE(came);
+  EXPECT_GE(took, 18u * CharacterNs / 1'000'000);
+  EXPECT_LT(took, 18u * CharacterNs / 1'000'000 + 40);
+}
+
 TEST_F(PosixSerialPort, PurgeDropsWhatWasReceived) {
   ASSERT_TRUE(Link.OpenPort(3));
   SendFromRegister({1, 2, 3});

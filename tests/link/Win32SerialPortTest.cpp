@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "link/Win32SerialPort.h"
@@ -51,6 +52,11 @@ TEST(Win32SerialPort, TimeoutsOfReadsAndWrites) {
 
 TEST(Win32SerialPort, DevicesAreOpenedThroughTheDeviceNamespace) {
   EXPECT_EQ(SerialDeviceName(3), "COM3");
+  // A USB adapter on COM7 stands in for COM1.
+  _putenv_s("ORBI7_COM1", "COM7");
+  EXPECT_EQ(SerialDeviceName(1), "COM7");
+  _putenv_s("ORBI7_COM1", "");
+  EXPECT_EQ(SerialDeviceName(1), "COM1");
   EXPECT_EQ(Win32DevicePath("COM3"), "\\\\.\\COM3");
   EXPECT_EQ(Win32DevicePath("COM10"), "\\\\.\\COM10");
   EXPECT_EQ(Win32DevicePath("\\\\.\\COM12"), "\\\\.\\COM12");
