@@ -49,17 +49,11 @@ struct TLineCounts {
 };
 
 // Counts what goes over the line.
-class TCountingPort final : public TSerialPort {
+class TCountingPort final : public TForwardingPort {
  public:
-  TCountingPort(std::unique_ptr<TSerialPort> port, TLineCounts& counts) : Port(std::move(port)), Counts(counts) {}
+  TCountingPort(std::unique_ptr<TSerialPort> port, TLineCounts& counts)
+      : TForwardingPort(std::move(port)), Counts(counts) {}
 
-  void SetParity(bool mark) override { Port->SetParity(mark); }
-  std::size_t InputQueued() override { return Port->InputQueued(); }
-  void AwaitInput(TTick timeoutMs, std::size_t missing) override { Port->AwaitInput(timeoutMs, missing); }
-  bool Drain(TTick timeoutMs) override { return Port->Drain(timeoutMs); }
-  TTick InputLatencyMs() const override { return Port->InputLatencyMs(); }
-  void Purge() override { Port->Purge(); }
-  void FullPurge() override { Port->FullPurge(); }
   std::size_t ReadBytes(std::uint8_t* buffer, std::size_t n) override {
     const std::size_t got = Port->ReadBytes(buffer, n);
     if (got > 0 && Sending) ++Counts.Turnarounds;
@@ -75,7 +69,6 @@ class TCountingPort final : public TSerialPort {
   }
 
  private:
-  std::unique_ptr<TSerialPort> Port;
   TLineCounts& Counts;
   bool Sending = false;
 };
@@ -236,25 +229,6 @@ bool ReadAndDisplay(TKkmLink& link) {
   return good;
 }
 
-// Every field filled, all four taxes on, so that both commands do all their work.
-TKkmSettings FullDocument() {
-  TKkmSettings settings;
-  settings.Tax(1) = {true, "18,00", "НДС", "И"};
-  settings.Tax(2) = {true, "10,00", "Налог с продаж", "Н"};
-  settings.Tax(3) = {true, "05,50", "Сбор 3", "И"};
-  settings.Tax(4) = {true, "01,25", "Сбор 4", "Н"};
-  for (int n = 1; n <= RateCount; ++n) {
-    settings.Discount(n) = "0" + std::to_string(n) + ",00";
-    settings.Surcharge(n) = std::to_string(n) + "2,50";
-  }
-  for (int g = 1; g <= GroupCount; ++g) {
-    const int rate = g % 9;
-    settings.Group(g) = {g % 4 == 0 ? "" : std::to_string(g % 4), g % 2 && rate ? std::to_string(rate) : "",
-                         g % 2 == 0 && rate ? std::to_string(rate) : ""};
-  }
-  return settings;
-}
-
 // What a register holding orbi7sim's own settings gives to a read, as read on the
 // virtual clock.
 TKkmSettings SimulatorSettings(const TRamMap& map) {
@@ -279,7 +253,7 @@ int main() {
   TBenchView view;
   TBenchLine line(0);
   if (!line.Start()) return 1;
-  TKkmSettings written = FullDocument();
+  TKkmSettings written = FullSettings();
   TKkmSettings read;
   bool good = Measure("bytes", line, [&] { return ReadAndDisplay(line.Link); }) &&
               Measure("write", line, [&] { return WriteSettingsToKkm(line.Link, map, written, view, view); }) &&

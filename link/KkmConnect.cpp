@@ -16,36 +16,11 @@ std::uint8_t CandidateAddress(int number) {
   return static_cast<std::uint8_t>(0xFF - (16 * (number / 10) + number % 10));
 }
 
-// The byte read, or 0 (with nothing read) when none came.
-std::uint8_t ReadOneByte(TKkmLink& link, bool& came) {
-  std::uint8_t byte = 0;
-  came = link.ReadBytes(&byte, 1) == 1;
-  return byte;
-}
-
-std::uint8_t ReadOneByte(TKkmLink& link) {
-  bool came = false;
-  return ReadOneByte(link, came);
-}
-
 bool SendByte(TKkmLink& link, std::uint8_t byte) { return link.Send(&byte, 1); }
-
-// A byte read after a pause must be the one expected; none at all and another one
-// fail with their own reasons.
-bool ReadExpected(TKkmLink& link, std::uint8_t expected, TFailureReason missing, TFailureReason wrong) {
-  bool came = false;
-  if (ReadOneByte(link, came) == expected) return true;
-  return link.Fail(came ? wrong : missing);
-}
 
 bool ReplyChecksumMatches(const std::array<std::uint8_t, VersionReplySize>& reply) {
   const unsigned sum = std::accumulate(reply.begin(), reply.end() - 1, 0u);
   return static_cast<std::uint8_t>(0xFF - sum) == reply.back();
-}
-
-bool OpenPort(TKkmLink& link, int portNumber) {
-  TLinkOperation operation(link, {"OpenPort", -1, portNumber});
-  return operation.Result(link.OpenPort(portNumber) || link.Fail(TFailureReason::NoPort));
 }
 
 void Warn(TConnectView& view, TMessageKind kind, const std::string& text) { view.Messages().Show(kind, text); }
@@ -61,7 +36,8 @@ bool ProbeAddress(TKkmLink& link) {
     link.Purge();
     if (!SendByte(link, candidate)) return operation.Result(false);
     if (!link.WaitForAnswer(1, ProbeEchoTimeLimit)) continue;
-    if (ReadOneByte(link) != candidate) return operation.Result(link.Fail(TFailureReason::WrongEcho));
+    if (!ReadExpectedByte(link, candidate, TFailureReason::NoEcho, TFailureReason::WrongEcho))
+      return operation.Result(false);
     link.KkmAddress = candidate;
     return operation.Result(true);
   }
@@ -83,18 +59,18 @@ bool QueryVersion(TKkmLink& link) {
   link.SetParity(true);
   if (!SendByte(link, link.KkmAddress)) return operation.Result(false);
   link.Pause(VersionEchoPauseMs);
-  if (!ReadExpected(link, link.KkmAddress, TFailureReason::NoEcho, TFailureReason::WrongEcho))
+  if (!ReadExpectedByte(link, link.KkmAddress, TFailureReason::NoEcho, TFailureReason::WrongEcho))
     return operation.Result(false);
 
   link.SetParity(false);
   if (!link.Send(VersionQueryFrame.data(), VersionQueryFrame.size())) return operation.Result(false);
   link.Pause(VersionReplyPauseMs);
-  if (!ReadExpected(link, VersionQueryAcknowledgement, TFailureReason::NoAcknowledgement,
-                    TFailureReason::WrongAcknowledgement))
+  if (!ReadExpectedByte(link, VersionQueryAcknowledgement, TFailureReason::NoAcknowledgement,
+                        TFailureReason::WrongAcknowledgement))
     return operation.Result(false);
 
   std::array<std::uint8_t, VersionReplySize> reply{};
-  reply[0] = ReadOneByte(link);
+  reply[0] = ReadOneByte(link).value_or(0);
   link.ReadBytes(reply.data() + 1, reply.size() - 1);
   const bool trusted = ReplyChecksumMatches(reply);
   // Not a failure of the link: such a register is taken for an older firmware.
@@ -105,7 +81,7 @@ bool QueryVersion(TKkmLink& link) {
 
 bool ConnectKkm(TKkmLink& link, int portNumber, TConnectView& view) {
   link.ClosePort();
-  if (!OpenPort(link, portNumber)) {
+  if (!link.OpenPort(portNumber)) {
     Warn(view, TMessageKind::Warning, "Выбранный COM-порт недоступен");
     return false;
   }

@@ -60,7 +60,7 @@ bool SelectForBlockWhenBusy(TKkmLink& link) {
       if (!SendAddress(link)) return false;
       if (!link.WaitForAnswer(1, BlockEchoTimeLimit)) return link.Fail(TFailureReason::NoEcho);
     }
-    const std::uint8_t answer = ReadAnswerByte(link);
+    const std::uint8_t answer = ReadOneByte(link).value_or(0);
     if (answer != KkmBusy) return answer == link.KkmAddress || link.Fail(TFailureReason::WrongEcho);
     if (link.Clock().Now() - start >= BusyTimeLimit) return link.Fail(TFailureReason::BusyTooLong);
   }
@@ -80,6 +80,18 @@ std::vector<std::uint8_t> WriteFrame(std::uint8_t command, std::uint16_t address
 
 std::vector<std::uint8_t> ReadFrame(std::uint16_t address, std::uint8_t n) {
   return Frame(KkmCommand::ReadMemory, address, n, nullptr, 0);
+}
+
+std::optional<std::uint8_t> ReadOneByte(TKkmLink& link) {
+  std::uint8_t byte = 0;
+  if (link.ReadBytes(&byte, 1) != 1) return std::nullopt;
+  return byte;
+}
+
+bool ReadExpectedByte(TKkmLink& link, std::uint8_t expected, TFailureReason missing, TFailureReason wrong) {
+  const std::optional<std::uint8_t> byte = ReadOneByte(link);
+  if (!byte) return link.Fail(missing);
+  return *byte == expected || link.Fail(wrong);
 }
 
 bool SelectKkm(TKkmLink& link) {
@@ -112,8 +124,8 @@ bool ReadMemoryByte(TKkmLink& link, std::uint16_t address, std::uint8_t& destina
 }
 
 bool WriteMemory(TKkmLink& link, std::uint16_t address, const std::uint8_t* bytes, std::size_t n) {
-  if (n > MaxWriteCount) return false;
   TLinkOperation operation(link, {"WriteMemory", address, static_cast<int>(n)});
+  if (n > MaxWriteCount) return operation.Result(link.Fail(TFailureReason::Refused));
   return operation.Result(SelectKkm(link) &&
                           SendFrameForAcknowledgement(link, WriteFrame(KkmCommand::WriteMemory, address, bytes, n),
                                                       AcknowledgementTimeLimit));
@@ -125,9 +137,10 @@ bool WriteMemoryByte(TKkmLink& link, std::uint16_t address, std::uint8_t value) 
 
 bool WriteMemoryBlock(TKkmLink& link, std::uint16_t address, const std::uint8_t* bytes, std::size_t n,
                       std::int32_t version) {
-  // Any other version would get a frame without an address byte in front: refused.
-  if (address > LastBlockWriteAddress || n > MaxWriteCount || version < 100 || version > 105) return false;
   TLinkOperation operation(link, {"WriteMemoryBlock", address, static_cast<int>(n)});
+  // Any other version would get a frame without an address byte in front: refused.
+  if (address > LastBlockWriteAddress || n > MaxWriteCount || version < 100 || version > 105)
+    return operation.Result(link.Fail(TFailureReason::Refused));
   link.Purge();
   link.FullPurge();
   link.SetParity(true);

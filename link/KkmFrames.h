@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "link/LinkTimes.h"
@@ -39,6 +40,12 @@ std::vector<std::uint8_t> ReadFrame(std::uint16_t address, std::uint8_t n);
 
 // The firmware version query: length 1, command 20, checksum.
 constexpr std::array<std::uint8_t, 3> VersionQueryFrame{0x01, KkmCommand::VersionQuery, 0xEA};
+
+// One byte under the port's read limit; nothing when none came.
+std::optional<std::uint8_t> ReadOneByte(TKkmLink& link);
+// The same, which must be the byte expected: none at all fails with the reason
+// missing, another byte with the reason wrong.
+bool ReadExpectedByte(TKkmLink& link, std::uint8_t expected, TFailureReason missing, TFailureReason wrong);
 
 // The address phase of reads and writes: true when the register echoed KkmAddress.
 // Leaves SPACE parity set on success. Every operation here records why it failed in

@@ -25,18 +25,14 @@ std::string LocalTime() {
   return text;
 }
 
-class TTracedPort final : public TSerialPort {
+class TTracedPort final : public TForwardingPort {
  public:
-  TTracedPort(std::unique_ptr<TSerialPort> port, TLineTrace& trace) : Port(std::move(port)), Trace(trace) {}
+  TTracedPort(std::unique_ptr<TSerialPort> port, TLineTrace& trace) : TForwardingPort(std::move(port)), Trace(trace) {}
 
   void SetParity(bool mark) override {
     Mark = mark;
     Port->SetParity(mark);
   }
-  std::size_t InputQueued() override { return Port->InputQueued(); }
-  void AwaitInput(TTick timeoutMs, std::size_t missing) override { Port->AwaitInput(timeoutMs, missing); }
-  bool Drain(TTick timeoutMs) override { return Port->Drain(timeoutMs); }
-  TTick InputLatencyMs() const override { return Port->InputLatencyMs(); }
   void Purge() override {
     TracePurged();
     Port->Purge();
@@ -67,7 +63,6 @@ class TTracedPort final : public TSerialPort {
     for (std::size_t i = 0; i < got; ++i) Trace.Event("< " + HexByte(bytes[i]) + " none purged");
   }
 
-  std::unique_ptr<TSerialPort> Port;
   TLineTrace& Trace;
   bool Mark = true;  // ports open with MARK
 };

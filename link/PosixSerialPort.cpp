@@ -212,23 +212,17 @@ void TPosixSerialPort::AwaitInput(TTick timeoutMs, std::size_t missing) {
   AwaitReadable(deadline.RemainingMs());
 }
 
-// tcdrain alone has no time limit: a hung adapter would hang the program. The wait
-// for the driver's queue (TIOCOUTQ, which counts what a USB adapter's driver still
-// holds, too) is bounded, sleeping for the line time of what is left; tcdrain then
-// has at most the transmitter's last characters to wait for, which the driver knows
-// of (a UART's shift register, an adapter's own buffer). A pseudo-terminal has no
-// queue and returns at once.
+// tcdrain has no time limit, and for a USB adapter it waits on the adapter itself:
+// one that hangs would hang the program. So the drain waits, bounded, for the
+// driver's queue (TIOCOUTQ, which counts what a USB adapter's driver still holds too),
+// and what the UART's or the adapter's own buffer may still be sending is left to
+// LineTimeLeftMs. A pseudo-terminal has no queue and returns at once.
 bool TPosixSerialPort::Drain(TTick timeoutMs) {
-  const TDeadline deadline(timeoutMs);
-  for (;;) {
+  return AwaitEmptyOutputQueue(timeoutMs, [this]() -> std::optional<std::size_t> {
     int queued = 0;
-    if (ioctl(Fd, TIOCOUTQ, &queued) != 0 || queued <= 0) break;
-    if (deadline.Passed()) return false;
-    const auto lineTime = std::chrono::nanoseconds(CharacterNs * static_cast<std::uint64_t>(queued));
-    std::this_thread::sleep_until(std::min(std::chrono::steady_clock::now() + lineTime, deadline.End));
-  }
-  tcdrain(Fd);
-  return true;
+    if (ioctl(Fd, TIOCOUTQ, &queued) != 0) return std::nullopt;
+    return static_cast<std::size_t>(std::max(queued, 0));
+  });
 }
 
 void TPosixSerialPort::Purge() {
@@ -254,9 +248,11 @@ std::size_t TPosixSerialPort::WriteBytes(const std::uint8_t* bytes, std::size_t 
   const TDeadline deadline(WriteTimeLimit(n));
   std::size_t done = 0;
   while (done < n) {
+    const auto start = std::chrono::steady_clock::now();
     const ssize_t written = write(Fd, bytes + done, n - done);
     if (written > 0) {
       done += static_cast<std::size_t>(written);
+      Transmitter.Written(static_cast<std::size_t>(written), start);
       continue;
     }
     if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) break;

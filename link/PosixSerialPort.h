@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "link/SerialPort.h"
+#include "link/TransmitterTime.h"
 
 // A serial device through termios. The descriptor stays non-blocking: every wait
 // is a poll() against a monotonic deadline. Bytes are taken from the driver into a
@@ -28,6 +29,7 @@ class TPosixSerialPort final : public TSerialPort {
   std::size_t InputQueued() override;
   void AwaitInput(TTick timeoutMs, std::size_t missing) override;
   bool Drain(TTick timeoutMs) override;
+  TTick LineTimeLeftMs() const override { return Transmitter.LeftMs(); }
   TTick InputLatencyMs() const override { return LatencyMs; }
   void Purge() override;
   void FullPurge() override;
@@ -43,6 +45,7 @@ class TPosixSerialPort final : public TSerialPort {
 
   int Fd;
   std::vector<std::uint8_t> Queue;
+  TTransmitterTime Transmitter;
   TTick LatencyMs = 0;
   // The parity bits that the driver keeps once set; a pseudo-terminal, for one,
   // always clears PARENB but keeps CMSPAR and PARODD.

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "link/Clock.h"
 #include "link/LinkTimes.h"
@@ -32,9 +33,13 @@ class TSerialPort {
   // sleep through the time of all but the last of them rather than wake for each.
   virtual void AwaitInput(TTick timeoutMs, std::size_t missing) = 0;
 
-  // Returns true once every byte written has left the PC; false when that has not
-  // happened within timeoutMs (a stuck driver or adapter).
+  // Returns true once the system has sent every byte written; false when that has
+  // not happened within timeoutMs (a stuck driver or adapter). The system may be done
+  // with the bytes before the last of them has left the wire (a UART's buffer, an
+  // adapter's own); LineTimeLeftMs then tells how long they may still take at the
+  // line's rate, and the link counts that into the answer window that follows.
   virtual bool Drain(TTick timeoutMs) = 0;
+  virtual TTick LineTimeLeftMs() const = 0;
 
   // How long the device may hold a received byte before the PC sees it: a USB
   // adapter passes short answers on when its latency timer runs out. 0 for a serial
@@ -52,6 +57,27 @@ class TSerialPort {
   // before they have left the PC (see Drain). Both return the count done.
   virtual std::size_t ReadBytes(std::uint8_t* buffer, std::size_t n) = 0;
   virtual std::size_t WriteBytes(const std::uint8_t* bytes, std::size_t n) = 0;
+};
+
+// A port that passes every call on to another, for ports that watch what goes
+// through (the line trace, the bench's counters).
+class TForwardingPort : public TSerialPort {
+ public:
+  explicit TForwardingPort(std::unique_ptr<TSerialPort> port) : Port(std::move(port)) {}
+
+  void SetParity(bool mark) override { Port->SetParity(mark); }
+  std::size_t InputQueued() override { return Port->InputQueued(); }
+  void AwaitInput(TTick timeoutMs, std::size_t missing) override { Port->AwaitInput(timeoutMs, missing); }
+  bool Drain(TTick timeoutMs) override { return Port->Drain(timeoutMs); }
+  TTick LineTimeLeftMs() const override { return Port->LineTimeLeftMs(); }
+  TTick InputLatencyMs() const override { return Port->InputLatencyMs(); }
+  void Purge() override { Port->Purge(); }
+  void FullPurge() override { Port->FullPurge(); }
+  std::size_t ReadBytes(std::uint8_t* buffer, std::size_t n) override { return Port->ReadBytes(buffer, n); }
+  std::size_t WriteBytes(const std::uint8_t* bytes, std::size_t n) override { return Port->WriteBytes(bytes, n); }
+
+ protected:
+  std::unique_ptr<TSerialPort> Port;
 };
 
 // Opens port COMn (n from FirstPortNumber to LastPortNumber); nullptr when the device

@@ -1,5 +1,6 @@
 #include "link/TKkmLink.h"
 
+#include <cassert>
 #include <cstdio>
 #include <utility>
 
@@ -7,6 +8,7 @@ const char* FailureReasonText(TFailureReason reason) {
   switch (reason) {
     case TFailureReason::None: return "none";
     case TFailureReason::NoPort: return "no port";
+    case TFailureReason::Refused: return "refused";
     case TFailureReason::OutputStuck: return "output stuck";
     case TFailureReason::NoEcho: return "no echo";
     case TFailureReason::WrongEcho: return "wrong echo";
@@ -40,6 +42,7 @@ bool TKkmLink::OpenPort(int portNumber) {
     Trace("open COM" + std::to_string(portNumber) + (Port ? "" : ": cannot be opened"));
     if (Port) Port = TracedPort(std::move(Port), LineTrace);
   }
+  if (!Port) Failure = {TFailureReason::NoPort, "OpenPort COM" + std::to_string(portNumber)};
   return Port != nullptr;
 }
 
@@ -72,7 +75,8 @@ bool TKkmLink::WaitForInput(std::size_t count, TTick timeoutMs) {
 }
 
 bool TKkmLink::WaitForAnswer(std::size_t count, TTick limitMs) {
-  return WaitForInput(count, limitMs + (Port ? Port->InputLatencyMs() : 0));
+  const TTick stillSending = std::exchange(LineTimeLeftMs, 0);
+  return WaitForInput(count, limitMs + stillSending + (Port ? Port->InputLatencyMs() : 0));
 }
 
 void TKkmLink::WaitMoreThan(TTick ms) {
@@ -99,8 +103,9 @@ std::size_t TKkmLink::WriteBytes(const std::uint8_t* bytes, std::size_t n) {
 }
 
 bool TKkmLink::Send(const std::uint8_t* bytes, std::size_t n) {
-  if (!Port || WriteBytes(bytes, n) != n) return Fail(TFailureReason::NoPort);
-  if (!Port->Drain(DrainTimeLimit(n))) return Fail(TFailureReason::OutputStuck);
+  if (!Port) return Fail(TFailureReason::NoPort);
+  if (WriteBytes(bytes, n) != n || !Port->Drain(DrainTimeLimit(n))) return Fail(TFailureReason::OutputStuck);
+  LineTimeLeftMs = Port->LineTimeLeftMs();
   return true;
 }
 
@@ -126,6 +131,7 @@ void TKkmLink::Begin(const TOperationName& name) {
 }
 
 bool TKkmLink::End(bool ok) {
+  assert(!Operations.empty());
   if (LineTrace.IsOpen()) Trace("end " + Operations.back().Text() + (ok ? ": ok" : ": failed"));
   Operations.pop_back();
   return ok;

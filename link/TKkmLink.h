@@ -14,8 +14,9 @@
 // the reason is for the trace and for whoever asks the link afterwards.
 enum class TFailureReason {
   None,
-  NoPort,                // no port open, or fewer bytes written than asked
-  OutputStuck,           // the bytes written did not leave the PC in time
+  NoPort,                // no port open, or it could not be opened
+  Refused,               // nothing sent: the request has no frame (too long, above the block limit)
+  OutputStuck,           // the bytes were not all taken, or did not leave the PC in time
   NoEcho,                // the address (or probe candidate) was not echoed in time
   WrongEcho,             // another byte came back instead
   NoAcknowledgement,     // the frame's checksum did not come back in time
@@ -30,7 +31,7 @@ const char* FailureReasonText(TFailureReason reason);
 
 struct TLinkFailure {
   TFailureReason Reason = TFailureReason::None;
-  std::string Exchange;  // the operation it happened in: "WriteMemoryByte 0x0402"
+  std::string Exchange;  // the operation it happened in: "WriteMemory 0x0402 1"
 };
 
 // An operation of the link as the trace and the failure record name it: the name and,
@@ -68,8 +69,9 @@ class TKkmLink {
   // timeoutMs milliseconds have passed first (exactly timeoutMs still waits). The
   // bytes stay queued.
   bool WaitForInput(std::size_t count, TTick timeoutMs);
-  // The same over an answer window: the register's limit plus the time the port's
-  // device may hold the answer before the PC sees it.
+  // The same over an answer window: the register's limit plus what the last Send
+  // may still have on the wire plus the time the port's device may hold the answer
+  // before the PC sees it.
   bool WaitForAnswer(std::size_t count, TTick limitMs);
   std::size_t InputQueued();
 
@@ -86,8 +88,9 @@ class TKkmLink {
   std::size_t ReadBytes(std::uint8_t* buffer, std::size_t n);
   std::size_t WriteBytes(const std::uint8_t* bytes, std::size_t n);
   // Writes the bytes and waits until they have left the PC, so that the answer window
-  // that follows starts at the end of what it answers. False, recorded as a failure,
-  // without a port, when not all were taken, or when they did not leave in time.
+  // that follows (WaitForAnswer) starts at the end of what it answers. False, recorded
+  // as a failure, without a port, when not all were taken, or when they did not leave
+  // in time.
   bool Send(const std::uint8_t* bytes, std::size_t n);
 
   // Records the reason with the operation under way, traces it, and returns false,
@@ -119,6 +122,7 @@ class TKkmLink {
   std::unique_ptr<TSerialPort> Port;
   std::vector<TOperationName> Operations;
   TLinkFailure Failure;
+  TTick LineTimeLeftMs = 0;  // of the last Send, for the answer window after it
 };
 
 // One operation on the link, from its start to its result: the trace gets both, and

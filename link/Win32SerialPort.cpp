@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 
 namespace {
 
@@ -145,23 +144,20 @@ void TWin32SerialPort::AwaitInput(TTick timeoutMs, std::size_t /*missing*/) {
   }
 }
 
-// FlushFileBuffers alone has no time limit. The waits for the line time and for the
-// driver's output queue are bounded; the flush then has at most the transmitter's
-// last character to wait for.
+// WriteFile returns once the driver has taken the bytes; FlushFileBuffers, after the
+// driver's output queue has emptied (bounded), has at most the transmitter's last
+// characters to wait for. What a UART's or an adapter's own buffer may still be
+// sending is left to LineTimeLeftMs, so that no sleep of a millisecond (which Windows
+// may stretch to its timer tick) is added to every exchange.
 bool TWin32SerialPort::Drain(TTick timeoutMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  const auto free = Transmitter.FreeAt();
-  std::this_thread::sleep_until(std::min(free, deadline));
-  if (free > deadline) return false;
-  for (;;) {
+  const bool emptied = AwaitEmptyOutputQueue(timeoutMs, [this]() -> std::optional<std::size_t> {
     DWORD errors = 0;
     COMSTAT status{};
-    if (!ClearCommError(Handle, &errors, &status) || status.cbOutQue == 0) break;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    const auto lineTime = std::chrono::nanoseconds(CharacterNs * status.cbOutQue);
-    std::this_thread::sleep_until(std::min(std::chrono::steady_clock::now() + lineTime, deadline));
-  }
-  FlushFileBuffers(Handle);
+    if (!ClearCommError(Handle, &errors, &status)) return std::nullopt;
+    return status.cbOutQue;
+  });
+  if (!emptied) return false;
+  FlushFileBuffers(Handle);  // some drivers report a failure for a flush they have done
   return true;
 }
 
@@ -194,8 +190,9 @@ std::size_t TWin32SerialPort::ReadBytes(std::uint8_t* buffer, std::size_t n) {
 std::size_t TWin32SerialPort::WriteBytes(const std::uint8_t* bytes, std::size_t n) {
   DWORD written = 0;
   const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(n, MAXDWORD));
+  const auto start = std::chrono::steady_clock::now();
   WriteFile(Handle, bytes, wanted, &written, nullptr);
-  Transmitter.Written(written);
+  Transmitter.Written(written, start);
   return written;
 }
 

@@ -49,6 +49,7 @@ class TWin32SerialPort final : public TSerialPort {
   std::size_t InputQueued() override;
   void AwaitInput(TTick timeoutMs, std::size_t missing) override;
   bool Drain(TTick timeoutMs) override;
+  TTick LineTimeLeftMs() const override { return Transmitter.LeftMs(); }
   // Windows does not tell a program an adapter's latency timer; the most common one
   // is allowed for.
   TTick InputLatencyMs() const override { return UsbAdapterLatencyMs; }

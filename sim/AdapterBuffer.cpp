@@ -1,6 +1,11 @@
 #include "sim/AdapterBuffer.h"
 
+#include <algorithm>
+#include <cassert>
+
 void TAdapterBuffer::Arrive(std::uint8_t byte, TLineNs arrivedNs) {
+  assert(Pending.empty() || arrivedNs >= LastArrivalNs);
+  LastArrivalNs = arrivedNs;
   if (LatencyNs == 0) {
     Pending.push_back({byte, arrivedNs});
     return;
@@ -12,7 +17,8 @@ void TAdapterBuffer::Arrive(std::uint8_t byte, TLineNs arrivedNs) {
   Pending.push_back({byte, BurstDueNs});
   if (++BurstCount < BurstSize) return;
   // A full buffer goes at once, with the byte that filled it.
-  for (std::size_t i = Pending.size() - BurstCount; i < Pending.size(); ++i) Pending[i].DeliveredNs = arrivedNs;
+  const std::size_t burst = std::min(BurstCount, Pending.size());
+  for (std::size_t i = Pending.size() - burst; i < Pending.size(); ++i) Pending[i].DeliveredNs = arrivedNs;
   BurstCount = 0;
 }
 

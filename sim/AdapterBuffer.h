@@ -17,6 +17,7 @@ class TAdapterBuffer {
   static constexpr std::size_t BurstSize = 62;
   static constexpr TLineNs Never = std::numeric_limits<TLineNs>::max();
 
+  // Set before the first byte arrives.
   void SetLatencyMs(std::uint64_t ms) { LatencyNs = ms * 1'000'000; }
   std::uint64_t LatencyMs() const { return LatencyNs / 1'000'000; }
 
@@ -40,4 +41,5 @@ class TAdapterBuffer {
   std::deque<TPendingByte> Pending;
   std::size_t BurstCount = 0;  // the bytes of the burst still gathering, at the back
   TLineNs BurstDueNs = 0;
+  TLineNs LastArrivalNs = 0;
 };

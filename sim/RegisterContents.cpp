@@ -1,6 +1,7 @@
 #include "sim/RegisterContents.h"
 
 #include <algorithm>
+#include <string>
 
 #include "register/RamList.h"
 #include "register/RegisterRecords.h"
@@ -19,6 +20,24 @@ void ProgramSettings(TSimulatedRegister& kkm, const TKkmSettings& settings) {
     memory[record] = TaxNameRecord::Marker;
     std::copy(name.begin(), name.end(), memory.begin() + record + TaxNameRecord::NameOffset);
   }
+}
+
+TKkmSettings FullSettings() {
+  TKkmSettings settings;
+  settings.Tax(1) = {true, "18,00", "НДС", "И"};
+  settings.Tax(2) = {true, "10,00", "Налог с продаж", "Н"};
+  settings.Tax(3) = {true, "05,50", "Сбор 3", "И"};
+  settings.Tax(4) = {true, "01,25", "Сбор 4", "Н"};
+  for (int n = 1; n <= RateCount; ++n) {
+    settings.Discount(n) = "0" + std::to_string(n) + ",00";
+    settings.Surcharge(n) = std::to_string(n) + "2,50";
+  }
+  for (int g = 1; g <= GroupCount; ++g) {
+    const int rate = g % 9;
+    settings.Group(g) = {g % 4 == 0 ? "" : std::to_string(g % 4), g % 2 && rate ? std::to_string(rate) : "",
+                         g % 2 == 0 && rate ? std::to_string(rate) : ""};
+  }
+  return settings;
 }
 
 TKkmSettings InUseSettings() {

@@ -8,6 +8,10 @@
 // checksum and its copy. Does nothing for a version without a map.
 void ProgramSettings(TSimulatedRegister& kkm, const TKkmSettings& settings);
 
+// Every field filled and all four taxes on, so that a read and a write do all their
+// work.
+TKkmSettings FullSettings();
+
 // Settings such as a register in use holds: two taxes, a few discounts and a
 // surcharge, some groups bound.
 TKkmSettings InUseSettings();

@@ -27,6 +27,8 @@ class TSimulatedLine final : public TSerialPort {
   std::size_t InputQueued() override;
   void AwaitInput(TTick timeoutMs, std::size_t missing) override;
   bool Drain(TTick timeoutMs) override;
+  // The drain waits for the last stop bit itself.
+  TTick LineTimeLeftMs() const override { return 0; }
   TTick InputLatencyMs() const override { return Adapter.LatencyMs(); }
   void Purge() override;
   void FullPurge() override { Purge(); }

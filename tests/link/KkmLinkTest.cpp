@@ -26,6 +26,7 @@ class TScheduledPort final : public TSerialPort {
     Clock.AdvanceToNextEvent(Clock.Now() + timeoutMs);
   }
   bool Drain(TTick) override { return true; }
+  TTick LineTimeLeftMs() const override { return 0; }
   TTick InputLatencyMs() const override { return 0; }
   void Purge() override { Queue.clear(); }
   void FullPurge() override { Queue.clear(); }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -57,7 +58,11 @@ class LineTrace : public ::testing::Test {
     std::filesystem::remove(File);
   }
 
-  std::filesystem::path File = std::filesystem::temp_directory_path() / "orbi7-trace-test.txt";
+  // One file a test, since the tests may run at the same time.
+  std::filesystem::path File =
+      std::filesystem::temp_directory_path() /
+      ("orbi7-trace-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+       std::to_string(static_cast<long>(std::chrono::steady_clock::now().time_since_epoch().count())) + ".txt");
   TVirtualClock Clock{0};
   TSimulatedRegister Kkm{1, 104};
   TKkmLink Link{Clock, SimulatedPortOpener(Clock, Kkm)};

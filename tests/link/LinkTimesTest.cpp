@@ -61,24 +61,12 @@ TWindow FindWindow(const TSimulatedKkm& run, TAnswerKind answer) {
   return {anchor, true, index};
 }
 
-// When the PC gets each answer byte: as it arrives, or as an adapter with that latency
-// passes it on.
-std::vector<TLineNs> DeliveredNs(const std::vector<TLineRecord>& answers, std::uint64_t latencyMs) {
-  TAdapterBuffer adapter;
-  adapter.SetLatencyMs(latencyMs);
-  for (const TLineRecord& answer : answers) adapter.Arrive(answer.Byte, answer.ArrivedNs);
-  std::vector<TLineNs> delivered;
-  while (adapter.NextDeliveryNs() != TAdapterBuffer::Never) {
-    const TLineNs at = adapter.NextDeliveryNs();
-    delivered.insert(delivered.end(), adapter.Take(at).size(), at);
-  }
-  return delivered;
-}
-
 TTick Gap(const TSimulatedKkm& run, const TWindow& window, std::uint64_t latencyMs) {
   const auto sent = run.Records(TDirection::ToRegister);
   const auto answers = run.Records(TDirection::FromRegister);
-  const auto delivered = DeliveredNs(answers, latencyMs);
+  std::vector<TLineNs> arrivals;
+  for (const TLineRecord& answer : answers) arrivals.push_back(answer.ArrivedNs);
+  const auto delivered = DeliveryTimes(arrivals, latencyMs);
   const TLineNs anchor = window.AnchorSent ? sent[window.AnchorIndex].ArrivedNs : delivered[window.AnchorIndex];
   return LineTick(delivered[window.AnswerIndex]) - LineTick(anchor);
 }

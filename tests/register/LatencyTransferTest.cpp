@@ -13,25 +13,6 @@
 
 namespace {
 
-// Every field filled, all four taxes on.
-TKkmSettings FullDocument() {
-  TKkmSettings settings;
-  settings.Tax(1) = {true, "18,00", "НДС", "И"};
-  settings.Tax(2) = {true, "10,00", "Налог с продаж", "Н"};
-  settings.Tax(3) = {true, "05,50", "Сбор 3", "И"};
-  settings.Tax(4) = {true, "01,25", "Сбор 4", "Н"};
-  for (int n = 1; n <= RateCount; ++n) {
-    settings.Discount(n) = "0" + std::to_string(n) + ",00";
-    settings.Surcharge(n) = std::to_string(n) + "2,50";
-  }
-  for (int g = 1; g <= GroupCount; ++g) {
-    const int rate = g % 9;
-    settings.Group(g) = {g % 4 == 0 ? "" : std::to_string(g % 4), g % 2 && rate ? std::to_string(rate) : "",
-                         g % 2 == 0 && rate ? std::to_string(rate) : ""};
-  }
-  return settings;
-}
-
 // One register of that version behind an adapter of that latency, with the window
 // recorded.
 struct TRig : TSimulatedKkm {
@@ -61,8 +42,8 @@ TEST_P(LatencyTransfer, AFullReadAndAFullWriteSendWhatTheySendWithoutLatency) {
   EXPECT_EQ(late.Sent(), plain.Sent());
   EXPECT_EQ(late.Answered(), plain.Answered());
 
-  TKkmSettings writePlain = FullDocument();
-  TKkmSettings writeLate = FullDocument();
+  TKkmSettings writePlain = FullSettings();
+  TKkmSettings writeLate = FullSettings();
   ASSERT_TRUE(WriteSettingsToKkm(plain.Link, plain.Map, writePlain, plain.View, plain.Rules));
   ASSERT_TRUE(WriteSettingsToKkm(late.Link, late.Map, writeLate, late.View, late.Rules)) << late.View.Status;
   EXPECT_EQ(late.Sent(), plain.Sent());

@@ -16,16 +16,36 @@
 
 namespace {
 
+// A register served as COM3 for as long as the object lives.
+class TServedAsCom3 {
+ public:
+  TServedAsCom3(TSimulatedRegister& kkm, std::uint64_t latencyMs) : Server(kkm) { Server.SetLatencyMs(latencyMs); }
+  TServedAsCom3(const TServedAsCom3&) = delete;
+  TServedAsCom3& operator=(const TServedAsCom3&) = delete;
+  ~TServedAsCom3() {
+    Stop.store(true);
+    if (Serving.joinable()) Serving.join();
+    unsetenv("ORBI7_COM3");
+  }
+
+  bool Start() {
+    if (!Server.Open()) return false;
+    setenv("ORBI7_COM3", Server.DeviceName().c_str(), 1);
+    Serving = std::thread([this] { Server.Serve(Stop); });
+    return true;
+  }
+
+ private:
+  TPtyRegisterServer Server;
+  std::atomic<bool> Stop{false};
+  std::thread Serving;
+};
+
 TEST(PtyLatencyRead, AFullReadThroughA16msAdapterGivesWhatTheRegisterHolds) {
   TSimulatedRegister kkm(37, 105);
   ProgramSettings(kkm, InUseSettings());
-  TPtyRegisterServer server(kkm);
-  server.SetLatencyMs(16);
-  ASSERT_TRUE(server.Open());
-  setenv("ORBI7_COM3", server.DeviceName().c_str(), 1);
-  std::atomic<bool> stop{false};
-  std::thread serving([&] { server.Serve(stop); });
-
+  TServedAsCom3 served(kkm, 16);
+  ASSERT_TRUE(served.Start());
   TKkmLink link;
   ASSERT_TRUE(link.OpenPort(3));
   link.KkmAddress = kkm.Address();
@@ -34,13 +54,7 @@ TEST(PtyLatencyRead, AFullReadThroughA16msAdapterGivesWhatTheRegisterHolds) {
   map.SelectRamMap(105);
   TRecordingWindowView view;
   TKkmSettings settings;
-  const bool read = ReadSettingsFromKkm(link, map, settings, view);
-
-  link.ClosePort();
-  stop.store(true);
-  serving.join();
-  unsetenv("ORBI7_COM3");
-  ASSERT_TRUE(read) << view.Status;
+  ASSERT_TRUE(ReadSettingsFromKkm(link, map, settings, view)) << view.Status;
 
   // The same register read on a line without latency, on the virtual clock.
   TSimulatedKkm plain(105);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "link/TKkmLink.h"
+#include "sim/AdapterBuffer.h"
 #include "sim/SimulatedLine.h"
 #include "sim/SimulatedRegister.h"
 
@@ -68,4 +69,18 @@ inline std::vector<TSimulatedKkm::TByte> operator+(std::vector<TSimulatedKkm::TB
                                                    const std::vector<TSimulatedKkm::TByte>& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
+}
+
+// When the PC gets each of these answers: as it arrives, or as an adapter with that
+// latency passes it on.
+inline std::vector<TLineNs> DeliveryTimes(const std::vector<TLineNs>& arrivals, std::uint64_t latencyMs) {
+  TAdapterBuffer adapter;
+  adapter.SetLatencyMs(latencyMs);
+  for (const TLineNs at : arrivals) adapter.Arrive(0x55, at);
+  std::vector<TLineNs> delivered;
+  while (adapter.NextDeliveryNs() != TAdapterBuffer::Never) {
+    const TLineNs at = adapter.NextDeliveryNs();
+    delivered.insert(delivered.end(), adapter.Take(at).size(), at);
+  }
+  return delivered;
 }

@@ -1,0 +1,101 @@
+// Every way an exchange fails leaves its reason and the exchange it happened in.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "link/DisplayExchange.h"
+#include "link/KkmConnect.h"
+#include "link/KkmFrames.h"
+#include "support/SimulatedKkm.h"
+
+namespace {
+
+struct TFailureCase {
+  const char* Name;
+  std::function<void(TSimulatedRegister&)> Spoil;
+  std::function<bool(TKkmLink&)> Operation;
+  TFailureReason Reason;
+  std::string Exchange;
+};
+
+void PrintTo(const TFailureCase& step, std::ostream* out) { *out << step.Name; }
+
+TRegisterFault Fault(TFaultKind kind, TAnswerKind answer, std::size_t byteIndex = 0) {
+  return {.Kind = kind, .Answer = answer, .ByteIndex = byteIndex};
+}
+
+bool ReadCounter(TKkmLink& link) {
+  std::uint8_t value = 0;
+  return ReadMemoryByte(link, 0x1306, value);
+}
+
+class FailureReasons : public ::testing::TestWithParam<TFailureCase> {};
+
+TEST_P(FailureReasons, AreRecordedWithTheExchangeAndClearedByTheNextOperation) {
+  const TFailureCase& step = GetParam();
+  TSimulatedKkm run(105);
+  step.Spoil(run.Kkm);
+  EXPECT_FALSE(step.Operation(run.Link));
+  EXPECT_EQ(run.Link.LastFailure().Reason, step.Reason) << FailureReasonText(run.Link.LastFailure().Reason);
+  EXPECT_EQ(run.Link.LastFailure().Exchange, step.Exchange);
+
+  run.Kkm.SetSilent(false);
+  run.Kkm.SetBusyAnswers(0);
+  run.Link.KkmAddress = run.Kkm.Address();
+  ASSERT_TRUE(run.Link.OpenPort(1));
+  run.Clock.Advance(2000);  // whatever was late has come and gone
+  EXPECT_TRUE(ReadCounter(run.Link));
+  EXPECT_EQ(run.Link.LastFailure().Reason, TFailureReason::None);
+}
+
+const std::vector<std::uint8_t> TooLong(MaxWriteCount + 1, 0);
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryReason, FailureReasons,
+    ::testing::Values(
+        TFailureCase{"NoEcho", [](auto& kkm) { kkm.Inject(Fault(TFaultKind::Silence, TAnswerKind::Echo)); },
+                     ReadCounter, TFailureReason::NoEcho, "ReadMemory 0x1306 1"},
+        TFailureCase{"WrongEcho", [](auto& kkm) { kkm.Inject(Fault(TFaultKind::WrongByte, TAnswerKind::Echo)); },
+                     ReadCounter, TFailureReason::WrongEcho, "ReadMemory 0x1306 1"},
+        TFailureCase{"NoAcknowledgement",
+                     [](auto& kkm) { kkm.Inject(Fault(TFaultKind::Silence, TAnswerKind::Acknowledgement)); },
+                     [](TKkmLink& link) { return WriteMemoryByte(link, 0x0400, 7); }, TFailureReason::NoAcknowledgement,
+                     "WriteMemory 0x0400 1"},
+        TFailureCase{"WrongAcknowledgement",
+                     [](auto& kkm) { kkm.Inject(Fault(TFaultKind::WrongByte, TAnswerKind::Acknowledgement)); },
+                     ReadCounter, TFailureReason::WrongAcknowledgement, "ReadMemory 0x1306 1"},
+        TFailureCase{"ShortReply", [](auto& kkm) { kkm.Inject(Fault(TFaultKind::CutShort, TAnswerKind::Reply, 1)); },
+                     ReadCounter, TFailureReason::ShortReply, "ReadMemory 0x1306 1"},
+        TFailureCase{"ReplyChecksum",
+                     [](auto& kkm) { kkm.Inject(Fault(TFaultKind::CorruptChecksum, TAnswerKind::Reply)); }, ReadCounter,
+                     TFailureReason::ReplyChecksum, "ReadMemory 0x1306 1"},
+        TFailureCase{"BusyTooLong", [](auto& kkm) { kkm.SetBusyAnswers(-1); },
+                     [](TKkmLink& link) {
+                       const std::uint8_t byte = 1;
+                       return WriteMemoryBlock(link, 0x04FC, &byte, 1, 105);
+                     },
+                     TFailureReason::BusyTooLong, "WriteMemoryBlock 0x04FC 1"},
+        TFailureCase{"Refused", [](auto&) {},
+                     [](TKkmLink& link) { return WriteMemory(link, 0x2000, TooLong.data(), TooLong.size()); },
+                     TFailureReason::Refused, "WriteMemory 0x2000 252"},
+        TFailureCase{"InsideADisplayExchange",
+                     [](auto& kkm) { kkm.Inject(Fault(TFaultKind::Silence, TAnswerKind::Echo)); },
+                     [](TKkmLink& link) {
+                       std::string line1 = "Чтение";
+                       std::string line2 = "налогов";
+                       return DisplayExchange(link, line1, line2);
+                     },
+                     TFailureReason::NoEcho, "DisplayExchange / ReadMemory 0x1A88 16"},
+        TFailureCase{"ProbeOfASilentLine", [](auto& kkm) { kkm.SetSilent(true); }, ProbeAddress, TFailureReason::NoEcho,
+                     "ProbeAddress"},
+        TFailureCase{"VersionNotAcknowledged",
+                     [](auto& kkm) { kkm.Inject(Fault(TFaultKind::Silence, TAnswerKind::Acknowledgement)); },
+                     QueryVersion, TFailureReason::NoAcknowledgement, "QueryVersion"},
+        TFailureCase{"NoPort", [](auto&) {}, [](TKkmLink& link) { return link.OpenPort(5); }, TFailureReason::NoPort,
+                     "OpenPort COM5"}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+}  // namespace
