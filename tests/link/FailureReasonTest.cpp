@@ -91,9 +91,15 @@ INSTANTIATE_TEST_SUITE_P(
                      TFailureReason::NoEcho, "DisplayExchange / ReadMemory 0x1A88 16"},
         TFailureCase{"ProbeOfASilentLine", [](auto& kkm) { kkm.SetSilent(true); }, ProbeAddress, TFailureReason::NoEcho,
                      "ProbeAddress"},
-        TFailureCase{"VersionNotAcknowledged",
-                     [](auto& kkm) { kkm.Inject(Fault(TFaultKind::Silence, TAnswerKind::Acknowledgement)); },
+        TFailureCase{"VersionNotAnswered",
+                     [](auto& kkm) {
+                       kkm.Inject(Fault(TFaultKind::Silence, TAnswerKind::Acknowledgement));
+                       kkm.Inject(Fault(TFaultKind::Silence, TAnswerKind::Reply));
+                     },
                      QueryVersion, TFailureReason::NoAcknowledgement, "QueryVersion"},
+        TFailureCase{"VersionReplyInsteadOfTheAcknowledgement",
+                     [](auto& kkm) { kkm.Inject(Fault(TFaultKind::Silence, TAnswerKind::Acknowledgement)); },
+                     QueryVersion, TFailureReason::WrongAcknowledgement, "QueryVersion"},
         TFailureCase{"NoPort", [](auto&) {}, [](TKkmLink& link) { return link.OpenPort(5); }, TFailureReason::NoPort,
                      "OpenPort COM5"}),
     [](const auto& info) { return std::string(info.param.Name); });
