@@ -267,6 +267,8 @@ void TMainForm::ToolButton3Click() {
     ButtonEnabled();
   } else {
     SetStatus("Нет связи с ККМ");
+    // A failed attempt has forgotten the register connected before.
+    if (Init_Com->AttemptMade) ButtonDisabled();
   }
 }
 

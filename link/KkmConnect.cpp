@@ -81,6 +81,9 @@ bool QueryVersion(TKkmLink& link) {
 
 bool ConnectKkm(TKkmLink& link, int portNumber, TConnectView& view) {
   link.ClosePort();
+  link.KkmAddress = 0;
+  link.FirmwareVersion = 0;
+  view.ForgetRamMap();
   if (!link.OpenPort(portNumber)) {
     Warn(view, TMessageKind::Warning, "Выбранный COM-порт недоступен");
     return false;

@@ -28,6 +28,9 @@ class TConnectView {
   // Selects the register address map for exactly this version; false, with nothing
   // changed, when there is none.
   virtual bool SelectRamMap(std::int32_t firmwareVersion) = 0;
+  // Drops the map of the register connected before, so that no command can use it
+  // with the link of another.
+  virtual void ForgetRamMap() = 0;
   virtual void CloseDialog() = 0;
 
  protected:
@@ -36,4 +39,7 @@ class TConnectView {
 
 // The port dialog's connect button: open COMn, probe, query the version, select the
 // address map. Returns the new connected state; on success the dialog is closed.
+// The register connected before is forgotten first (address, version and map), so
+// that an attempt that fails half way never leaves a new address with an old
+// register's version and map.
 bool ConnectKkm(TKkmLink& link, int portNumber, TConnectView& view);

@@ -78,12 +78,18 @@ int TInit_Com::CheckedPort() const {
 
 bool TInit_Com::SelectRamMap(std::int32_t firmwareVersion) { return RamMap.SelectRamMapFor(firmwareVersion); }
 
-void TInit_Com::Button1Click() { ConnectedFlag = ConnectKkm(Link, CheckedPort(), *this); }
+void TInit_Com::ForgetRamMap() { RamMap = TRamMap{}; }
+
+void TInit_Com::Button1Click() {
+  AttemptMade = true;
+  ConnectedFlag = ConnectKkm(Link, CheckedPort(), *this);
+}
 
 void TInit_Com::Button3Click() { reject(); }
 
 void TInit_Com::FormActivate() {
   ConnectedFlag = false;
+  AttemptMade = false;
   Button3->setEnabled(true);
 }
 

@@ -11,6 +11,7 @@ class TConnectOutcome : public TConnectView {
  public:
   TUserMessages& Messages() override { return Boxes; }
   bool SelectRamMap(std::int32_t version) override { return Map.SelectRamMapFor(version); }
+  void ForgetRamMap() override { Map = TRamMap{}; }
   void CloseDialog() override {}
   TRecordingMessages Boxes;
   TRamMap Map;

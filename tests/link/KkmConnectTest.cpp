@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,12 +16,15 @@ class TRecordingConnectView : public TConnectView {
   TUserMessages& Messages() override { return Boxes; }
   bool SelectRamMap(std::int32_t version) override {
     Selected.push_back(version);
-    return version >= 100 && version <= 105;
+    HasMap = version >= 100 && version <= 105;
+    return HasMap;
   }
+  void ForgetRamMap() override { HasMap = false; }
   void CloseDialog() override { ++Closed; }
 
   TRecordingMessages Boxes;
   std::vector<std::int32_t> Selected;
+  bool HasMap = false;
   int Closed = 0;
 };
 
@@ -200,18 +204,34 @@ TEST(ConnectKkm, EachFailureHasItsMessageAndLeavesTheDialogOpen) {
   }
 }
 
-TEST(ConnectKkm, AFailedAttemptAfterAGoodOneKeepsTheEarlierAddress) {
-  TConnectBench bench(7);
-  TRecordingConnectView view;
-  ASSERT_TRUE(ConnectKkm(bench.Link, 1, view));
-  const std::uint8_t address = bench.Link.KkmAddress;
-  bench.Kkm.SetSilent(true);
-  EXPECT_FALSE(ConnectKkm(bench.Link, 3, view));
-  EXPECT_EQ(bench.Link.KkmAddress, address);
-  EXPECT_EQ(bench.Link.FirmwareVersion, 104);
-  EXPECT_FALSE(ConnectKkm(bench.Link, 2, view));  // the port is refused: nothing else changes
-  EXPECT_EQ(bench.Link.KkmAddress, address);
-  EXPECT_FALSE(bench.Link.IsOpen());
+// Mended: a failed attempt used to leave the earlier register's version and map with
+// whatever address the new probe found.
+TEST(ConnectKkm, AFailedAttemptForgetsTheRegisterConnectedBefore) {
+  struct TCase {
+    const char* Name;
+    int Port;
+    std::function<void(TSimulatedRegister&)> Spoil;
+  };
+  const TCase cases[] = {
+      {"port refused", 2, [](TSimulatedRegister&) {}},
+      {"silent line", 3, [](TSimulatedRegister& kkm) { kkm.SetSilent(true); }},
+      // The probe finds a register, but its version query is not acknowledged.
+      {"query failed", 3,
+       [](TSimulatedRegister& kkm) {
+         kkm.Inject({.Kind = TFaultKind::Silence, .Answer = TAnswerKind::Acknowledgement, .Times = -1});
+       }},
+  };
+  for (const TCase& c : cases) {
+    TConnectBench bench(7, 105);
+    TRecordingConnectView view;
+    ASSERT_TRUE(ConnectKkm(bench.Link, 1, view));
+    ASSERT_TRUE(view.HasMap);
+    c.Spoil(bench.Kkm);
+    EXPECT_FALSE(ConnectKkm(bench.Link, c.Port, view)) << c.Name;
+    EXPECT_FALSE(view.HasMap) << c.Name;
+    EXPECT_EQ(bench.Link.FirmwareVersion, 0) << c.Name;
+    EXPECT_EQ(bench.Link.KkmAddress, c.Port == 3 && std::string(c.Name) == "query failed" ? 0xF8 : 0) << c.Name;
+  }
 }
 
 }  // namespace

@@ -15,13 +15,17 @@
 
 namespace {
 
-// COM1 leads to a register of firmware 1.0.4 at number 00, in real time; COM2 is absent.
+// COM1 leads to a register of firmware 1.0.4 at number 00, in real time; COM2 is
+// absent; COM3 leads to a register of firmware 1.0.5 at number 37 that answers the
+// probe but never acknowledges the version query.
 struct TBench {
   TBench()
-      : Kkm(0, 104), Form(Messages, [this](int port) -> std::unique_ptr<TSerialPort> {
+      : Kkm(0, 104), Kkm3(37, 105), Form(Messages, [this](int port) -> std::unique_ptr<TSerialPort> {
+          if (port == 3) return std::make_unique<TSimulatedLine>(SteadyClock(), Kkm3);
           if (port != 1) return nullptr;
           return std::make_unique<TSimulatedLine>(SteadyClock(), Kkm);
         }) {
+    Kkm3.Inject({.Kind = TFaultKind::Silence, .Answer = TAnswerKind::Acknowledgement, .Times = -1});
     Form.show();
   }
 
@@ -42,6 +46,7 @@ struct TBench {
   }
 
   TSimulatedRegister Kkm;
+  TSimulatedRegister Kkm3;
   TRecordingMessages Messages;
   TMainForm Form;
 };
@@ -70,10 +75,12 @@ class PortDialogTest : public QObject {
     QVERIFY(Control<QRadioButton>(dialog, "RadioButton1")->isChecked());
     QCOMPARE(Control<QRadioButton>(dialog, "RadioButton3")->geometry(), QRect(176, 16, 65, 17));
     QCOMPARE(Control<QRadioButton>(dialog, "RadioButton2")->toolTip(), QString::fromStdString(SerialDeviceName(2)));
-    QWidget* expected[] = {Control<QPushButton>(dialog, "Button1"), Control<QPushButton>(dialog, "Button3"),
-                           Control<QRadioButton>(dialog, "RadioButton1"), Control<QRadioButton>(dialog, "RadioButton2"),
-                           Control<QRadioButton>(dialog, "RadioButton3"), Control<QRadioButton>(dialog, "RadioButton4")};
-    for (std::size_t i = 0; i + 1 < std::size(expected); ++i) QCOMPARE(expected[i]->nextInFocusChain(), expected[i + 1]);
+    QWidget* expected[] = {
+        Control<QPushButton>(dialog, "Button1"),       Control<QPushButton>(dialog, "Button3"),
+        Control<QRadioButton>(dialog, "RadioButton1"), Control<QRadioButton>(dialog, "RadioButton2"),
+        Control<QRadioButton>(dialog, "RadioButton3"), Control<QRadioButton>(dialog, "RadioButton4")};
+    for (std::size_t i = 0; i + 1 < std::size(expected); ++i)
+      QCOMPARE(expected[i]->nextInFocusChain(), expected[i + 1]);
   }
 
   void ClosingAtOnceReportsNoLinkAndLeavesTheButtons() {
@@ -99,6 +106,28 @@ class PortDialogTest : public QObject {
     QVERIFY(!bench.Form.PortDialog().ConnectedFlag);
     QVERIFY(bench.ReadWriteEnabled());
     QVERIFY(bench.Form.Link().IsOpen());
+  }
+
+  // Mended: the probe found the register on COM3 and its version query failed; the
+  // link then held the new address with the version and map of COM1's register, and
+  // a write went to the wrong register at the wrong addresses.
+  void AFailedAttemptAfterAConnectionDisablesReadAndWrite() {
+    TBench bench;
+    bench.PortCommand({Connect, Close});
+    QVERIFY(bench.ReadWriteEnabled());
+    bench.PortCommand({[](TInit_Com& d) { Check(d, "RadioButton3"); }, Connect, Close});
+    QCOMPARE(bench.Status(), QStringLiteral("Нет связи с ККМ"));
+    QVERIFY(!bench.ReadWriteEnabled());
+    QCOMPARE(bench.Form.Link().FirmwareVersion, 0);
+    QVERIFY(!bench.Form.RamMap().IsSelectedFor(104));
+
+    bench.Kkm.ClearTraffic();
+    bench.Kkm3.ClearTraffic();
+    bench.Messages.Answers = {TAnswer::Yes};
+    QTest::mouseClick(Control<QToolButton>(bench.Form, "ToolButton5"), Qt::LeftButton);
+    bench.Form.ToolButton5Click();  // even if the button were still there
+    QVERIFY(bench.Kkm.Traffic().empty());
+    QVERIFY(bench.Kkm3.Traffic().empty());
   }
 
   void AFailedAttemptKeepsTheChoiceAndTheDialogOpen() {
