@@ -119,9 +119,6 @@ void LinkFailure(TWindowView& view) {
 
 std::string Numbered(const char* text, int n) { return text + std::to_string(n); }
 
-std::string Characters(const std::uint8_t* bytes, std::size_t n) {
-  return Cp1251ToUtf8(std::string(reinterpret_cast<const char*>(bytes), n));
-}
 
 // Reading -------------------------------------------------------------------
 
@@ -145,13 +142,7 @@ void ReadTax(TTransfer& transfer, const TRamMap& map, TKkmSettings& settings, in
   TaxNameBytes bytes{};
   for (int j = 0; j < TaxNameRecord::NameLength; ++j) {
     transfer.Pump();
-    try {
-      bytes[j] = transfer.Read(static_cast<std::uint16_t>(name + j));
-    } catch (const TLinkLost&) {
-      tax.Name = DecodeTaxName(bytes);  // what came before the failure
-      settings.Changed(TSection::Taxes, t);
-      throw;
-    }
+    bytes[j] = transfer.Read(static_cast<std::uint16_t>(name + j));
   }
   tax.Name = DecodeTaxName(bytes);
   settings.Changed(TSection::Taxes, t);
@@ -161,22 +152,11 @@ void ReadRates(TTransfer& transfer, std::uint16_t (*address)(const TRamMap&, int
                TKkmSettings& settings, TSection section, const char* status) {
   auto& rates = section == TSection::Discounts ? settings.Discounts : settings.Surcharges;
   for (int n = 1; n <= RateCount; ++n) {
-    std::string& text = rates[n - 1];
-    text.clear();
-    settings.Changed(section, n);
     transfer.Status(Numbered(status, n));
     transfer.Pump();
     RegisterRate rate{};
-    for (int i = 0; i < RateBytes; ++i) {
-      try {
-        rate[i] = transfer.Read(static_cast<std::uint16_t>(address(map, n) + i));
-      } catch (const TLinkLost&) {
-        text = Characters(rate.data(), static_cast<std::size_t>(i));  // the characters read so far
-        settings.Changed(section, n);
-        throw;
-      }
-    }
-    text = DecodeRate(rate);
+    for (int i = 0; i < RateBytes; ++i) rate[i] = transfer.Read(static_cast<std::uint16_t>(address(map, n) + i));
+    rates[n - 1] = DecodeRate(rate);
     settings.Changed(section, n);
   }
 }
@@ -190,7 +170,7 @@ void ReadGroups(TTransfer& transfer, const TRamMap& map, TKkmSettings& settings)
   }
 }
 
-void ReadAll(TTransfer& transfer, const TRamMap& map, TKkmSettings& settings, TWindowView& view) {
+void ReadAll(TTransfer& transfer, const TRamMap& map, TKkmSettings& settings) {
   transfer.Delay(150);
   const auto saved = transfer.Display(Reading, OfTaxes);
   transfer.Pump();
@@ -219,7 +199,6 @@ void ReadAll(TTransfer& transfer, const TRamMap& map, TKkmSettings& settings, TW
   transfer.Status(ReadingDone);
   transfer.Delay(600);
   transfer.Display(saved.first, saved.second);
-  view.SetAll();
 }
 
 // Writing -------------------------------------------------------------------
@@ -370,13 +349,20 @@ bool ReadSettingsFromKkm(TKkmLink& link, const TRamMap& map, TKkmSettings& setti
   const int total =
       LayoutTaxCount(map) * TaxReads + 2 * RateCount * RateBytes + GroupCount + DisplayCalls * DisplayExchanges;
   TTransfer transfer(link, view, total);
+  // Read into a copy: a read that breaks off leaves the document (and so the pages) as
+  // it was, never mixed with another register's settings.
+  TKkmSettings read = settings;
   try {
-    ReadAll(transfer, map, settings, view);
-    return true;
+    ReadAll(transfer, map, read);
   } catch (const TLinkLost&) {
     LinkFailure(view);
     return false;
   }
+  settings = read;
+  for (const TSection section : {TSection::Taxes, TSection::Discounts, TSection::Surcharges, TSection::Groups})
+    settings.Changed(section);
+  view.SetAll();
+  return true;
 }
 
 bool WriteSettingsToKkm(TKkmLink& link, const TRamMap& map, TKkmSettings& settings, TWindowView& view,
