@@ -17,6 +17,9 @@ namespace {
 const char* const NoFirmwareVersion =
     "В ККМ обнаружена версия ПО ниже 1.0.4.\r\nРекомендуется установить указанную версию.";
 const char* const NoInterface = "Не удается установить интерфейс с ККМ";
+const char* const PartialWrite =
+    "Не удается установить интерфейс с ККМ\r\nЗапись установок прервана: установки в ККМ записаны не полностью. "
+    "Повторите запись.";
 const char* const NoConnection = "Нет связи с ККМ";
 const char* const ConfirmWrite = "Вы уверены что хотите записать установки в ККМ?";
 const char* const HoldsPurchases = "ККМ содержит покупки.\r\nНеобходимо вывести контрольную ленту.";
@@ -59,18 +62,15 @@ class TTransfer {
     return byte;
   }
 
-  void Write(std::uint16_t address, std::uint8_t value) {
-    const bool written = WriteMemoryByte(Link, address, value);
-    Count(1);
-    if (!written) throw TLinkLost{};
-  }
+  void Write(std::uint16_t address, std::uint8_t value) { Written(WriteMemoryByte(Link, address, value)); }
 
   void WriteBlock(const TImagePiece& piece, const SettingsImage& image) {
-    const bool written =
-        WriteMemoryBlock(Link, piece.Address, image.data() + piece.Offset, piece.Count, Link.FirmwareVersion);
-    Count(1);
-    if (!written) throw TLinkLost{};
+    Written(WriteMemoryBlock(Link, piece.Address, image.data() + piece.Offset, piece.Count, Link.FirmwareVersion));
   }
+
+  // Whether the register may hold any of the settings written: a write went through,
+  // or one failed only after its frame had gone out.
+  bool WroteAny() const { return FrameSent; }
 
   // Its outcome is not looked at: a dead link shows at the next read or write.
   std::pair<std::string, std::string> Display(std::string line1, std::string line2) {
@@ -85,6 +85,14 @@ class TTransfer {
   void Status(const std::string& text) { View.SetStatus(text); }
 
  private:
+  void Written(bool written) {
+    const TFailureReason reason = Link.LastFailure().Reason;
+    FrameSent = FrameSent || written || reason == TFailureReason::NoAcknowledgement ||
+                reason == TFailureReason::WrongAcknowledgement;
+    Count(1);
+    if (!written) throw TLinkLost{};
+  }
+
   void Count(int exchanges) {
     Done += exchanges;
     View.SetProgress(Done, Total);
@@ -94,6 +102,7 @@ class TTransfer {
   TWindowView& View;
   int Total;
   int Done = 0;
+  bool FrameSent = false;
 };
 
 bool HasMap(const TKkmLink& link, const TRamMap& map) {
@@ -110,15 +119,14 @@ void StartTransfer(TWindowView& view) {
   view.DisableToolbarAndPages();
 }
 
-void LinkFailure(TWindowView& view) {
-  view.Messages().Show(TMessageKind::Information, NoInterface);
+void LinkFailure(TWindowView& view, const char* box = NoInterface) {
+  view.Messages().Show(TMessageKind::Information, box);
   view.SetStatus(NoConnection);
   view.SetAll();
   view.ButtonDisabled();
 }
 
 std::string Numbered(const char* text, int n) { return text + std::to_string(n); }
-
 
 // Reading -------------------------------------------------------------------
 
@@ -385,7 +393,8 @@ bool WriteSettingsToKkm(TKkmLink& link, const TRamMap& map, TKkmSettings& settin
   try {
     return WriteAll(transfer, map, settings, view);
   } catch (const TLinkLost&) {
-    LinkFailure(view);
+    // A write that has begun to change the register says that it holds a part of it.
+    LinkFailure(view, transfer.WroteAny() ? PartialWrite : NoInterface);
     return false;
   }
 }
