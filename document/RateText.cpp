@@ -51,6 +51,19 @@ bool IsWholeNumberText(std::string_view text) {
   return true;
 }
 
+// Digits are added one at a time so that no text, however long, can overflow into a
+// number that fits.
+std::optional<int> GroupFieldNumber(std::string_view text, int max) {
+  if (text.empty()) return 0;
+  if (!IsWholeNumberText(text)) return std::nullopt;
+  int value = 0;
+  for (char c : text) {
+    value = value * 10 + (c - '0');
+    if (value > max) return std::nullopt;
+  }
+  return value;
+}
+
 namespace {
 
 constexpr int MaxRateCents = 9999;

@@ -16,17 +16,6 @@ const char* const BadTaxRate = "Неверное значение ставки �
 const char* const BadDiscount = "Неверное значение скидки";
 const char* const BadSurcharge = "Неверное значение надбавки";
 
-// The number of a whole number text no greater than max; nothing otherwise.
-std::optional<int> NumberUpTo(const std::string& text, int max) {
-  if (!IsWholeNumberText(text)) return std::nullopt;
-  const std::size_t first = text.find_first_not_of('0');
-  if (first == std::string::npos) return 0;
-  if (text.size() - first > 1) return std::nullopt;  // two significant digits are above every limit here
-  const int value = text[first] - '0';
-  if (value > max) return std::nullopt;
-  return value;
-}
-
 void Refuse(TKkmSettings& settings, TRuleView& view, int g, TGroupField field, const char* message) {
   view.Messages().Show(TMessageKind::Plain, message);
   settings.Group(g).Field(field).clear();
@@ -36,7 +25,7 @@ void Refuse(TKkmSettings& settings, TRuleView& view, int g, TGroupField field, c
 void ValidateTax(TKkmSettings& settings, TRuleView& view, int g) {
   const std::string& text = settings.Group(g).Tax;
   if (text.empty()) return;
-  if (!NumberUpTo(text, MaxTaxNumber)) Refuse(settings, view, g, TGroupField::Tax, TaxRange);
+  if (!GroupFieldNumber(text, MaxTaxNumber)) Refuse(settings, view, g, TGroupField::Tax, TaxRange);
 }
 
 void ValidateRateBinding(TKkmSettings& settings, TRuleView& view, int g, TGroupField field) {
@@ -48,12 +37,20 @@ void ValidateRateBinding(TKkmSettings& settings, TRuleView& view, int g, TGroupF
   }
   const std::string& text = settings.Group(g).Field(field);
   if (text.empty()) return;
-  const auto n = NumberUpTo(text, RateCount);
+  const auto n = GroupFieldNumber(text, RateCount);
   if (!n) return Refuse(settings, view, g, field, RateRange);
   if (*n == 0) return;
   if (discount && !IsDiscountProgrammed(settings, *n)) return Refuse(settings, view, g, field, DiscountNotProgrammed);
   if (!discount && !IsSurchargeProgrammed(settings, *n)) Refuse(settings, view, g, field, SurchargeNotProgrammed);
 }
+
+}  // namespace
+
+int GroupFieldLimit(TGroupField field) { return field == TGroupField::Tax ? MaxTaxNumber : RateCount; }
+
+const char* GroupFieldRange(TGroupField field) { return field == TGroupField::Tax ? TaxRange : RateRange; }
+
+namespace {
 
 // A rate text with every comma and full stop read as the decimal separator.
 std::string WithSeparator(std::string text) {

@@ -8,6 +8,11 @@
 // The rules that keep the document fit to be written into the register. They tell
 // the user themselves and report every field they change through Changed().
 
+// The numbers the pages take in a group field (tax 0 to 3, discount and surcharge 0
+// to 8), and the message that tells the user so.
+int GroupFieldLimit(TGroupField field);
+const char* GroupFieldRange(TGroupField field);
+
 // Stores text as field of group g (1 to 108) and checks it at once; a discount
 // empties the group's surcharge and the reverse, even when it is then refused.
 void ValidateGroupEntry(TKkmSettings& settings, TRuleView& view, int g, TGroupField field, const std::string& text);

@@ -75,10 +75,6 @@ bool IsProgrammedRate(const std::string& rate) {
 
 }  // namespace
 
-bool IsDiscountProgrammed(const TKkmSettings& settings, int n) {
-  return IsProgrammedRate(settings.Discount(n));
-}
+bool IsDiscountProgrammed(const TKkmSettings& settings, int n) { return IsProgrammedRate(settings.Discount(n)); }
 
-bool IsSurchargeProgrammed(const TKkmSettings& settings, int n) {
-  return IsProgrammedRate(settings.Surcharge(n));
-}
+bool IsSurchargeProgrammed(const TKkmSettings& settings, int n) { return IsProgrammedRate(settings.Surcharge(n)); }

@@ -9,7 +9,7 @@
 // Groups[100] is group 101 (department 1).
 
 inline constexpr int TaxCount = 4;
-inline constexpr int RateCount = 8;   // discounts, and surcharges
+inline constexpr int RateCount = 8;  // discounts, and surcharges
 inline constexpr int GroupCount = 108;
 inline constexpr int FirstDepartmentGroup = 101;
 

@@ -22,21 +22,8 @@ std::string CharactersOf(std::uint8_t first, std::uint8_t second) {
   return Cp1251ToUtf8(std::string_view(bytes, 2));
 }
 
-// A field that is not a whole number, or is larger than its bits hold.
-constexpr int Unfit = -1;
-
-// 0 for an empty field. Digits are added one at a time so that no text, however
-// long, can overflow into a number that fits.
-int FieldValue(std::string_view text, int limit) {
-  if (text.empty()) return 0;
-  if (!IsWholeNumberText(text)) return Unfit;
-  int value = 0;
-  for (char c : text) {
-    value = value * 10 + (c - '0');
-    if (value > limit) return Unfit;
-  }
-  return value;
-}
+// 0 for an empty field; call only for a field that GroupByteFault lets through.
+int FieldValue(std::string_view text, int limit) { return *GroupFieldNumber(text, limit); }
 
 std::string NumberText(int number) { return number == 0 ? std::string() : std::to_string(number); }
 
@@ -140,9 +127,9 @@ TGroupBinding DecodeGroupByte(std::uint8_t byte) {
 }
 
 std::optional<TGroupField> GroupByteFault(const TGroupBinding& binding) {
-  if (FieldValue(binding.Tax, MaxGroupTax) == Unfit) return TGroupField::Tax;
-  if (FieldValue(binding.Discount, MaxGroupNumber) == Unfit) return TGroupField::Discount;
-  if (FieldValue(binding.Surcharge, MaxGroupNumber) == Unfit) return TGroupField::Surcharge;
+  if (!GroupFieldNumber(binding.Tax, MaxGroupTax)) return TGroupField::Tax;
+  if (!GroupFieldNumber(binding.Discount, MaxGroupNumber)) return TGroupField::Discount;
+  if (!GroupFieldNumber(binding.Surcharge, MaxGroupNumber)) return TGroupField::Surcharge;
   return std::nullopt;
 }
 

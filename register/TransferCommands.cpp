@@ -1,12 +1,11 @@
 #include "register/TransferCommands.h"
 
 #include <cstdint>
-#include <limits>
 #include <optional>
 #include <string>
 #include <utility>
 
-#include "document/Cp1251.h"
+#include "document/RateText.h"
 #include "document/SettingsRules.h"
 #include "link/DisplayExchange.h"
 #include "link/KkmFrames.h"
@@ -23,8 +22,6 @@ const char* const PartialWrite =
 const char* const NoConnection = "Нет связи с ККМ";
 const char* const ConfirmWrite = "Вы уверены что хотите записать установки в ККМ?";
 const char* const HoldsPurchases = "ККМ содержит покупки.\r\nНеобходимо вывести контрольную ленту.";
-const char* const TaxRange = "Диапазон вводимых значений - 0..3";
-const char* const RateRange = "Диапазон вводимых значений - 0..8";
 
 const char* const Reading = "Чтение";
 const char* const Writing = "Запись";
@@ -38,7 +35,6 @@ const char* const WritingDone = "Запись OK!";
 constexpr int RateBytes = 4;
 constexpr int DisplayExchanges = 6;  // memory exchanges of one DisplayExchange
 constexpr int DisplayCalls = 6;      // four tables, the OK line, the restore
-constexpr int GroupFieldLimit[] = {3, RateCount, RateCount};
 
 // A failed exchange anywhere in a transfer; it never leaves this file.
 struct TLinkLost {};
@@ -217,37 +213,38 @@ int TaxWrites(const TKkmSettings& settings, int t) {
   return 1 + RateBytes + (settings.Tax(t).Enabled ? 1 + TaxNameRecord::NameLength : 0);
 }
 
-// A group field as the register would take it: empty, or a whole number (with an
-// optional sign) that fits an int; nothing for any other text.
-std::optional<long long> IntegerValue(const std::string& text) {
-  if (text.empty()) return 0;
-  std::size_t i = text[0] == '+' || text[0] == '-' ? 1 : 0;
+// A whole number with an optional sign that fits an int, as the messages below tell
+// it apart from other text; nothing for any other text.
+std::optional<long long> SignedIntegerValue(const std::string& text) {
+  std::size_t i = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
   if (i == text.size()) return std::nullopt;
   long long value = 0;
   for (; i < text.size(); ++i) {
     if (text[i] < '0' || text[i] > '9') return std::nullopt;
     value = value * 10 + (text[i] - '0');
-    if (value > std::numeric_limits<int>::max() + 1ll) return std::nullopt;
+    if (value > 1ll << 31) return std::nullopt;
   }
   if (text[0] == '-') value = -value;
-  if (value > std::numeric_limits<int>::max()) return std::nullopt;
+  if (value > (1ll << 31) - 1) return std::nullopt;
   return value;
 }
 
-// Every group field must be empty or a number in the range the entry rules allow,
-// since a file can bring anything into the grid and the group byte holds only those.
+// Every group field must be empty or a number in the range the pages allow, read as
+// the pages read it, since a file can bring anything into the grid. A number outside
+// the range gets the range message; anything else, a sign or blanks included, is not
+// a number the group byte can take.
 bool GroupFieldsFit(const TKkmSettings& settings, TWindowView& view) {
   constexpr TGroupField Fields[] = {TGroupField::Tax, TGroupField::Discount, TGroupField::Surcharge};
   for (int g = 1; g <= GroupCount; ++g) {
     for (const TGroupField field : Fields) {
       const std::string& text = settings.Group(g).Field(field);
-      const auto value = IntegerValue(text);
-      const int limit = GroupFieldLimit[static_cast<int>(field)];
-      if (value && *value >= 0 && *value <= limit) continue;
-      if (!value) {
-        view.Messages().Show(TMessageKind::Error, "'" + text + "' is not a valid integer value");
+      const int limit = GroupFieldLimit(field);
+      if (GroupFieldNumber(text, limit)) continue;
+      const auto value = SignedIntegerValue(text);
+      if (value && (*value < 0 || *value > limit)) {
+        view.Messages().Show(TMessageKind::Plain, GroupFieldRange(field));
       } else {
-        view.Messages().Show(TMessageKind::Plain, field == TGroupField::Tax ? TaxRange : RateRange);
+        view.Messages().Show(TMessageKind::Error, "'" + text + "' is not a valid integer value");
       }
       view.ShowGroupCell(g, field);
       return false;

@@ -241,6 +241,12 @@ TEST_F(WriteCommandTest, GroupFieldWithoutAFitNumberStopsBeforeAnythingIsSent) {
       {8, TGroupField::Tax, "4", TMessageKind::Plain, "Диапазон вводимых значений - 0..3"},
       {9, TGroupField::Discount, "9", TMessageKind::Plain, "Диапазон вводимых значений - 0..8"},
       {10, TGroupField::Surcharge, "-1", TMessageKind::Plain, "Диапазон вводимых значений - 0..8"},
+      // Mended: what a file can bring but the pages never take used to pass this check
+      // and stop the write after the confirmation without a word.
+      {11, TGroupField::Tax, "+3", TMessageKind::Error, "'+3' is not a valid integer value"},
+      {12, TGroupField::Discount, "-0", TMessageKind::Error, "'-0' is not a valid integer value"},
+      {13, TGroupField::Surcharge, " 2", TMessageKind::Error, "' 2' is not a valid integer value"},
+      {14, TGroupField::Tax, "1 ", TMessageKind::Error, "'1 ' is not a valid integer value"},
   };
   for (const TCase& c : cases) {
     TKkmSettings settings;
