@@ -59,11 +59,11 @@ void PutRates(SettingsImage& image, std::size_t offset, const std::array<std::st
 }
 
 void PutTaxes(SettingsImage& image, const TKkmSettings& settings, int taxCount) {
-  for (int t = 1; t <= TaxCount; ++t) {
+  for (int t = 1; t <= taxCount; ++t) {
     const TTaxSetting& tax = settings.Tax(t);
-    const bool on = IsTaxOn(settings, t, taxCount);
-    image[ImageTaxKindOffset + t - 1] = EncodeTaxKind(t, on, tax.Kind);
-    PutRate(image, ImageTaxRateOffset + RateBytes * (t - 1), on ? *EncodeRate(tax.Rate) : SwitchedOffRate);
+    image[ImageTaxKindOffset + t - 1] = EncodeTaxKind(t, tax.Enabled, tax.Kind);
+    PutRate(image, ImageTaxRateOffset(taxCount) + RateBytes * (t - 1),
+            tax.Enabled ? *EncodeRate(tax.Rate) : SwitchedOffRate);
   }
 }
 
@@ -144,7 +144,7 @@ std::optional<std::uint8_t> EncodeGroupByte(const TGroupBinding& binding) {
   return static_cast<std::uint8_t>(byte | FieldValue(binding.Tax, MaxGroupTax));
 }
 
-std::uint8_t SettingsBlockChecksum(std::span<const std::uint8_t, SettingsBlockSize> block) {
+std::uint8_t SettingsBlockChecksum(std::span<const std::uint8_t> block) {
   return static_cast<std::uint8_t>(std::accumulate(block.begin(), block.end(), 0u));
 }
 
@@ -190,13 +190,23 @@ std::optional<TRecordFault> FindRecordFault(const TKkmSettings& settings, int ta
   return std::nullopt;
 }
 
+std::vector<TImagePiece> SettingsImagePieces(std::size_t imageSize) {
+  std::vector<TImagePiece> pieces;
+  for (std::size_t offset = 0; offset < imageSize; offset += SettingsCopyBlock) {
+    pieces.push_back({static_cast<std::uint16_t>(SettingsCopyAddress + offset), offset,
+                      std::min(SettingsCopyBlock, imageSize - offset)});
+  }
+  return pieces;
+}
+
 std::optional<SettingsImage> BuildSettingsImage(const TKkmSettings& settings, int taxCount) {
   if (FindRecordFault(settings, taxCount)) return std::nullopt;
-  SettingsImage image{};
+  const std::size_t blockSize = SettingsBlockSize(taxCount);
+  SettingsImage image(blockSize + 1, 0);
   PutRates(image, ImageSurchargeOffset, settings.Surcharges);
   PutRates(image, ImageDiscountOffset, settings.Discounts);
   for (int g = 1; g <= GroupCount; ++g) image[ImageGroupOffset + g - 1] = *EncodeGroupByte(settings.Group(g));
   PutTaxes(image, settings, taxCount);
-  image[ImageChecksumOffset] = SettingsBlockChecksum(std::span(image).first<SettingsBlockSize>());
+  image[blockSize] = SettingsBlockChecksum(std::span(image).first(blockSize));
   return image;
 }

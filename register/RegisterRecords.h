@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "document/TKkmSettings.h"
 #include "register/RamList.h"
@@ -45,29 +46,33 @@ inline constexpr std::uint8_t GroupDiscountBit = 0x80;
 inline constexpr int MaxGroupTax = GroupTaxBits;
 inline constexpr int MaxGroupNumber = GroupNumberBits;
 
-// The settings block: 192 bytes of settings followed by their checksum, laid out
-// as the four-tax firmware keeps it from SurchargeTable on.
-inline constexpr std::size_t SettingsBlockSize = 192;
-using SettingsImage = std::array<std::uint8_t, SettingsBlockSize + 1>;
+// The settings block as the register keeps it from SurchargeTable on: surcharges,
+// discounts, groups, then a kind byte and a rate for each tax its layout has room for
+// (192 bytes with four taxes, 187 with three), followed by the block's checksum. The
+// image is that block and checksum, ready to be written.
+using SettingsImage = std::vector<std::uint8_t>;
 inline constexpr std::size_t ImageSurchargeOffset = 0;
 inline constexpr std::size_t ImageDiscountOffset = 32;
 inline constexpr std::size_t ImageGroupOffset = 64;
 inline constexpr std::size_t ImageTaxKindOffset = 172;
-inline constexpr std::size_t ImageTaxRateOffset = 176;
-inline constexpr std::size_t ImageChecksumOffset = 192;
+constexpr std::size_t ImageTaxRateOffset(int taxCount) {
+  return ImageTaxKindOffset + static_cast<std::size_t>(taxCount);
+}
+constexpr std::size_t SettingsBlockSize(int taxCount) {
+  return ImageTaxRateOffset(taxCount) + 4 * static_cast<std::size_t>(taxCount);
+}
 
-// The image goes to fixed addresses, the same for every firmware, in four pieces.
+// The image goes to the settings copy area, the same for every firmware, in blocks of
+// 64 bytes from 0x043C on: 64, 64, 64 and 1 bytes of a four-tax image, 64, 64 and 60
+// of a three-tax one.
 struct TImagePiece {
   std::uint16_t Address;
   std::size_t Offset;
   std::size_t Count;
 };
-inline constexpr std::array<TImagePiece, 4> SettingsImagePieces = {{
-    {0x043C, 0, 64},
-    {0x047C, 64, 64},
-    {0x04BC, 128, 64},
-    {0x04FC, 192, 1},
-}};
+inline constexpr std::uint16_t SettingsCopyAddress = 0x043C;
+inline constexpr std::size_t SettingsCopyBlock = 64;
+std::vector<TImagePiece> SettingsImagePieces(std::size_t imageSize);
 
 // Rates. DecodeRate gives two characters, DecimalSeparator, two characters.
 // EncodeRate takes characters 1, 2, 4 and 5 and skips the third whatever it is;
@@ -94,7 +99,7 @@ std::optional<TGroupField> GroupByteFault(const TGroupBinding& binding);
 std::optional<std::uint8_t> EncodeGroupByte(const TGroupBinding& binding);
 
 // The plain 8-bit sum of the settings block, not complemented.
-std::uint8_t SettingsBlockChecksum(std::span<const std::uint8_t, SettingsBlockSize> block);
+std::uint8_t SettingsBlockChecksum(std::span<const std::uint8_t> block);
 
 // High byte, then low byte; anything but 0 means the register holds purchases.
 int PurchaseCount(std::uint8_t high, std::uint8_t low);
@@ -130,6 +135,7 @@ struct TRecordFault {
 // The first fault in image order: surcharges, discounts, groups, taxes.
 std::optional<TRecordFault> FindRecordFault(const TKkmSettings& settings, int taxCount);
 
-// The settings image of a document, with taxes beyond taxCount written as switched
-// off. Gives nothing exactly when FindRecordFault finds a fault.
+// The settings image of a document for a layout with room for taxCount taxes; taxes
+// beyond it are not in the image. Gives nothing exactly when FindRecordFault finds a
+// fault.
 std::optional<SettingsImage> BuildSettingsImage(const TKkmSettings& settings, int taxCount);

@@ -21,6 +21,7 @@ const char* const PartialWrite =
     "Повторите запись.";
 const char* const NoConnection = "Нет связи с ККМ";
 const char* const ConfirmWrite = "Вы уверены что хотите записать установки в ККМ?";
+const char* const NoFourthTax = "В ККМ этой версии нет налога 4: он не будет записан.";
 const char* const HoldsPurchases = "ККМ содержит покупки.\r\nНеобходимо вывести контрольную ленту.";
 
 const char* const Reading = "Чтение";
@@ -254,7 +255,8 @@ bool GroupFieldsFit(const TKkmSettings& settings, TWindowView& view) {
 }
 
 int WriteTotal(const TRamMap& map, const TKkmSettings& settings) {
-  int total = 2 + 2 * RateCount * RateBytes + GroupCount + 2 + static_cast<int>(SettingsImagePieces.size()) +
+  const std::size_t imageSize = SettingsBlockSize(LayoutTaxCount(map)) + 1;
+  int total = 2 + 2 * RateCount * RateBytes + GroupCount + 2 + static_cast<int>(SettingsImagePieces(imageSize).size()) +
               DisplayCalls * DisplayExchanges;
   for (int t = 1; t <= LayoutTaxCount(map); ++t) total += TaxWrites(settings, t);
   return total;
@@ -268,11 +270,12 @@ bool HoldsNoPurchases(TTransfer& transfer, const TRamMap& map) {
 
 void WriteTax(TTransfer& transfer, const TRamMap& map, const TKkmSettings& settings, const SettingsImage& image,
               int t) {
+  const int taxCount = LayoutTaxCount(map);
   transfer.Status(Numbered("Запись налогов. Налог - ", t));
   transfer.Pump();
   transfer.Write(TaxKindAddress(map, t), image[ImageTaxKindOffset + t - 1]);
   // The image holds four zero digits for a tax that is off.
-  const std::size_t rate = ImageTaxRateOffset + RateBytes * (t - 1);
+  const std::size_t rate = ImageTaxRateOffset(taxCount) + RateBytes * (t - 1);
   for (int i = 0; i < RateBytes; ++i) {
     transfer.Write(static_cast<std::uint16_t>(TaxRateAddress(map, t) + i), image[rate + i]);
   }
@@ -326,14 +329,15 @@ bool WriteAll(TTransfer& transfer, const TRamMap& map, const TKkmSettings& setti
     transfer.Pump();
     transfer.Write(GroupAddress(map, g), (*image)[ImageGroupOffset + g - 1]);
   }
-  const std::uint8_t checksum = (*image)[ImageChecksumOffset];
+  const std::uint8_t checksum = image->back();
   transfer.Delay(50);
   transfer.Write(map.SettingsChecksum, checksum);
   transfer.Delay(50);
   transfer.Write(map.SettingsChecksumCopy, checksum);
-  for (std::size_t i = 0; i < SettingsImagePieces.size(); ++i) {
-    transfer.WriteBlock(SettingsImagePieces[i], *image);
-    if (i + 1 < SettingsImagePieces.size()) transfer.Delay(200);
+  const std::vector<TImagePiece> pieces = SettingsImagePieces(image->size());
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    transfer.WriteBlock(pieces[i], *image);
+    if (i + 1 < pieces.size()) transfer.Delay(200);
   }
   transfer.Status(WritingDone);
   transfer.Display(WritingDone, "");
@@ -380,6 +384,9 @@ bool WriteSettingsToKkm(TKkmLink& link, const TRamMap& map, TKkmSettings& settin
   if (!GroupFieldsFit(settings, view)) {
     view.SetAll();
     return false;
+  }
+  if (!HasFourthTax(map) && settings.Tax(TaxCount).Enabled) {
+    view.Messages().Show(TMessageKind::Information, NoFourthTax);
   }
   if (!view.Messages().Confirm(ConfirmWrite)) {
     view.SetAll();

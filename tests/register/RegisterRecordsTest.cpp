@@ -220,7 +220,7 @@ TEST(GroupByte, NamesTheFieldThatHasNoPlaceInTheByte) {
 // Checksum and purchase counter ----------------------------------------------
 
 TEST(SettingsChecksum, IsThePlainSumModulo256) {
-  std::array<std::uint8_t, SettingsBlockSize> block{};
+  std::array<std::uint8_t, SettingsBlockSize(4)> block{};
   EXPECT_EQ(SettingsBlockChecksum(block), 0x00);
   block.fill(0xFF);  // 192 * 255 = 0xBF40
   EXPECT_EQ(SettingsBlockChecksum(block), 0x40);
@@ -295,20 +295,37 @@ TEST(SettingsImageLayout, FollowsTheFourTaxBlockInRegisterMemory) {
   for (int g = 1; g <= GroupCount; ++g) EXPECT_EQ(offset(GroupAddress(map, g)), ImageGroupOffset + g - 1);
   for (int t = 1; t <= TaxCount; ++t) {
     EXPECT_EQ(offset(TaxKindAddress(map, t)), ImageTaxKindOffset + t - 1);
-    EXPECT_EQ(offset(TaxRateAddress(map, t)), ImageTaxRateOffset + 4 * (t - 1));
+    EXPECT_EQ(offset(TaxRateAddress(map, t)), ImageTaxRateOffset(4) + 4 * (t - 1));
   }
-  EXPECT_EQ(offset(map.SettingsChecksum), ImageChecksumOffset);
+  EXPECT_EQ(offset(map.SettingsChecksum), SettingsBlockSize(4));
+  EXPECT_EQ(SettingsBlockSize(4), 192u);
+}
+
+// The three-tax image is the 187-byte block that those registers hold, byte for byte.
+TEST(SettingsImageLayout, FollowsTheThreeTaxBlockInRegisterMemory) {
+  const TRamMap map = Selected(103);
+  const auto offset = [&](std::uint16_t address) { return static_cast<std::size_t>(address - map.SurchargeTable); };
+  for (int g = 1; g <= GroupCount; ++g) EXPECT_EQ(offset(GroupAddress(map, g)), ImageGroupOffset + g - 1);
+  for (int t = 1; t <= 3; ++t) {
+    EXPECT_EQ(offset(TaxKindAddress(map, t)), ImageTaxKindOffset + t - 1);
+    EXPECT_EQ(offset(TaxRateAddress(map, t)), ImageTaxRateOffset(3) + 4 * (t - 1));
+  }
+  EXPECT_EQ(offset(map.SettingsChecksum), SettingsBlockSize(3));
+  EXPECT_EQ(SettingsBlockSize(3), 187u);
 }
 
 TEST(SettingsImageLayout, PiecesCoverTheImageAtTheirFixedAddresses) {
-  std::size_t next = 0;
-  for (const TImagePiece& piece : SettingsImagePieces) {
-    EXPECT_EQ(piece.Offset, next);
-    EXPECT_EQ(static_cast<std::size_t>(piece.Address), 0x043C + piece.Offset);
-    EXPECT_LE(piece.Count, 64u);
-    next += piece.Count;
-  }
-  EXPECT_EQ(next, SettingsImage{}.size());
+  const auto pieces = [](std::size_t size) {
+    std::vector<std::pair<int, std::size_t>> got;
+    for (const TImagePiece& piece : SettingsImagePieces(size)) {
+      EXPECT_EQ(static_cast<std::size_t>(piece.Address), 0x043C + piece.Offset);
+      got.emplace_back(piece.Address, piece.Count);
+    }
+    return got;
+  };
+  using TPieces = std::vector<std::pair<int, std::size_t>>;
+  EXPECT_EQ(pieces(193), (TPieces{{0x043C, 64}, {0x047C, 64}, {0x04BC, 64}, {0x04FC, 1}}));
+  EXPECT_EQ(pieces(188), (TPieces{{0x043C, 64}, {0x047C, 64}, {0x04BC, 60}}));
 }
 
 // Settings image -------------------------------------------------------------
@@ -352,14 +369,18 @@ TEST(SettingsImage, OfADocumentWithTaxesAndBindings) {
   EXPECT_EQ(BytesOf(*image), Concat({surcharges, discounts, groups, kinds, taxRates, {0x3A}}));
 }
 
-TEST(SettingsImage, ThreeTaxLayoutWritesTaxFourAsSwitchedOff) {
+// Mended: the three-tax register got the four-tax image, whose checksum is 0xC0 more
+// than that of the 187 bytes it holds (tax 4 off: its kind 0 and four zero digits).
+TEST(SettingsImage, ThreeTaxLayoutHoldsThreeTaxes) {
   const auto image = BuildSettingsImage(SomeTaxesAndBindings(), 3);
   ASSERT_TRUE(image.has_value());
-  EXPECT_EQ(image->at(ImageTaxKindOffset + 3), 0x00);
-  EXPECT_EQ(TBytes(image->begin() + 188, image->begin() + 192), Repeat(0x30, 4));
-  // 4410 less kind 2 and rate digits 2+5: 4401 = 0x1131.
-  EXPECT_EQ(image->at(ImageChecksumOffset), 0x31);
-  EXPECT_EQ(image->at(ImageTaxKindOffset), 0x01);
+  ASSERT_EQ(image->size(), 188u);
+  const TBytes kinds = {0x01, 0x00, 0x02};
+  const TBytes taxRates = {0x31, 0x38, 0x30, 0x30, 0x30, 0x30, 0x30, 0x30, 0x30, 0x35, 0x30, 0x30};
+  EXPECT_EQ(TBytes(image->begin() + 172, image->begin() + 187), Concat({kinds, taxRates}));
+  // 4410 less tax 4's kind 2 and its digits 0x30 0x32 0x35 0x30 (199): 4209 = 0x1071.
+  EXPECT_EQ(image->back(), 0x71);
+  EXPECT_EQ(image->back(), SettingsBlockChecksum(std::span(*image).first(187)));
 }
 
 TEST(SettingsImage, RefusesADocumentWithAFieldThatHasNoRegisterForm) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -325,12 +326,22 @@ TEST_F(WriteThreeTaxCommandTest, TaxFourIsNotWritten) {
     EXPECT_FALSE(e.Address == Map.TaxKindTable + 3 && e.Data == TBytes{2}) << e;
   }
   EXPECT_FALSE(View.Has("status Запись налогов. Налог - 4"));
-  // The image is always the four-tax one, tax 4 as switched off.
-  const TBytes blocks = At(0x043C, 193);
-  EXPECT_EQ(TBytes(blocks.begin() + 172, blocks.begin() + 176), (TBytes{1, 2, 1, 0}));
-  EXPECT_EQ(TBytes(blocks.begin() + 188, blocks.begin() + 192), Ascii("0000"));
-  EXPECT_EQ(Kkm.Memory()[Map.SettingsChecksum], blocks[192]);
-  EXPECT_EQ(blocks[192], Sum(TBytes(blocks.begin(), blocks.begin() + 192)));
+  // The user is told before the question, and the write goes on.
+  const std::string noFourthTax = "box В ККМ этой версии нет налога 4: он не будет записан.";
+  ASSERT_TRUE(View.Has(noFourthTax));
+  EXPECT_LT(std::find(View.Calls.begin(), View.Calls.end(), noFourthTax),
+            std::find(View.Calls.begin(), View.Calls.end(), ConfirmBox));
+
+  // Mended: the register's own 187-byte block sums to its checksum byte, and the copy
+  // area holds that block and checksum, 188 bytes, as on the four-tax firmware.
+  const TBytes block = At(Map.SurchargeTable, 187);
+  EXPECT_EQ(Kkm.Memory()[Map.SettingsChecksum], Sum(block));
+  EXPECT_EQ(Kkm.Memory()[Map.SettingsChecksumCopy], Sum(block));
+  EXPECT_EQ(At(0x043C, 188), Cat(block, {Sum(block)}));
+  EXPECT_EQ(At(0x043C + 188, 5), TBytes(5, Untouched));
+  std::vector<std::size_t> blockSizes;
+  for (const TExchange& e : WritesOf(BlockCommand)) blockSizes.push_back(e.Data.size());
+  EXPECT_EQ(blockSizes, (std::vector<std::size_t>{64, 64, 60}));
 }
 
 }  // namespace
