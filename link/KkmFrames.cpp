@@ -47,11 +47,11 @@ bool SendAddress(TKkmLink& link) {
   return link.Send(&address, 1);
 }
 
-// Versions 100 to 104: one address byte, a short wait.
+// One address byte, a short wait.
 bool SelectForBlock(TKkmLink& link) { return SendAddress(link) && AwaitEcho(link, BlockEchoTimeLimit); }
 
-// Version 105: the register may be busy with an earlier block and says so with 0x65;
-// the address is sent again until it answers with its address.
+// The register may be busy with an earlier block and says so with 0x65; the address
+// is sent again until it answers with its address.
 bool SelectForBlockWhenBusy(TKkmLink& link) {
   const TTick start = link.Clock().Now();
   for (;;) {
@@ -136,15 +136,14 @@ bool WriteMemoryByte(TKkmLink& link, std::uint16_t address, std::uint8_t value) 
 }
 
 bool WriteMemoryBlock(TKkmLink& link, std::uint16_t address, const std::uint8_t* bytes, std::size_t n,
-                      std::int32_t version) {
+                      TBlockHandshake handshake) {
   TLinkOperation operation(link, {"WriteMemoryBlock", address, static_cast<int>(n)});
-  // Any other version would get a frame without an address byte in front: refused.
-  if (address > LastBlockWriteAddress || n > MaxWriteCount || version < 100 || version > 105)
-    return operation.Result(link.Fail(TFailureReason::Refused));
+  if (address > LastBlockWriteAddress || n > MaxWriteCount) return operation.Result(link.Fail(TFailureReason::Refused));
   link.Purge();
   link.FullPurge();
   link.SetParity(true);
-  if (!(version == 105 ? SelectForBlockWhenBusy(link) : SelectForBlock(link))) return operation.Result(false);
+  const bool selected = handshake == TBlockHandshake::BusyAnswers ? SelectForBlockWhenBusy(link) : SelectForBlock(link);
+  if (!selected) return operation.Result(false);
   link.SetParity(false);
   return operation.Result(SendFrameForAcknowledgement(link, WriteFrame(KkmCommand::WriteBlock, address, bytes, n),
                                                       BlockAcknowledgementTimeLimit));

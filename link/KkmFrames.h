@@ -62,9 +62,15 @@ bool ReadMemoryByte(TKkmLink& link, std::uint16_t address, std::uint8_t& destina
 bool WriteMemory(TKkmLink& link, std::uint16_t address, const std::uint8_t* bytes, std::size_t n);
 bool WriteMemoryByte(TKkmLink& link, std::uint16_t address, std::uint8_t value);
 
-// Command 23, for the settings copy area; the version (FirmwareVersion) chooses the
-// address phase. Fails without touching the line above LastBlockWriteAddress, for
-// more than MaxWriteCount bytes, and for a version other than 100 to 105. A register
-// that keeps answering busy fails the write once BusyTimeLimit has passed.
+// How a firmware takes the address byte of a block write.
+enum class TBlockHandshake {
+  OneEcho,      // the address echoed within BlockEchoTimeLimit
+  BusyAnswers,  // busy (0x65) until it can take the block: BusyBlockEchoTimeLimit, then one resend
+};
+
+// Command 23, for the settings copy area, with the address phase of the connected
+// firmware. Fails without touching the line above LastBlockWriteAddress and for more
+// than MaxWriteCount bytes. A register that keeps answering busy fails the write once
+// BusyTimeLimit has passed.
 bool WriteMemoryBlock(TKkmLink& link, std::uint16_t address, const std::uint8_t* bytes, std::size_t n,
-                      std::int32_t version);
+                      TBlockHandshake handshake);

@@ -17,13 +17,14 @@ class TRamMap {
   std::uint16_t SettingsChecksum = 0;      // checksum byte of the settings block
   std::uint16_t SettingsChecksumCopy = 0;  // its second copy
 
-  // Version byte 100 to 105 fills the nine entries; any other leaves the map as it was.
+  // A version byte of a known firmware fills the nine entries; any other leaves the
+  // map as it was.
   void SelectRamMap(std::uint8_t version);
 
   // True when the last selection that took effect was made for exactly this
   // firmware version, so that its addresses are those of the connected register.
-  // A version outside 100 to 105, or one whose low byte alone matched a
-  // selection, never has a map.
+  // An unknown version, or one whose low byte alone matched a selection, never has
+  // a map.
   bool IsSelectedFor(int firmwareVersion) const;
 
   // Selects the map of exactly this firmware version and says whether there is one;

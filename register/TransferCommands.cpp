@@ -9,6 +9,7 @@
 #include "document/SettingsRules.h"
 #include "link/DisplayExchange.h"
 #include "link/KkmFrames.h"
+#include "register/Firmware.h"
 #include "register/RegisterRecords.h"
 
 namespace {
@@ -62,7 +63,9 @@ class TTransfer {
   void Write(std::uint16_t address, std::uint8_t value) { Written(WriteMemoryByte(Link, address, value)); }
 
   void WriteBlock(const TImagePiece& piece, const SettingsImage& image) {
-    Written(WriteMemoryBlock(Link, piece.Address, image.data() + piece.Offset, piece.Count, Link.FirmwareVersion));
+    // The map was selected for this version (HasMap), so it has a row.
+    const TBlockHandshake handshake = FindFirmware(Link.FirmwareVersion)->Handshake;
+    Written(WriteMemoryBlock(Link, piece.Address, image.data() + piece.Offset, piece.Count, handshake));
   }
 
   // Whether the register may hold any of the settings written: a write went through,

@@ -75,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
         TFailureCase{"BusyTooLong", [](auto& kkm) { kkm.SetBusyAnswers(-1); },
                      [](TKkmLink& link) {
                        const std::uint8_t byte = 1;
-                       return WriteMemoryBlock(link, 0x04FC, &byte, 1, 105);
+                       return WriteMemoryBlock(link, 0x04FC, &byte, 1, TBlockHandshake::BusyAnswers);
                      },
                      TFailureReason::BusyTooLong, "WriteMemoryBlock 0x04FC 1"},
         TFailureCase{"Refused", [](auto&) {},

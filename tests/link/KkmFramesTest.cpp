@@ -27,7 +27,7 @@ TEST_F(KkmFrames, WorkedFramesGoOutByteForByteWithTheirParity) {
   Kkm.ClearTraffic();
 
   const std::uint8_t value = 0x5A;
-  ASSERT_TRUE(WriteMemoryBlock(Link, 0x04FC, &value, 1, 104));
+  ASSERT_TRUE(WriteMemoryBlock(Link, 0x04FC, &value, 1, TBlockHandshake::OneEcho));
   EXPECT_EQ(Sent(), Mark({0xFE}) + Space({0x05, 0x17, 0xFC, 0x04, 0x01, 0x5A, 0x88}));
   EXPECT_EQ(Answered(), (TBytes{0xFE, 0x88}));
   EXPECT_EQ(Kkm.Memory()[0x04FC], 0x5A);
@@ -127,19 +127,19 @@ TEST_F(KkmFrames, ASilentRegisterLeavesEveryOperationToItsTimeLimit) {
   std::uint8_t value = 0;
   EXPECT_FALSE(ReadMemoryByte(Link, 0x1306, value));
   EXPECT_EQ(Clock.Now(), LineTick(Records(TDirection::ToRegister)[0].ArrivedNs) + 500 + 1);
-  EXPECT_FALSE(WriteMemoryBlock(Link, 0x043C, &value, 1, 104));
+  EXPECT_FALSE(WriteMemoryBlock(Link, 0x043C, &value, 1, TBlockHandshake::OneEcho));
   EXPECT_EQ(Clock.Now(), LineTick(Records(TDirection::ToRegister)[1].ArrivedNs) + 20 + 1);
   EXPECT_EQ(Sent(), Mark({0xFE, 0xFE}));
 }
 
 TEST_F(KkmFrames, BlockWritesStartNoHigherThan0A80) {
   const std::uint8_t bytes[2] = {0x11, 0x22};
-  EXPECT_TRUE(WriteMemoryBlock(Link, 0x0A80, bytes, 2, 104));
+  EXPECT_TRUE(WriteMemoryBlock(Link, 0x0A80, bytes, 2, TBlockHandshake::OneEcho));
   EXPECT_EQ(Kkm.Memory()[0x0A80], 0x11);
   EXPECT_EQ(Kkm.Memory()[0x0A81], 0);  // the register keeps block writes below 0x0A81
   Kkm.ClearTraffic();
   const TTick before = Clock.Now();
-  EXPECT_FALSE(WriteMemoryBlock(Link, 0x0A81, bytes, 1, 104));
+  EXPECT_FALSE(WriteMemoryBlock(Link, 0x0A81, bytes, 1, TBlockHandshake::OneEcho));
   EXPECT_TRUE(Kkm.Traffic().empty());
   EXPECT_EQ(Clock.Now(), before);
 }
@@ -152,20 +152,14 @@ TEST_F(KkmFrames, WritesLongerThanAFrameCanCarryAreRefused) {
   Kkm.ClearTraffic();
   bytes.push_back(0x5C);
   EXPECT_FALSE(WriteMemory(Link, 0x3000, bytes.data(), bytes.size()));
-  EXPECT_FALSE(WriteMemoryBlock(Link, 0x0100, bytes.data(), bytes.size(), 104));
-  EXPECT_TRUE(Kkm.Traffic().empty());
-}
-
-TEST_F(KkmFrames, BlockWritesForUnknownVersionsSendNothing) {
-  const std::uint8_t value = 1;
-  for (std::int32_t version : {0, 99, 106}) EXPECT_FALSE(WriteMemoryBlock(Link, 0x043C, &value, 1, version));
+  EXPECT_FALSE(WriteMemoryBlock(Link, 0x0100, bytes.data(), bytes.size(), TBlockHandshake::OneEcho));
   EXPECT_TRUE(Kkm.Traffic().empty());
 }
 
 TEST_F(KkmFrames, BeforeVersion105ABusyAnswerIsAFailure) {
   Kkm.SetBusyAnswers(1);
   const std::uint8_t value = 1;
-  EXPECT_FALSE(WriteMemoryBlock(Link, 0x043C, &value, 1, 104));
+  EXPECT_FALSE(WriteMemoryBlock(Link, 0x043C, &value, 1, TBlockHandshake::OneEcho));
   EXPECT_EQ(Sent(), Mark({0xFE}));
 }
 
@@ -177,7 +171,7 @@ class KkmFrames105 : public ::testing::Test, protected TSimulatedKkm {
 
 TEST_F(KkmFrames105, TwoBusyAnswersGiveThreeAddressBytesAndOneFrame) {
   Kkm.SetBusyAnswers(2);
-  EXPECT_TRUE(WriteMemoryBlock(Link, 0x043C, Block.data(), Block.size(), 105));
+  EXPECT_TRUE(WriteMemoryBlock(Link, 0x043C, Block.data(), Block.size(), TBlockHandshake::BusyAnswers));
   const auto sent = Sent();
   ASSERT_EQ(sent.size(), 3u + 70u);
   const TBytes answered = Answered();
@@ -192,7 +186,7 @@ TEST_F(KkmFrames105, TwoBusyAnswersGiveThreeAddressBytesAndOneFrame) {
 
 TEST_F(KkmFrames105, ASilentRegisterGetsOneResendAfter1650ms) {
   Kkm.SetSilent(true);
-  EXPECT_FALSE(WriteMemoryBlock(Link, 0x043C, Block.data(), Block.size(), 105));
+  EXPECT_FALSE(WriteMemoryBlock(Link, 0x043C, Block.data(), Block.size(), TBlockHandshake::BusyAnswers));
   const auto sent = Records(TDirection::ToRegister);
   ASSERT_EQ(sent.size(), 2u);
   EXPECT_EQ(sent[1].SentNs, (LineTick(sent[0].ArrivedNs) + 1650 + 1) * 1'000'000);
@@ -201,14 +195,14 @@ TEST_F(KkmFrames105, ASilentRegisterGetsOneResendAfter1650ms) {
 
 TEST_F(KkmFrames105, AnEchoToTheResendIsEnough) {
   Kkm.Inject({.Kind = TFaultKind::Silence, .Answer = TAnswerKind::Echo});
-  EXPECT_TRUE(WriteMemoryBlock(Link, 0x043C, Block.data(), Block.size(), 105));
+  EXPECT_TRUE(WriteMemoryBlock(Link, 0x043C, Block.data(), Block.size(), TBlockHandshake::BusyAnswers));
   EXPECT_EQ(AddressBytesSent(), 2u);
 }
 
 // Mended: a register that never stops answering busy no longer holds the write for ever.
 TEST_F(KkmFrames105, ABusyRegisterFailsTheBlockWriteAfterThirtySeconds) {
   Kkm.SetBusyAnswers(-1);
-  EXPECT_FALSE(WriteMemoryBlock(Link, 0x043C, Block.data(), Block.size(), 105));
+  EXPECT_FALSE(WriteMemoryBlock(Link, 0x043C, Block.data(), Block.size(), TBlockHandshake::BusyAnswers));
   EXPECT_GE(Clock.Now(), BusyTimeLimit);
   EXPECT_LT(Clock.Now(), BusyTimeLimit + 10);
   EXPECT_EQ(Kkm.Memory()[0x043C], 0);
@@ -217,7 +211,7 @@ TEST_F(KkmFrames105, ABusyRegisterFailsTheBlockWriteAfterThirtySeconds) {
 
 TEST_F(KkmFrames105, ABusySpellShorterThanThirtySecondsIsWaitedOut) {
   Kkm.SetBusyAnswers(5000);  // some 3 ms each
-  EXPECT_TRUE(WriteMemoryBlock(Link, 0x043C, Block.data(), Block.size(), 105));
+  EXPECT_TRUE(WriteMemoryBlock(Link, 0x043C, Block.data(), Block.size(), TBlockHandshake::BusyAnswers));
   EXPECT_EQ(AddressBytesSent(), 5001u);
 }
 

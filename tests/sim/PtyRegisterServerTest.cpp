@@ -54,7 +54,7 @@ TEST_F(PtyRegister, ReadsAndWritesThroughThePosixBackend) {
 
   ASSERT_TRUE(WriteMemoryByte(Link, 0x0441, 0xC4));
   const std::uint8_t block[2] = {0x01, 0x02};
-  ASSERT_TRUE(WriteMemoryBlock(Link, 0x04FC, block, 2, 105));
+  ASSERT_TRUE(WriteMemoryBlock(Link, 0x04FC, block, 2, TBlockHandshake::BusyAnswers));
   std::string line1 = "Запись";
   std::string line2 = "налогов";
   ASSERT_TRUE(DisplayExchange(Link, line1, line2));

@@ -7,9 +7,8 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <chrono>
 #include <cstdint>
@@ -81,7 +80,7 @@ TEST_F(SerialEndToEnd, MemoryReadsAndWrites) {
 
   std::vector<std::uint8_t> block(64);
   for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint8_t>(0xA0 ^ i);
-  ASSERT_TRUE(WriteMemoryBlock(Link, 0x0500, block.data(), block.size(), Link.FirmwareVersion));
+  ASSERT_TRUE(WriteMemoryBlock(Link, 0x0500, block.data(), block.size(), TBlockHandshake::BusyAnswers));
   std::vector<std::uint8_t> back(block.size());
   ASSERT_TRUE(ReadMemory(Link, 0x0500, 32, back.data()));
   ASSERT_TRUE(ReadMemory(Link, 0x0520, 32, back.data() + 32));
@@ -96,7 +95,9 @@ TEST_F(SerialEndToEnd, MemoryReadsAndWrites) {
 double CpuMs() {
   FILETIME created, exited, kernel, user;
   if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
-  auto ms = [](const FILETIME& t) { return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 1e4; };
+  auto ms = [](const FILETIME& t) {
+    return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 1e4;
+  };
   return ms(kernel) + ms(user);
 }
 

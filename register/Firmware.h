@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "link/KkmFrames.h"
+#include "register/RamList.h"
+
+// A firmware the program knows, one row each: where the register keeps the settings
+// (its address map), how many taxes its settings block has room for, and how it takes
+// the address byte of a block write. The only place that knows version numbers; a
+// new firmware is one new row.
+struct TFirmware {
+  std::int32_t Version;  // 104 for 1.0.4
+  TRamMap Map;
+  int TaxCount;
+  TBlockHandshake Handshake;
+};
+
+std::span<const TFirmware> KnownFirmware();
+
+// The row of exactly this version; nullptr for one the program does not know (106,
+// or 360 whose low byte alone would be 104).
+const TFirmware* FindFirmware(std::int32_t version);
