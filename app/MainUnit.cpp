@@ -13,6 +13,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 
+#include "link/KkmConnect.h"
 #include "register/TransferCommands.h"
 #include "settingsfile/SettingsFile.h"
 #include "ui/ApplicationTitle.h"
@@ -266,7 +267,7 @@ void TMainForm::ToolButton3Click() {
     SetStatus("Установлен интерфейс с ККМ");
     ButtonEnabled();
   } else {
-    SetStatus("Нет связи с ККМ");
+    SetStatus(NoConnectionText);
     // A failed attempt has forgotten the register connected before.
     if (Init_Com->AttemptMade) ButtonDisabled();
   }

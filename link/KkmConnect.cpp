@@ -89,7 +89,7 @@ bool ConnectKkm(TKkmLink& link, int portNumber, TConnectView& view) {
     return false;
   }
   if (!ProbeAddress(link) || !QueryVersion(link)) {
-    Warn(view, TMessageKind::Error, "Нет связи с ККМ");
+    Warn(view, TMessageKind::Error, NoConnectionText);
     return false;
   }
   if (link.FirmwareVersion == 0) {

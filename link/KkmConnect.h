@@ -7,6 +7,10 @@
 
 // Finding the register on the line and learning its firmware version.
 
+// What the port dialog, the status line and the transfer commands say when the
+// register does not answer.
+inline constexpr const char* NoConnectionText = "Нет связи с ККМ";
+
 // Tries the address bytes of the numbers 00 to 99 (0xFF first, 0x66 last) and keeps
 // the first one the register echoes in KkmAddress. A different byte coming back ends
 // the probe at once. Leaves the parity at MARK.

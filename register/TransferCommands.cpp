@@ -8,6 +8,7 @@
 #include "document/RateText.h"
 #include "document/SettingsRules.h"
 #include "link/DisplayExchange.h"
+#include "link/KkmConnect.h"
 #include "link/KkmFrames.h"
 #include "register/Firmware.h"
 #include "register/RegisterRecords.h"
@@ -16,11 +17,9 @@ namespace {
 
 const char* const NoFirmwareVersion =
     "В ККМ обнаружена версия ПО ниже 1.0.4.\r\nРекомендуется установить указанную версию.";
-const char* const NoInterface = "Не удается установить интерфейс с ККМ";
-const char* const PartialWrite =
-    "Не удается установить интерфейс с ККМ\r\nЗапись установок прервана: установки в ККМ записаны не полностью. "
-    "Повторите запись.";
-const char* const NoConnection = "Нет связи с ККМ";
+const std::string NoInterface = "Не удается установить интерфейс с ККМ";
+const std::string PartialWrite =
+    NoInterface + "\r\nЗапись установок прервана: установки в ККМ записаны не полностью. Повторите запись.";
 const char* const ConfirmWrite = "Вы уверены что хотите записать установки в ККМ?";
 const char* const NoFourthTax = "В ККМ этой версии нет налога 4: он не будет записан.";
 const char* const HoldsPurchases = "ККМ содержит покупки.\r\nНеобходимо вывести контрольную ленту.";
@@ -119,9 +118,9 @@ void StartTransfer(TWindowView& view) {
   view.DisableToolbarAndPages();
 }
 
-void LinkFailure(TWindowView& view, const char* box = NoInterface) {
+void LinkFailure(TWindowView& view, const std::string& box = NoInterface) {
   view.Messages().Show(TMessageKind::Information, box);
-  view.SetStatus(NoConnection);
+  view.SetStatus(NoConnectionText);
   view.SetAll();
   view.ButtonDisabled();
 }
