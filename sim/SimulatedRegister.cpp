@@ -141,6 +141,7 @@ bool TSimulatedRegister::Spoil(std::vector<std::uint8_t>& answer, TAnswerKind ki
           answer.erase(answer.begin() + static_cast<std::ptrdiff_t>(fault.ByteIndex));
         break;
       case TFaultKind::CutShort: answer.resize(answer.size() - std::min(fault.ByteIndex, answer.size())); break;
+      case TFaultKind::Busy: answer.assign(1, 0x65); break;
     }
   }
   std::erase_if(Faults, [](const TRegisterFault& fault) { return fault.Times == 0; });

@@ -39,6 +39,7 @@ enum class TFaultKind {
   DropByte,         // byte ByteIndex of it is not sent
   CorruptChecksum,  // its last byte is another one
   CutShort,         // its last ByteIndex bytes are not sent
+  Busy,             // it is the busy answer 0x65 instead
 };
 
 struct TRegisterFault {

@@ -80,6 +80,23 @@ inline constexpr std::uint8_t ReadCommand = 0x06;
 inline constexpr std::uint8_t WriteCommand = 0x05;
 inline constexpr std::uint8_t BlockCommand = 0x17;
 
+// Every exchange that got as far as its frame, in order, as the register saw them.
+inline std::vector<TExchange> ExchangesOf(const TSimulatedKkm& run) {
+  std::vector<TExchange> exchanges;
+  const auto sent = run.Sent();
+  for (std::size_t i = 0; i < sent.size(); ++i) {
+    if (sent[i].second != TParity::Mark) continue;
+    std::vector<std::uint8_t> frame;
+    for (std::size_t j = i + 1; j < sent.size() && sent[j].second == TParity::Space; ++j)
+      frame.push_back(sent[j].first);
+    if (frame.size() < 6) continue;
+    TExchange e{frame[1], static_cast<std::uint16_t>(frame[2] | frame[3] << 8), {}};
+    if (e.Command != ReadCommand) e.Data.assign(frame.begin() + 5, frame.end() - 1);
+    exchanges.push_back(e);
+  }
+  return exchanges;
+}
+
 // A register of the given firmware on the virtual clock, the map selected for it,
 // the window recorded.
 class TTransferTest : public ::testing::Test, protected TSimulatedKkm {
@@ -88,22 +105,7 @@ class TTransferTest : public ::testing::Test, protected TSimulatedKkm {
     Map.SelectRamMap(static_cast<std::uint8_t>(version));
   }
 
-  // Every exchange that got as far as its frame, in order.
-  std::vector<TExchange> Exchanges() const {
-    std::vector<TExchange> exchanges;
-    const auto sent = Sent();
-    for (std::size_t i = 0; i < sent.size(); ++i) {
-      if (sent[i].second != TParity::Mark) continue;
-      std::vector<std::uint8_t> frame;
-      for (std::size_t j = i + 1; j < sent.size() && sent[j].second == TParity::Space; ++j)
-        frame.push_back(sent[j].first);
-      if (frame.size() < 6) continue;
-      TExchange e{frame[1], static_cast<std::uint16_t>(frame[2] | frame[3] << 8), {}};
-      if (e.Command != ReadCommand) e.Data.assign(frame.begin() + 5, frame.end() - 1);
-      exchanges.push_back(e);
-    }
-    return exchanges;
-  }
+  std::vector<TExchange> Exchanges() const { return ExchangesOf(*this); }
 
   static std::vector<TExchange> DisplayCall(const std::vector<std::uint8_t>& line1 = {},
                                             const std::vector<std::uint8_t>& line2 = {}) {

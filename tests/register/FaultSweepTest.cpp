@@ -1,0 +1,197 @@
+// Every kind of fault the simulated register can make, at every exchange of a full
+// read and a full write in turn, on each settings layout: whatever happens, the
+// command ends in time and in one of its two ways, and leaves the document and the
+// register in a state that a user can be told about.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "register/TransferCommands.h"
+#include "register/TransferFixture.h"
+#include "sim/RegisterContents.h"
+
+namespace {
+
+struct TFault {
+  TFaultKind Kind;
+  TAnswerKind Answer;
+};
+
+// Each fault that can spoil an answer of that kind; an echo and an acknowledgement are
+// one byte, so dropping or cutting it is silence.
+const std::vector<TFault> Faults = {
+    {TFaultKind::Silence, TAnswerKind::Echo},
+    {TFaultKind::Late, TAnswerKind::Echo},
+    {TFaultKind::WrongByte, TAnswerKind::Echo},
+    {TFaultKind::Busy, TAnswerKind::Echo},
+    {TFaultKind::Silence, TAnswerKind::Acknowledgement},
+    {TFaultKind::Late, TAnswerKind::Acknowledgement},
+    {TFaultKind::WrongByte, TAnswerKind::Acknowledgement},
+    {TFaultKind::Silence, TAnswerKind::Reply},
+    {TFaultKind::Late, TAnswerKind::Reply},
+    {TFaultKind::DropByte, TAnswerKind::Reply},
+    {TFaultKind::CorruptChecksum, TAnswerKind::Reply},
+    {TFaultKind::CutShort, TAnswerKind::Reply},
+};
+
+// The longest a failed exchange can add to a command: a block write's resend after
+// 1650 ms, and busy answers for 30 s.
+constexpr TTick FailureAllowanceMs = 1650 + 20 + 30000 + 1000;
+
+bool InDisplayMemory(std::uint16_t address) { return address >= 0x1A88 && address <= 0x1B6A; }
+
+// The writes of settings (the display's lines are not settings) in order.
+std::vector<TExchange> SettingsWrites(const TSimulatedKkm& run) {
+  std::vector<TExchange> writes;
+  for (const TExchange& e : ExchangesOf(run)) {
+    if (e.Command != ReadCommand && !InDisplayMemory(e.Address)) writes.push_back(e);
+  }
+  return writes;
+}
+
+// A register of that version holding a register's settings in use, with the link
+// connected, the map selected and the window recorded.
+struct TRig : TSimulatedKkm {
+  explicit TRig(std::int32_t version) : TSimulatedKkm(version) {
+    Map.SelectRamMap(static_cast<std::uint8_t>(version));
+    ProgramSettings(Kkm, InUseSettings());
+    Kkm.SetPurchaseCounter(0);
+    std::copy_n("ITOG       12.50SMENA 3         ", 16, Kkm.Memory().begin() + 0x1A88);
+    View.Answers().push_back(TAnswer::Yes);
+  }
+
+  bool Read(TKkmSettings& settings) { return ReadSettingsFromKkm(Link, Map, settings, View); }
+  bool Write(TKkmSettings& settings) { return WriteSettingsToKkm(Link, Map, settings, View, Rules); }
+
+  TRamMap Map;
+  TRecordingWindowView View;
+  TRecordingRuleView Rules;
+};
+
+struct TSweep {
+  int Runs = 0;
+  int Failures = 0;
+};
+
+// How many answers of the fault's kind come before exchange i: an echo and an
+// acknowledgement for every exchange, a reply for every read.
+int AnswersBefore(const std::vector<TExchange>& exchanges, std::size_t i, TAnswerKind answer) {
+  if (answer != TAnswerKind::Reply) return static_cast<int>(i);
+  return static_cast<int>(std::count_if(exchanges.begin(), exchanges.begin() + static_cast<std::ptrdiff_t>(i),
+                                        [](const TExchange& e) { return e.Command == ReadCommand; }));
+}
+
+std::string Describe(const char* command, std::int32_t version, std::size_t i, const TFault& fault) {
+  return std::string(command) + " " + std::to_string(version) + " exchange " + std::to_string(i) + " fault " +
+         std::to_string(static_cast<int>(fault.Kind)) + "/" + std::to_string(static_cast<int>(fault.Answer));
+}
+
+// What every run must show, failed or not.
+void CheckEnding(const TRig& rig, bool done, const char* ok, TTick elapsed, TTick clean, const std::string& what) {
+  EXPECT_LE(elapsed, clean + FailureAllowanceMs) << what;
+  const std::string okStatus = std::string("status ") + ok;
+  const bool saidOk = rig.View.Has(okStatus);
+  EXPECT_EQ(saidOk, done) << what;
+  ASSERT_FALSE(rig.View.Calls.empty()) << what;
+  if (!done) {
+    const std::vector<std::string> ending(rig.View.Calls.end() - 3, rig.View.Calls.end());
+    EXPECT_EQ(ending, (std::vector<std::string>{"status Нет связи с ККМ", "SetAll", "ButtonDisabled"})) << what;
+  } else {
+    EXPECT_EQ(rig.View.Calls.back(), "SetAll") << what;
+  }
+}
+
+void SweepRead(std::int32_t version, TSweep& sweep) {
+  TRig clean(version);
+  TKkmSettings expected = FullSettings();
+  ProgramSettings(clean.Kkm, expected);
+  ASSERT_TRUE(clean.Read(expected));
+  const TTick cleanMs = clean.Clock.Now();
+  const std::vector<TExchange> exchanges = ExchangesOf(clean);
+  for (std::size_t i = 0; i < exchanges.size(); ++i) {
+    for (const TFault& fault : Faults) {
+      if (fault.Answer == TAnswerKind::Reply && exchanges[i].Command != ReadCommand) continue;
+      TRig rig(version);
+      ProgramSettings(rig.Kkm, FullSettings());
+      const TKkmSettings before;  // the document of a freshly started program
+      TKkmSettings settings = before;
+      rig.Kkm.Inject({.Kind = fault.Kind,
+                      .Answer = fault.Answer,
+                      .Skip = AnswersBefore(exchanges, i, fault.Answer),
+                      .LateMs = 2000,
+                      .ByteIndex = 1});
+      const bool done = rig.Read(settings);
+      const std::string what = Describe("read", version, i, fault);
+      CheckEnding(rig, done, "Чтение OK!", rig.Clock.Now(), cleanMs, what);
+      EXPECT_TRUE(done ? settings == expected : settings == before) << what;
+      ++sweep.Runs;
+      sweep.Failures += done ? 0 : 1;
+    }
+  }
+}
+
+void SweepWrite(std::int32_t version, TSweep& sweep) {
+  TRig clean(version);
+  TKkmSettings document = FullSettings();
+  ASSERT_TRUE(clean.Write(document));
+  const TKkmSettings written = document;  // as the rate rules left it
+  const std::vector<TExchange> plan = SettingsWrites(clean);
+  const TTick cleanMs = clean.Clock.Now();
+  const std::vector<TExchange> exchanges = ExchangesOf(clean);
+  for (std::size_t i = 0; i < exchanges.size(); ++i) {
+    for (const TFault& fault : Faults) {
+      // The write reads the purchase counter and the display's lines.
+      if (fault.Answer == TAnswerKind::Reply && exchanges[i].Command != ReadCommand) continue;
+      TRig rig(version);
+      const auto old = rig.Kkm.Memory();
+      TKkmSettings settings = FullSettings();
+      rig.Kkm.Inject({.Kind = fault.Kind,
+                      .Answer = fault.Answer,
+                      .Skip = AnswersBefore(exchanges, i, fault.Answer),
+                      .LateMs = 2000,
+                      .ByteIndex = 1});
+      const bool done = rig.Write(settings);
+      const std::string what = Describe("write", version, i, fault);
+      CheckEnding(rig, done, "Запись OK!", rig.Clock.Now(), cleanMs, what);
+      EXPECT_TRUE(settings == written) << what;
+      // What the register holds is its old memory with the first writes of the plan.
+      const std::vector<TExchange> sent = SettingsWrites(rig);
+      ASSERT_LE(sent.size(), plan.size()) << what;
+      EXPECT_TRUE(std::equal(sent.begin(), sent.end(), plan.begin())) << what;
+      auto expected = old;
+      for (const TExchange& e : sent) {
+        for (std::size_t b = 0; b < e.Data.size(); ++b) {
+          if (e.Command == BlockCommand && e.Address + b >= TSimulatedRegister::BlockStoreLimit) continue;
+          expected[(e.Address + b) & 0xFFFF] = e.Data[b];
+        }
+      }
+      auto held = rig.Kkm.Memory();
+      for (std::uint16_t a = 0x1A88; a <= 0x1B6A; ++a) held[a] = expected[a];  // the display's lines
+      EXPECT_TRUE(held == expected) << what;
+      if (!done && !sent.empty()) {
+        EXPECT_TRUE(
+            rig.View.Has("box Не удается установить интерфейс с ККМ\r\nЗапись установок прервана: установки "
+                         "в ККМ записаны не полностью. Повторите запись."))
+            << what;
+      }
+      ++sweep.Runs;
+      sweep.Failures += done ? 0 : 1;
+    }
+  }
+}
+
+TEST(FaultSweep, EveryFaultAtEveryExchangeOfAReadAndAWrite) {
+  TSweep sweep;
+  for (const std::int32_t version : {103, 104, 105}) {
+    SweepRead(version, sweep);
+    SweepWrite(version, sweep);
+  }
+  std::printf("fault sweep: runs=%d failures=%d\n", sweep.Runs, sweep.Failures);
+  EXPECT_GT(sweep.Failures, sweep.Runs / 2);
+}
+
+}  // namespace
