@@ -268,8 +268,9 @@ void TMainForm::ToolButton3Click() {
     ButtonEnabled();
   } else {
     SetStatus(NoConnectionText);
-    // A failed attempt has forgotten the register connected before.
-    if (Init_Com->AttemptMade) ButtonDisabled();
+    // A failed attempt has forgotten the register connected before; closing the
+    // dialog without one keeps it.
+    if (!KkmRamMap.IsSelectedFor(KkmLink.FirmwareVersion)) ButtonDisabled();
   }
 }
 

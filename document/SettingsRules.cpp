@@ -44,14 +44,6 @@ void ValidateRateBinding(TKkmSettings& settings, TRuleView& view, int g, TGroupF
   if (!discount && !IsSurchargeProgrammed(settings, *n)) Refuse(settings, view, g, field, SurchargeNotProgrammed);
 }
 
-}  // namespace
-
-int GroupFieldLimit(TGroupField field) { return field == TGroupField::Tax ? MaxTaxNumber : RateCount; }
-
-const char* GroupFieldRange(TGroupField field) { return field == TGroupField::Tax ? TaxRange : RateRange; }
-
-namespace {
-
 // A rate text with every comma and full stop read as the decimal separator.
 std::string WithSeparator(std::string text) {
   for (char& c : text) {
@@ -145,3 +137,7 @@ void NormaliseKind(TKkmSettings& settings, int t, const std::string& text) {
   settings.Tax(t).Kind = known ? text : DefaultTaxKind;
   if (!known) settings.Changed(TSection::Taxes, t);
 }
+
+int GroupFieldLimit(TGroupField field) { return field == TGroupField::Tax ? MaxTaxNumber : RateCount; }
+
+const char* GroupFieldRange(TGroupField field) { return field == TGroupField::Tax ? TaxRange : RateRange; }

@@ -37,6 +37,7 @@ bool AwaitEcho(TKkmLink& link, TTick timeLimit) {
 }
 
 bool SendFrameForAcknowledgement(TKkmLink& link, const std::vector<std::uint8_t>& frame, TTick timeLimit) {
+  ++link.FramesSent;
   return link.Send(frame.data(), frame.size()) &&
          AwaitAnswer(link, frame.back(), timeLimit, TFailureReason::NoAcknowledgement,
                      TFailureReason::WrongAcknowledgement);

@@ -109,6 +109,10 @@ class TKkmLink {
   std::uint8_t KkmAddress = 0;
   std::int32_t FirmwareVersion = 0;
 
+  // Request frames that began to leave the PC, counted by the frame code: whatever a
+  // write's frame carried may have reached the register once its count has moved.
+  std::uint64_t FramesSent = 0;
+
  private:
   friend class TLinkOperation;
   void Begin(const TOperationName& name);

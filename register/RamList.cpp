@@ -14,7 +14,9 @@ bool TRamMap::IsSelectedFor(int firmwareVersion) const {
 }
 
 bool TRamMap::SelectRamMapFor(std::int32_t firmwareVersion) {
-  if (FindFirmware(firmwareVersion) == nullptr) return false;
-  SelectRamMap(static_cast<std::uint8_t>(firmwareVersion));
+  const TFirmware* firmware = FindFirmware(firmwareVersion);
+  if (firmware == nullptr) return false;
+  *this = firmware->Map;
+  SelectedVersion = static_cast<std::uint8_t>(firmware->Version);
   return true;
 }

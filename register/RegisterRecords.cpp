@@ -202,7 +202,7 @@ std::vector<TImagePiece> SettingsImagePieces(std::size_t imageSize) {
 std::optional<SettingsImage> BuildSettingsImage(const TKkmSettings& settings, int taxCount) {
   if (FindRecordFault(settings, taxCount)) return std::nullopt;
   const std::size_t blockSize = SettingsBlockSize(taxCount);
-  SettingsImage image(blockSize + 1, 0);
+  SettingsImage image(SettingsImageSize(taxCount), 0);
   PutRates(image, ImageSurchargeOffset, settings.Surcharges);
   PutRates(image, ImageDiscountOffset, settings.Discounts);
   for (int g = 1; g <= GroupCount; ++g) image[ImageGroupOffset + g - 1] = *EncodeGroupByte(settings.Group(g));

@@ -61,6 +61,7 @@ constexpr std::size_t ImageTaxRateOffset(int taxCount) {
 constexpr std::size_t SettingsBlockSize(int taxCount) {
   return ImageTaxRateOffset(taxCount) + 4 * static_cast<std::size_t>(taxCount);
 }
+constexpr std::size_t SettingsImageSize(int taxCount) { return SettingsBlockSize(taxCount) + 1; }
 
 // The image goes to the settings copy area, the same for every firmware, in blocks of
 // 64 bytes from 0x043C on: 64, 64, 64 and 1 bytes of a four-tax image, 64, 64 and 60

@@ -1,6 +1,7 @@
 #include "register/TransferCommands.h"
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <utility>
@@ -59,16 +60,16 @@ class TTransfer {
     return byte;
   }
 
-  void Write(std::uint16_t address, std::uint8_t value) { Written(WriteMemoryByte(Link, address, value)); }
-
-  void WriteBlock(const TImagePiece& piece, const SettingsImage& image) {
-    // The map was selected for this version (HasMap), so it has a row.
-    const TBlockHandshake handshake = FindFirmware(Link.FirmwareVersion)->Handshake;
-    Written(WriteMemoryBlock(Link, piece.Address, image.data() + piece.Offset, piece.Count, handshake));
+  void Write(std::uint16_t address, std::uint8_t value) {
+    Written([&] { return WriteMemoryByte(Link, address, value); });
   }
 
-  // Whether the register may hold any of the settings written: a write went through,
-  // or one failed only after its frame had gone out.
+  void WriteBlock(const TImagePiece& piece, const SettingsImage& image, TBlockHandshake handshake) {
+    Written([&] { return WriteMemoryBlock(Link, piece.Address, image.data() + piece.Offset, piece.Count, handshake); });
+  }
+
+  // Whether the register may hold any of the settings written: the frame of a write
+  // has begun to leave the PC.
   bool WroteAny() const { return FrameSent; }
 
   // Its outcome is not looked at: a dead link shows at the next read or write.
@@ -84,10 +85,11 @@ class TTransfer {
   void Status(const std::string& text) { View.SetStatus(text); }
 
  private:
-  void Written(bool written) {
-    const TFailureReason reason = Link.LastFailure().Reason;
-    FrameSent = FrameSent || written || reason == TFailureReason::NoAcknowledgement ||
-                reason == TFailureReason::WrongAcknowledgement;
+  template <typename TWrite>
+  void Written(TWrite write) {
+    const std::uint64_t framesBefore = Link.FramesSent;
+    const bool written = write();
+    FrameSent = FrameSent || Link.FramesSent != framesBefore;
     Count(1);
     if (!written) throw TLinkLost{};
   }
@@ -137,14 +139,12 @@ void ReadTax(TTransfer& transfer, const TRamMap& map, TKkmSettings& settings, in
   transfer.Pump();
   DecodeTaxKind(t, transfer.Read(TaxKindAddress(map, t)), tax);
   if (!tax.Enabled) {
-    settings.Changed(TSection::Taxes, t);
     transfer.Skip(TaxReads - 1);
     return;
   }
   RegisterRate rate{};
   for (int i = 0; i < RateBytes; ++i) rate[i] = transfer.Read(static_cast<std::uint16_t>(TaxRateAddress(map, t) + i));
   tax.Rate = DecodeRate(rate);
-  settings.Changed(TSection::Taxes, t);
   const auto name = static_cast<std::uint16_t>(TaxNameAddress(map, t) + TaxNameRecord::NameOffset);
   TaxNameBytes bytes{};
   for (int j = 0; j < TaxNameRecord::NameLength; ++j) {
@@ -152,7 +152,6 @@ void ReadTax(TTransfer& transfer, const TRamMap& map, TKkmSettings& settings, in
     bytes[j] = transfer.Read(static_cast<std::uint16_t>(name + j));
   }
   tax.Name = DecodeTaxName(bytes);
-  settings.Changed(TSection::Taxes, t);
 }
 
 void ReadRates(TTransfer& transfer, std::uint16_t (*address)(const TRamMap&, int), const TRamMap& map,
@@ -164,7 +163,6 @@ void ReadRates(TTransfer& transfer, std::uint16_t (*address)(const TRamMap&, int
     RegisterRate rate{};
     for (int i = 0; i < RateBytes; ++i) rate[i] = transfer.Read(static_cast<std::uint16_t>(address(map, n) + i));
     rates[n - 1] = DecodeRate(rate);
-    settings.Changed(section, n);
   }
 }
 
@@ -173,7 +171,6 @@ void ReadGroups(TTransfer& transfer, const TRamMap& map, TKkmSettings& settings)
     transfer.Status(Numbered("Чтение товарных групп. Группа - ", g));
     transfer.Pump();
     settings.Group(g) = DecodeGroupByte(transfer.Read(GroupAddress(map, g)));
-    settings.Changed(TSection::Groups, g);
   }
 }
 
@@ -185,14 +182,12 @@ void ReadAll(TTransfer& transfer, const TRamMap& map, TKkmSettings& settings) {
     tax.Rate.clear();
     tax.Name.clear();
   }
-  settings.Changed(TSection::Taxes);
   const int taxCount = LayoutTaxCount(map);
   for (int t = 1; t <= TaxCount; ++t) {
     if (t <= taxCount) {
       ReadTax(transfer, map, settings, t);
     } else {
       settings.Tax(t).Enabled = false;  // the layout has no room for it
-      settings.Changed(TSection::Taxes, t);
     }
   }
   transfer.Display(Reading, OfDiscounts);
@@ -225,10 +220,10 @@ std::optional<long long> SignedIntegerValue(const std::string& text) {
   for (; i < text.size(); ++i) {
     if (text[i] < '0' || text[i] > '9') return std::nullopt;
     value = value * 10 + (text[i] - '0');
-    if (value > 1ll << 31) return std::nullopt;
+    if (value > std::numeric_limits<int>::max() + 1ll) return std::nullopt;
   }
   if (text[0] == '-') value = -value;
-  if (value > (1ll << 31) - 1) return std::nullopt;
+  if (value > std::numeric_limits<int>::max()) return std::nullopt;
   return value;
 }
 
@@ -257,9 +252,8 @@ bool GroupFieldsFit(const TKkmSettings& settings, TWindowView& view) {
 }
 
 int WriteTotal(const TRamMap& map, const TKkmSettings& settings) {
-  const std::size_t imageSize = SettingsBlockSize(LayoutTaxCount(map)) + 1;
-  int total = 2 + 2 * RateCount * RateBytes + GroupCount + 2 + static_cast<int>(SettingsImagePieces(imageSize).size()) +
-              DisplayCalls * DisplayExchanges;
+  const int blocks = static_cast<int>(SettingsImagePieces(SettingsImageSize(LayoutTaxCount(map))).size());
+  int total = 2 + 2 * RateCount * RateBytes + GroupCount + 2 + blocks + DisplayCalls * DisplayExchanges;
   for (int t = 1; t <= LayoutTaxCount(map); ++t) total += TaxWrites(settings, t);
   return total;
 }
@@ -302,7 +296,8 @@ void WriteRates(TTransfer& transfer, std::uint16_t (*address)(const TRamMap&, in
   }
 }
 
-bool WriteAll(TTransfer& transfer, const TRamMap& map, const TKkmSettings& settings, TWindowView& view) {
+bool WriteAll(TTransfer& transfer, const TFirmware& firmware, const TRamMap& map, const TKkmSettings& settings,
+              TWindowView& view) {
   if (!HoldsNoPurchases(transfer, map)) {
     view.Messages().Show(TMessageKind::Information, HoldsPurchases);
     view.SetAll();
@@ -338,7 +333,7 @@ bool WriteAll(TTransfer& transfer, const TRamMap& map, const TKkmSettings& setti
   transfer.Write(map.SettingsChecksumCopy, checksum);
   const std::vector<TImagePiece> pieces = SettingsImagePieces(image->size());
   for (std::size_t i = 0; i < pieces.size(); ++i) {
-    transfer.WriteBlock(pieces[i], *image);
+    transfer.WriteBlock(pieces[i], *image, firmware.Handshake);
     if (i + 1 < pieces.size()) transfer.Delay(200);
   }
   transfer.Status(WritingDone);
@@ -397,7 +392,8 @@ bool WriteSettingsToKkm(TKkmLink& link, const TRamMap& map, TKkmSettings& settin
   StartTransfer(view);
   TTransfer transfer(link, view, WriteTotal(map, settings));
   try {
-    return WriteAll(transfer, map, settings, view);
+    // The map was selected for this version (HasMap), so it has a row.
+    return WriteAll(transfer, *FindFirmware(link.FirmwareVersion), map, settings, view);
   } catch (const TLinkLost&) {
     // A write that has begun to change the register says that it holds a part of it.
     LinkFailure(view, transfer.WroteAny() ? PartialWrite : NoInterface);

@@ -86,6 +86,8 @@ class TSimulatedRegister {
   int DisplayUpdates() const { return Updates; }
 
   void Inject(const TRegisterFault& fault) { Faults.push_back(fault); }
+  // Injected faults that have not spoilt all their answers yet.
+  std::size_t PendingFaults() const { return Faults.size(); }
   // Answers nothing at all, as if switched off.
   void SetSilent(bool silent) { Silent = silent; }
   // The next `count` times it is addressed it answers busy (0x65) instead; negative:

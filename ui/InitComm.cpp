@@ -80,16 +80,12 @@ bool TInit_Com::SelectRamMap(std::int32_t firmwareVersion) { return RamMap.Selec
 
 void TInit_Com::ForgetRamMap() { RamMap = TRamMap{}; }
 
-void TInit_Com::Button1Click() {
-  AttemptMade = true;
-  ConnectedFlag = ConnectKkm(Link, CheckedPort(), *this);
-}
+void TInit_Com::Button1Click() { ConnectedFlag = ConnectKkm(Link, CheckedPort(), *this); }
 
 void TInit_Com::Button3Click() { reject(); }
 
 void TInit_Com::FormActivate() {
   ConnectedFlag = false;
-  AttemptMade = false;
   Button3->setEnabled(true);
 }
 

@@ -21,9 +21,6 @@ class TInit_Com : public QDialog, public TConnectView {
 
   // The outcome of the last connect attempt of this showing.
   bool ConnectedFlag = false;
-  // Whether the connect button was pressed since the dialog was shown: closing the
-  // dialog without an attempt keeps an earlier connection.
-  bool AttemptMade = false;
 
   // The port of the checked radio button, 1 to 4.
   int CheckedPort() const;

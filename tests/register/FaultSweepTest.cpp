@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "link/LinkTimes.h"
 #include "register/TransferCommands.h"
 #include "register/TransferFixture.h"
 #include "sim/RegisterContents.h"
@@ -38,9 +39,13 @@ const std::vector<TFault> Faults = {
     {TFaultKind::CutShort, TAnswerKind::Reply},
 };
 
-// The longest a failed exchange can add to a command: a block write's resend after
-// 1650 ms, and busy answers for 30 s.
-constexpr TTick FailureAllowanceMs = 1650 + 20 + 30000 + 1000;
+// The longest one spoilt answer can add to a command: a block write's resend after
+// 1650 ms and its 20 ms, and a little for the line.
+constexpr TTick FailureAllowanceMs = BusyBlockEchoTimeLimit + BlockEchoTimeLimit + 100;
+
+const std::string NoInterfaceBox = "box Не удается установить интерфейс с ККМ";
+const std::string PartialWriteBox =
+    NoInterfaceBox + "\r\nЗапись установок прервана: установки в ККМ записаны не полностью. Повторите запись.";
 
 bool InDisplayMemory(std::uint16_t address) { return address >= 0x1A88 && address <= 0x1B6A; }
 
@@ -103,7 +108,8 @@ void ForEveryFault(const char* command, std::int32_t version, const std::vector<
                                  .Skip = AnswersBefore(exchanges, i, fault.Answer),
                                  .LateMs = 2000,
                                  .ByteIndex = 1};
-      const bool done = run(Describe(command, version, i, fault), spoil);
+      const std::string what = Describe(command, version, i, fault);
+      const bool done = run(what, spoil);
       ++sweep.Runs;
       sweep.Failures += done ? 0 : 1;
     }
@@ -138,6 +144,7 @@ void SweepRead(std::int32_t version, TSweep& sweep) {
     TKkmSettings settings = before;
     rig.Kkm.Inject(spoil);
     const bool done = rig.Read(settings);
+    EXPECT_EQ(rig.Kkm.PendingFaults(), 0u) << what << ": the fault never came";
     CheckEnding(rig, done, "Чтение OK!", rig.Clock.Now(), cleanMs, what);
     EXPECT_TRUE(done ? settings == expected : settings == before) << what;
     return done;
@@ -157,6 +164,7 @@ void SweepWrite(std::int32_t version, TSweep& sweep) {
     TKkmSettings settings = FullSettings();
     rig.Kkm.Inject(spoil);
     const bool done = rig.Write(settings);
+    EXPECT_EQ(rig.Kkm.PendingFaults(), 0u) << what << ": the fault never came";
     CheckEnding(rig, done, "Запись OK!", rig.Clock.Now(), cleanMs, what);
     EXPECT_TRUE(settings == written) << what;
     // What the register holds is its old memory with the first writes of the plan.
