@@ -1,0 +1,122 @@
+#include "register/TransferPlan.h"
+
+#include <utility>
+
+#include "link/DisplayExchange.h"
+
+namespace {
+
+constexpr int DisplayExchanges = 6;  // memory exchanges of one DisplayExchange
+
+using TKind = TTransferStep::TKind;
+
+}  // namespace
+
+void TTransferPlan::Status(std::string text) { Plan.push_back({.Kind = TKind::Status, .Text = std::move(text)}); }
+
+void TTransferPlan::Pump() { Plan.push_back({.Kind = TKind::Pump}); }
+
+void TTransferPlan::Delay(TTick ms) { Plan.push_back({.Kind = TKind::Delay, .Ms = ms}); }
+
+void TTransferPlan::Display(std::string line1, std::string line2) {
+  Plan.push_back({.Kind = TKind::Display, .Text = std::move(line1), .Line2 = std::move(line2)});
+}
+
+void TTransferPlan::RestoreDisplay() { Plan.push_back({.Kind = TKind::RestoreDisplay}); }
+
+void TTransferPlan::Read(std::uint16_t address) { Plan.push_back({.Kind = TKind::Read, .Address = address}); }
+
+void TTransferPlan::ReadThenSkipUnless(std::uint16_t address, std::function<bool(std::uint8_t)> keeps, int skip) {
+  Plan.push_back({.Kind = TKind::Read, .Address = address, .Keeps = std::move(keeps), .SkipCount = skip});
+}
+
+void TTransferPlan::Write(std::uint16_t address, std::uint8_t value) {
+  Plan.push_back({.Kind = TKind::Write, .Address = address, .Bytes = {value}});
+}
+
+void TTransferPlan::WriteBlock(std::uint16_t address, std::vector<std::uint8_t> bytes, TBlockHandshake handshake) {
+  Plan.push_back({.Kind = TKind::WriteBlock, .Address = address, .Bytes = std::move(bytes), .Handshake = handshake});
+}
+
+int StepExchanges(const TTransferStep& step) {
+  switch (step.Kind) {
+    case TKind::Display:
+    case TKind::RestoreDisplay: return DisplayExchanges;
+    case TKind::Read:
+    case TKind::Write:
+    case TKind::WriteBlock: return 1;
+    default: return 0;
+  }
+}
+
+int TTransferPlan::Exchanges() const {
+  int exchanges = 0;
+  for (const TTransferStep& step : Plan) exchanges += StepExchanges(step);
+  return exchanges;
+}
+
+TTransferRunner::TTransferRunner(TKkmLink& link, TWindowView& view, int total) : Link(link), View(view), Total(total) {
+  View.SetProgress(0, Total);
+}
+
+TTransferRunner::~TTransferRunner() { View.SetProgress(0, 0); }
+
+bool TTransferRunner::Run(const TTransferPlan& plan) {
+  const auto& steps = plan.Steps();
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    std::size_t skip = 0;
+    if (!RunStep(steps[i], skip)) return false;
+    // What is left out counts as done.
+    for (std::size_t s = 1; s <= skip && i + s < steps.size(); ++s) Count(StepExchanges(steps[i + s]));
+    i += skip;
+  }
+  return true;
+}
+
+bool TTransferRunner::RunStep(const TTransferStep& step, std::size_t& skip) {
+  switch (step.Kind) {
+    case TKind::Status: View.SetStatus(step.Text); return true;
+    case TKind::Pump: View.ProcessMessages(); return true;
+    case TKind::Delay: Link.Delay(step.Ms); return true;
+    case TKind::Display:
+    case TKind::RestoreDisplay: {
+      std::string line1 = step.Kind == TKind::Display ? step.Text : KeptLine1;
+      std::string line2 = step.Kind == TKind::Display ? step.Line2 : KeptLine2;
+      DisplayExchange(Link, line1, line2);  // its outcome is not looked at: a dead link shows at the next exchange
+      if (step.Kind == TKind::Display && !LinesKept) {
+        KeptLine1 = std::move(line1);
+        KeptLine2 = std::move(line2);
+        LinesKept = true;
+      }
+      Count(DisplayExchanges);
+      return true;
+    }
+    case TKind::Read: {
+      std::uint8_t byte = 0;
+      if (!Exchange([&] { return ReadMemoryByte(Link, step.Address, byte); }, false)) return false;
+      Bytes[step.Address] = byte;
+      if (step.Keeps && !step.Keeps(byte)) skip = static_cast<std::size_t>(step.SkipCount);
+      return true;
+    }
+    case TKind::Write: return Exchange([&] { return WriteMemoryByte(Link, step.Address, step.Bytes.front()); }, true);
+    case TKind::WriteBlock:
+      return Exchange(
+          [&] { return WriteMemoryBlock(Link, step.Address, step.Bytes.data(), step.Bytes.size(), step.Handshake); },
+          true);
+  }
+  return false;
+}
+
+bool TTransferRunner::Exchange(const std::function<bool()>& exchange, bool writes) {
+  const std::uint64_t framesBefore = Link.FramesSent;
+  const bool done = exchange();
+  if (writes) FrameSent = FrameSent || Link.FramesSent != framesBefore;
+  Count(1);
+  return done;
+}
+
+void TTransferRunner::Count(int exchanges) {
+  if (exchanges == 0) return;
+  Done += exchanges;
+  View.SetProgress(Done, Total);
+}
