@@ -33,6 +33,7 @@ class TConnectRecorder final : public TConnectView {
   explicit TConnectRecorder(TRamMap& map) : Map(map) {}
   TUserMessages& Messages() override { return Boxes; }
   bool SelectRamMap(std::int32_t firmwareVersion) override { return Map.SelectRamMapFor(firmwareVersion); }
+  void ForgetRamMap() override { Map = TRamMap{}; }
   void CloseDialog() override { Closed = true; }
 
   TRamMap& Map;
