@@ -84,7 +84,7 @@ TMainForm::TMainForm(TUserMessages& messages, TPortOpener opener, QWidget* paren
   KkmSettings.Watch(this);
   FormCreate();
   // The port dialog comes after the window, hidden until the port command shows it.
-  Init_Com = new TInit_Com(KkmLink, KkmRamMap, UserMessages, this);
+  Init_Com = new TInit_Com(KkmLink, KkmConnection, UserMessages, this);
 }
 
 TMainForm::~TMainForm() {
@@ -270,7 +270,7 @@ void TMainForm::ToolButton3Click() {
     SetStatus(NoConnectionText);
     // A failed attempt has forgotten the register connected before; closing the
     // dialog without one keeps it.
-    if (!KkmRamMap.IsSelectedFor(KkmLink.FirmwareVersion)) ButtonDisabled();
+    if (!KkmConnection.IsOn(KkmLink)) ButtonDisabled();
   }
 }
 
@@ -285,11 +285,11 @@ void TMainForm::RunTransfer(Command command) {
 }
 
 void TMainForm::ToolButton4Click() {
-  RunTransfer([this] { ReadSettingsFromKkm(KkmLink, KkmRamMap, KkmSettings, *this); });
+  RunTransfer([this] { ReadSettingsFromKkm(KkmLink, KkmConnection, KkmSettings, *this); });
 }
 
 void TMainForm::ToolButton5Click() {
-  RunTransfer([this] { WriteSettingsToKkm(KkmLink, KkmRamMap, KkmSettings, *this, *this); });
+  RunTransfer([this] { WriteSettingsToKkm(KkmLink, KkmConnection, KkmSettings, *this, *this); });
 }
 
 void TMainForm::SetProgress(int done, int total) {

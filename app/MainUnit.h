@@ -7,7 +7,7 @@
 #include "document/RuleView.h"
 #include "document/TKkmSettings.h"
 #include "link/TKkmLink.h"
-#include "register/RamList.h"
+#include "register/Firmware.h"
 #include "register/WindowView.h"
 #include "ui/FileDialogs.h"
 
@@ -33,7 +33,7 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
 
   TKkmSettings& Settings() { return KkmSettings; }
   TKkmLink& Link() { return KkmLink; }
-  TRamMap& RamMap() { return KkmRamMap; }
+  const TKkmConnection& Connection() const { return KkmConnection; }
   TInit_Com& PortDialog() { return *Init_Com; }
 
   // The file dialogs of the load and save commands; the window's own by default.
@@ -87,8 +87,8 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
 
   TUserMessages& UserMessages;
   TKkmSettings KkmSettings;
-  TKkmLink KkmLink;   // the one serial link of the run
-  TRamMap KkmRamMap;  // selected by the connect sequence
+  TKkmLink KkmLink;              // the one serial link of the run
+  TKkmConnection KkmConnection;  // set by the connect sequence
   TQtFileDialogs QtFileDialogs;
   TFileDialogs* FileDialogs = &QtFileDialogs;
   std::vector<QIcon> ImageList1;

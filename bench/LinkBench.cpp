@@ -31,7 +31,6 @@
 #include "link/KkmFrames.h"
 #include "link/PosixSerialPort.h"
 #include "link/TKkmLink.h"
-#include "register/RamList.h"
 #include "register/TransferCommands.h"
 #include "sim/RegisterContents.h"
 #include "sim/SimulatedLine.h"
@@ -231,7 +230,7 @@ bool ReadAndDisplay(TKkmLink& link) {
 
 // What a register holding orbi7sim's own settings gives to a read, as read on the
 // virtual clock.
-TKkmSettings SimulatorSettings(const TRamMap& map) {
+TKkmSettings SimulatorSettings() {
   TVirtualClock clock;
   TSimulatedRegister kkm(1, FirmwareVersion);
   ProgramSettings(kkm, InUseSettings());
@@ -241,23 +240,23 @@ TKkmSettings SimulatorSettings(const TRamMap& map) {
   link.FirmwareVersion = FirmwareVersion;
   TBenchView view;
   TKkmSettings settings;
-  ReadSettingsFromKkm(link, map, settings, view);
+  ReadSettingsFromKkm(link, ConnectionOf(link), settings, view);
   return settings;
 }
 
 }  // namespace
 
 int main() {
-  TRamMap map;
-  map.SelectRamMap(static_cast<std::uint8_t>(FirmwareVersion));
   TBenchView view;
   TBenchLine line(0);
   if (!line.Start()) return 1;
   TKkmSettings written = FullSettings();
   TKkmSettings read;
-  bool good = Measure("bytes", line, [&] { return ReadAndDisplay(line.Link); }) &&
-              Measure("write", line, [&] { return WriteSettingsToKkm(line.Link, map, written, view, view); }) &&
-              Measure("read", line, [&] { return ReadSettingsFromKkm(line.Link, map, read, view); });
+  bool good =
+      Measure("bytes", line, [&] { return ReadAndDisplay(line.Link); }) &&
+      Measure("write", line,
+              [&] { return WriteSettingsToKkm(line.Link, ConnectionOf(line.Link), written, view, view); }) &&
+      Measure("read", line, [&] { return ReadSettingsFromKkm(line.Link, ConnectionOf(line.Link), read, view); });
   if (good && !(read == written)) {
     std::fprintf(stderr, "bench: the settings read back differ from those written\n");
     return 1;
@@ -265,13 +264,13 @@ int main() {
   TBenchLine adapter(16);
   TKkmSettings readBehindAdapter;
   good = good && adapter.Start() && Measure("read-latency16", adapter, [&] {
-           return ReadSettingsFromKkm(adapter.Link, map, readBehindAdapter, view);
+           return ReadSettingsFromKkm(adapter.Link, ConnectionOf(adapter.Link), readBehindAdapter, view);
          });
   if (!good) {
     if (!view.LastBox.empty()) std::fprintf(stderr, "bench: the register said: %s\n", view.LastBox.c_str());
     return 1;
   }
-  if (!(readBehindAdapter == SimulatorSettings(map))) {
+  if (!(readBehindAdapter == SimulatorSettings())) {
     std::fprintf(stderr, "bench: the settings read behind the adapter differ from the register's\n");
     return 1;
   }

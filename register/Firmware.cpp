@@ -48,6 +48,10 @@ constexpr std::array<TFirmware, 6> Rows = {{
 
 std::span<const TFirmware> KnownFirmware() { return Rows; }
 
+TKkmConnection ConnectionOf(const TKkmLink& link) {
+  return {link.KkmAddress, link.FirmwareVersion, FindFirmware(link.FirmwareVersion)};
+}
+
 const TFirmware* FindFirmware(std::int32_t version) {
   for (const TFirmware& row : Rows) {
     if (row.Version == version) return &row;

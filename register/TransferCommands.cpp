@@ -36,10 +36,6 @@ const char* const WritingDone = "Запись OK!";
 
 constexpr int RateBytes = 4;
 
-bool HasMap(const TKkmLink& link, const TRamMap& map) {
-  return link.FirmwareVersion != 0 && map.IsSelectedFor(link.FirmwareVersion);
-}
-
 void RefuseWithoutMap(TWindowView& view) {
   view.Messages().Show(TMessageKind::Information, NoFirmwareVersion);
   view.ButtonDisabled();
@@ -224,8 +220,8 @@ void PlanRateWrites(TTransferPlan& plan, std::uint16_t (*address)(const TRamMap&
   }
 }
 
-TTransferPlan WritePlan(const TFirmware& firmware, const TRamMap& map, const TKkmSettings& settings,
-                        const SettingsImage& image) {
+TTransferPlan WritePlan(const TFirmware& firmware, const TKkmSettings& settings, const SettingsImage& image) {
+  const TRamMap& map = firmware.Map;
   TTransferPlan plan;
   // The window keeps repainting while the image is worked out, row by row of the
   // tables it holds.
@@ -265,11 +261,12 @@ TTransferPlan WritePlan(const TFirmware& firmware, const TRamMap& map, const TKk
 
 }  // namespace
 
-bool ReadSettingsFromKkm(TKkmLink& link, const TRamMap& map, TKkmSettings& settings, TWindowView& view) {
-  if (!HasMap(link, map)) {
+bool ReadSettingsFromKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSettings& settings, TWindowView& view) {
+  if (!connection.IsOn(link)) {
     RefuseWithoutMap(view);
     return false;
   }
+  const TRamMap& map = connection.Firmware->Map;
   StartTransfer(view);
   const TTransferPlan plan = ReadPlan(map);
   TTransferRunner run(link, view, plan.Exchanges());
@@ -286,12 +283,13 @@ bool ReadSettingsFromKkm(TKkmLink& link, const TRamMap& map, TKkmSettings& setti
   return true;
 }
 
-bool WriteSettingsToKkm(TKkmLink& link, const TRamMap& map, TKkmSettings& settings, TWindowView& view,
+bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSettings& settings, TWindowView& view,
                         TRuleView& rules) {
-  if (!HasMap(link, map)) {
+  if (!connection.IsOn(link)) {
     RefuseWithoutMap(view);
     return false;
   }
+  const TRamMap& map = connection.Firmware->Map;
   if (!Error_Proc(settings, rules)) return false;
   if (!GroupFieldsFit(settings, view)) {
     view.SetAll();
@@ -310,9 +308,8 @@ bool WriteSettingsToKkm(TKkmLink& link, const TRamMap& map, TKkmSettings& settin
     view.SetAll();
     return false;
   }
-  // The map was selected for this version (HasMap), so it has a row.
   const TTransferPlan check = PurchaseCheckPlan(map);
-  const TTransferPlan write = WritePlan(*FindFirmware(link.FirmwareVersion), map, settings, *image);
+  const TTransferPlan write = WritePlan(*connection.Firmware, settings, *image);
   TTransferRunner run(link, view, check.Exchanges() + write.Exchanges());
   if (!run.Run(check)) {
     LinkFailure(view);

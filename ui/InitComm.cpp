@@ -26,8 +26,8 @@ constexpr std::array<TRadioPlace, 4> RadioPlaces = {{
 
 }  // namespace
 
-TInit_Com::TInit_Com(TKkmLink& link, TRamMap& ramMap, TUserMessages& messages, QWidget* parent)
-    : QDialog(parent), Link(link), RamMap(ramMap), UserMessages(messages) {
+TInit_Com::TInit_Com(TKkmLink& link, TKkmConnection& connection, TUserMessages& messages, QWidget* parent)
+    : QDialog(parent), Link(link), Connection(connection), UserMessages(messages) {
   setObjectName(QStringLiteral("Init_Com"));
   setWindowTitle(QStringLiteral("Настройка последовательного интерфейса"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -76,9 +76,14 @@ int TInit_Com::CheckedPort() const {
   return 1;
 }
 
-bool TInit_Com::SelectRamMap(std::int32_t firmwareVersion) { return RamMap.SelectRamMapFor(firmwareVersion); }
+// The link holds the address and version just found; the connection takes them
+// with the firmware's row, its address map, all at once.
+bool TInit_Com::SelectRamMap(std::int32_t firmwareVersion) {
+  Connection = ConnectionOf(Link);
+  return Connection.Firmware != nullptr && Connection.Version == firmwareVersion;
+}
 
-void TInit_Com::ForgetRamMap() { RamMap = TRamMap{}; }
+void TInit_Com::ForgetRamMap() { Connection = TKkmConnection{}; }
 
 void TInit_Com::Button1Click() { ConnectedFlag = ConnectKkm(Link, CheckedPort(), *this); }
 

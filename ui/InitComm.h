@@ -6,7 +6,7 @@
 #include "document/UserMessages.h"
 #include "link/KkmConnect.h"
 #include "link/TKkmLink.h"
-#include "register/RamList.h"
+#include "register/Firmware.h"
 
 class QPushButton;
 class QRadioButton;
@@ -17,7 +17,7 @@ class TInit_Com : public QDialog, public TConnectView {
   Q_OBJECT
 
  public:
-  TInit_Com(TKkmLink& link, TRamMap& ramMap, TUserMessages& messages, QWidget* parent = nullptr);
+  TInit_Com(TKkmLink& link, TKkmConnection& connection, TUserMessages& messages, QWidget* parent = nullptr);
 
   // The outcome of the last connect attempt of this showing.
   bool ConnectedFlag = false;
@@ -44,7 +44,7 @@ class TInit_Com : public QDialog, public TConnectView {
   QPushButton* AddButton(const char* name, const char* caption, QRect bounds);
 
   TKkmLink& Link;
-  TRamMap& RamMap;
+  TKkmConnection& Connection;  // set by a connect that succeeds, forgotten by every attempt
   TUserMessages& UserMessages;
   QPushButton* Button1 = nullptr;
   QPushButton* Button3 = nullptr;

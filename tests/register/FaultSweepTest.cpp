@@ -69,8 +69,8 @@ struct TRig : TSimulatedKkm {
     View.Answers().push_back(TAnswer::Yes);
   }
 
-  bool Read(TKkmSettings& settings) { return ReadSettingsFromKkm(Link, Map, settings, View); }
-  bool Write(TKkmSettings& settings) { return WriteSettingsToKkm(Link, Map, settings, View, Rules); }
+  bool Read(TKkmSettings& settings) { return ReadSettingsFromKkm(Link, ConnectionOf(Link), settings, View); }
+  bool Write(TKkmSettings& settings) { return WriteSettingsToKkm(Link, ConnectionOf(Link), settings, View, Rules); }
 
   TRamMap Map;
   TRecordingWindowView View;

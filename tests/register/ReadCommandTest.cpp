@@ -41,7 +41,7 @@ class ReadCommandTest : public TTransferTest {
     Put(0x1B28, Ascii("SMENA 3         "));
   }
 
-  bool Read() { return ReadSettingsFromKkm(Link, Map, Settings, View); }
+  bool Read() { return ReadSettingsFromKkm(Link, Connection, Settings, View); }
 
   std::vector<TExchange> Reads(std::uint16_t address, int n) const {
     std::vector<TExchange> reads;
@@ -192,12 +192,18 @@ TEST_F(ReadCommandTest, ABrokenOffNameOrRateChangesNothing) {
 TEST_F(ReadCommandTest, RefusedWithoutAMapForTheConnectedFirmware) {
   FillRegister();
   const TKkmSettings before = Settings;
-  for (const std::int32_t version : {0, 105}) {  // the map was selected for 104
+  for (const std::int32_t version : {0, 105}) {  // the connection was made to 104
     View.Calls.clear();
     Link.FirmwareVersion = version;
     EXPECT_FALSE(Read());
     EXPECT_EQ(View.Calls, (std::vector<std::string>{NoFirmwareBox, "ButtonDisabled"})) << version;
   }
+  // Nor when the link has found another register since.
+  Link.FirmwareVersion = 104;
+  Link.KkmAddress = 0xC8;
+  View.Calls.clear();
+  EXPECT_FALSE(Read());
+  EXPECT_EQ(View.Calls, (std::vector<std::string>{NoFirmwareBox, "ButtonDisabled"}));
   EXPECT_TRUE(Kkm.Traffic().empty());
   EXPECT_EQ(Settings, before);
   EXPECT_TRUE(View.Progress.empty());

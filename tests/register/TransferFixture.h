@@ -101,7 +101,7 @@ inline std::vector<TExchange> ExchangesOf(const TSimulatedKkm& run) {
 // the window recorded.
 class TTransferTest : public ::testing::Test, protected TSimulatedKkm {
  protected:
-  explicit TTransferTest(std::int32_t version = 104) : TSimulatedKkm(version) {
+  explicit TTransferTest(std::int32_t version = 104) : TSimulatedKkm(version), Connection(ConnectionOf(Link)) {
     Map.SelectRamMap(static_cast<std::uint8_t>(version));
   }
 
@@ -129,6 +129,7 @@ class TTransferTest : public ::testing::Test, protected TSimulatedKkm {
   }
 
   TRamMap Map;
+  TKkmConnection Connection;  // made when the link was set up
   TKkmSettings Settings;
   TRecordingWindowView View;
   TRecordingRuleView Rules;

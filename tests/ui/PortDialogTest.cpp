@@ -98,7 +98,9 @@ class PortDialogTest : public QObject {
     QVERIFY(bench.ReadWriteEnabled());
     QVERIFY(bench.Messages.Shown.empty());
     QCOMPARE(bench.Form.Link().KkmAddress, std::uint8_t{0xFF});
-    QVERIFY(bench.Form.RamMap().IsSelectedFor(104));
+    QCOMPARE(bench.Form.Connection().Version, 104);
+    QVERIFY(bench.Form.Connection().Firmware != nullptr);
+    QCOMPARE(bench.Form.Connection().Firmware->Map.TaxNameTable, std::uint16_t{0x2E23});
 
     // Closing the next showing at once reports no link, but the connection stays usable.
     bench.PortCommand({Close});
@@ -124,7 +126,7 @@ class PortDialogTest : public QObject {
     QCOMPARE(bench.Status(), QStringLiteral("Нет связи с ККМ"));
     QVERIFY(!bench.ReadWriteEnabled());
     QCOMPARE(bench.Form.Link().FirmwareVersion, 0);
-    QVERIFY(!bench.Form.RamMap().IsSelectedFor(104));
+    QVERIFY(bench.Form.Connection().Firmware == nullptr);
 
     bench.Kkm.ClearTraffic();
     bench.Kkm3.ClearTraffic();

@@ -126,7 +126,7 @@ TEST_F(SerialEndToEnd, SettingsGoInOnlyWithoutPurchasesAndComeBackAsWritten) {
   TRecordingWindowView view;
   TRecordingRuleView rules;
   view.Answers().push_back(TAnswer::Yes);
-  EXPECT_FALSE(WriteSettingsToKkm(Link, Map, settings, view, rules));
+  EXPECT_FALSE(WriteSettingsToKkm(Link, ConnectionOf(Link), settings, view, rules));
   ASSERT_FALSE(view.Shown().empty());
   EXPECT_EQ(view.Shown().back().Text, "ККМ содержит покупки.\r\nНеобходимо вывести контрольную ленту.");
 
@@ -134,13 +134,13 @@ TEST_F(SerialEndToEnd, SettingsGoInOnlyWithoutPurchasesAndComeBackAsWritten) {
   ASSERT_TRUE(WriteMemory(Link, Map.PurchaseCounter, none, 2));
   TRecordingWindowView writing;
   writing.Answers().push_back(TAnswer::Yes);
-  ASSERT_TRUE(WriteSettingsToKkm(Link, Map, settings, writing, rules));
+  ASSERT_TRUE(WriteSettingsToKkm(Link, ConnectionOf(Link), settings, writing, rules));
   EXPECT_EQ(writing.Status, "Запись OK!");
 
   TKkmSettings read;
   for (auto& group : read.Groups) group = {"1", "1", ""};
   TRecordingWindowView reading;
-  ASSERT_TRUE(ReadSettingsFromKkm(Link, Map, read, reading));
+  ASSERT_TRUE(ReadSettingsFromKkm(Link, ConnectionOf(Link), read, reading));
   EXPECT_EQ(reading.Status, "Чтение OK!");
   TKkmSettings expected = settings;
   expected.Tax(3).Rate.clear();  // a tax that is off is not read
