@@ -8,8 +8,14 @@
 #include <system_error>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 #else
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -20,13 +26,45 @@ struct TFileCloser {
 };
 using TFile = std::unique_ptr<std::FILE, TFileCloser>;
 
-// Created exclusively, so that a stray file of the same name is never overwritten.
+// Created exclusively, so that a stray file of the same name is never overwritten,
+// through the system's own call: the C runtime that programs built with MinGW use on
+// Windows refuses fopen's "x", which Wine accepts.
 TFile CreateNewFile(const std::filesystem::path& path) {
 #ifdef _WIN32
-  return TFile(_wfopen(path.c_str(), L"wbx"));
+  const HANDLE handle =
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  TFile file(_fdopen(fd, "wb"));
+  if (!file) _close(fd);
+  return file;
 #else
-  return TFile(std::fopen(path.c_str(), "wbx"));
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  TFile file(fdopen(fd, "wb"));
+  if (!file) ::close(fd);
+  return file;
 #endif
+}
+
+// Puts the finished temporary file in the target's place. On Windows an existing file
+// is replaced with ReplaceFileW, which keeps its owner, permissions and attributes.
+bool PutInPlace(const std::filesystem::path& temporary, const std::filesystem::path& target, bool exists) {
+#ifdef _WIN32
+  if (exists) {
+    return ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                        nullptr) != 0;
+  }
+#else
+  (void)exists;
+#endif
+  std::error_code error;
+  std::filesystem::rename(temporary, target, error);
+  return !error;
 }
 
 bool WriteAndClose(TFile file, std::string_view bytes) {
@@ -83,10 +121,7 @@ bool ReplaceFileBytes(const std::filesystem::path& path, std::string_view bytes)
   if (!file) return false;
   bool done = WriteAndClose(std::move(file), bytes);
   if (done && exists) fs::permissions(temporary, status.permissions(), error);
-  if (done) {
-    fs::rename(temporary, target, error);
-    done = !error;
-  }
+  done = done && PutInPlace(temporary, target, exists);
   if (!done) fs::remove(temporary, error);
   return done;
 }

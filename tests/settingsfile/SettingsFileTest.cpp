@@ -354,6 +354,22 @@ void ExpectSaveFails(const std::string& name, const TKkmSettings& settings = Fil
   EXPECT_EQ(messages.Shown, shown);
 }
 
+// The temporary file of a save is made anew: a stray file of its name is never
+// written over, and another name is taken.
+TEST(SettingsFileSave, AStrayTemporaryFileIsLeftAlone) {
+  TTempFolder folder;
+  const std::string name = folder.File("shop.dat");
+  Put(name, W("[Налоги]\r\nНалог1=0\r\n"));
+  Put(name + ".~0", "stray");
+  TRecordingMessages messages;
+  ASSERT_TRUE(SaveSettingsFile(name, Filled(), messages));
+  EXPECT_EQ(Get(name + ".~0"), "stray");
+  EXPECT_EQ(folder.Names(), (std::set<std::string>{"shop.dat", "shop.dat.~0"}));
+  TKkmSettings loaded;
+  ASSERT_TRUE(LoadSettingsFile(name, loaded, messages));
+  EXPECT_EQ(loaded, Filled());
+}
+
 TEST(SettingsFileSave, FailureLeavesTheOldFileAsItWas) {
   TTempFolder folder;
   // A folder in place of the file, and a file in a folder that does not exist.
