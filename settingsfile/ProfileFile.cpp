@@ -20,7 +20,7 @@ constexpr std::array<unsigned char, 256> MakeFoldTable() {
   for (int i = 0; i < 256; ++i) table[i] = static_cast<unsigned char>(i);
   for (int c = 'A'; c <= 'Z'; ++c) table[c] = static_cast<unsigned char>(c - 'A' + 'a');
   for (int c = 0xC0; c <= 0xDF; ++c) table[c] = static_cast<unsigned char>(c + 0x20);  // А-Я
-  table[0xA8] = 0xB8;                                                                // Ё
+  table[0xA8] = 0xB8;                                                                  // Ё
   return table;
 }
 
@@ -68,7 +68,8 @@ void ForEachLine(std::string_view content, TVisit visit) {
       visit(ClassifyLine(content.substr(start), {}));
       return;
     }
-    const std::size_t endLength = content[stop] == '\r' && stop + 1 < content.size() && content[stop + 1] == '\n' ? 2 : 1;
+    const std::size_t endLength =
+        content[stop] == '\r' && stop + 1 < content.size() && content[stop + 1] == '\n' ? 2 : 1;
     visit(ClassifyLine(content.substr(start, stop - start), content.substr(stop, endLength)));
     start = stop + endLength;
   }

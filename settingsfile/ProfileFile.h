@@ -22,6 +22,10 @@ struct TProfileEntry {
   std::string Value;
 };
 
+// Case folding of names: ASCII letters and the Cyrillic letters of Windows-1251
+// (А-Я, Ё) become lower case.
+std::string FoldProfileName(std::string_view name);
+
 class TProfileFile {
  public:
   TProfileFile() = default;
@@ -49,6 +53,9 @@ class TProfileFile {
 
   static bool IsWritable(const TProfileEntry& entry);
 
+  // Whether a section of that name stands in the file, empty or not.
+  bool HasSection(std::string_view section) const { return Index.contains(FoldProfileName(section)); }
+
  private:
   struct TValueSpan {
     std::size_t Offset;
@@ -63,7 +70,3 @@ class TProfileFile {
   // first section of each name and the first key of each name in it.
   std::unordered_map<std::string, TKeyIndex> Index;
 };
-
-// Case folding of names: ASCII letters and the Cyrillic letters of Windows-1251
-// (А-Я, Ё) become lower case.
-std::string FoldProfileName(std::string_view name);

@@ -5,6 +5,7 @@
 #include "document/Cp1251.h"
 #include "document/RateText.h"
 #include "settingsfile/FileAccess.h"
+#include "settingsfile/FileText.h"
 
 namespace {
 
@@ -113,7 +114,13 @@ bool LoadSettingsFile(const std::string& fileName, TKkmSettings& settings, TUser
     messages.Show(TMessageKind::Error, "Не удается прочитать файл " + fileName);
     return false;
   }
-  ReadSettings(TProfileFile(std::move(*bytes)), settings);
+  const TProfileFile file(SettingsFileText(std::move(*bytes)));
+  ReadSettings(file, settings);
+  // A file picked by mistake (any file may be chosen) still loads, every key taking
+  // its default, but the user is told.
+  const bool hasSettings = file.HasSection(Utf8ToCp1251(TaxSection)) || file.HasSection(Utf8ToCp1251(RateSection)) ||
+                           file.HasSection(Utf8ToCp1251(GroupSection));
+  if (!hasSettings) messages.Show(TMessageKind::Information, "В файле " + fileName + " нет установок ККМ.");
   return true;
 }
 

@@ -29,6 +29,8 @@ bool IsEnabledFlag(std::string_view text);
 
 // The load command for the chosen file name (UTF-8). A file that does not exist or
 // cannot be read changes nothing and says so; returns whether the document was loaded.
+// Files in UTF-16 or UTF-8 load as well (SettingsFileText); one in which none of the
+// three sections stands loads as defaults and says "В файле <name> нет установок ККМ.".
 bool LoadSettingsFile(const std::string& fileName, TKkmSettings& settings, TUserMessages& messages);
 
 // The save command for the chosen file name (UTF-8). The document's keys are written

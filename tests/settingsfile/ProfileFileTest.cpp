@@ -1,5 +1,3 @@
-#include "settingsfile/ProfileFile.h"
-
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -7,6 +5,7 @@
 #include <vector>
 
 #include "document/Cp1251.h"
+#include "settingsfile/ProfileFile.h"
 
 namespace {
 
@@ -182,8 +181,7 @@ TEST(ProfileFileWrite, OtherLinesAreKeptByteForByte) {
   const std::string before = "top=0\nodd line\r[A]   ; note\nk=1\n\t;comment\r\n\x01\xFF junk\r\n[B]\rx = 1 \r";
   TProfileFile file(before);  // raw bytes: no conversion on the way in
   ASSERT_TRUE(file.WriteString("A", "k", "2"));
-  EXPECT_EQ(file.Bytes(),
-            "top=0\nodd line\r[A]   ; note\nk=2\r\n\t;comment\r\n\x01\xFF junk\r\n[B]\rx = 1 \r");
+  EXPECT_EQ(file.Bytes(), "top=0\nodd line\r[A]   ; note\nk=2\r\n\t;comment\r\n\x01\xFF junk\r\n[B]\rx = 1 \r");
   TProfileFile untouched(before);
   EXPECT_TRUE(untouched.WriteStrings({}));
   EXPECT_EQ(untouched.Bytes(), before);
@@ -198,9 +196,9 @@ TEST(ProfileFileWrite, WorkedExample) {
 TEST(ProfileFileWrite, EntriesThatWouldBreakTheFileAreRefused) {
   const std::string before = "[A]\r\nk=1\r\n";
   const std::vector<TProfileEntry> refused = {
-      {"A", "k", "two\r\nlines"}, {"A", "k", "cr\r"},  {"A", "k", "lf\n"},  {"A", "a=b", "1"},
-      {"A", ";k", "1"},           {"A", "[k", "1"},    {"A]", "k", "1"},    {"A", "", "1"},
-      {"", "k", "1"},             {"A", " k", "1"},    {"A", "k\t", "1"},   {"A\n", "k", "1"},
+      {"A", "k", "two\r\nlines"}, {"A", "k", "cr\r"}, {"A", "k", "lf\n"}, {"A", "a=b", "1"}, {"A", ";k", "1"},
+      {"A", "[k", "1"},           {"A]", "k", "1"},   {"A", "", "1"},     {"", "k", "1"},    {"A", " k", "1"},
+      {"A", "k\t", "1"},          {"A\n", "k", "1"},
   };
   for (const TProfileEntry& entry : refused) {
     TProfileFile file(before);

@@ -1,6 +1,6 @@
-#include "settingsfile/SettingsFile.h"
-
 #include <gtest/gtest.h>
+
+#include "settingsfile/SettingsFile.h"
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -19,6 +19,7 @@
 
 #include "document/Cp1251.h"
 #include "settingsfile/FileAccess.h"
+#include "settingsfile/FileText.h"
 #include "support/RecordingMessages.h"
 
 namespace fs = std::filesystem;
@@ -91,7 +92,8 @@ TKkmSettings Filled() {
 // What a save must write for the document, built key by key.
 std::string ExpectedFile(const TKkmSettings& s) {
   std::string text = "[Налоги]\r\n";
-  for (int t = 1; t <= TaxCount; ++t) text += "Налог" + std::to_string(t) + "=" + (s.Tax(t).Enabled ? "1" : "0") + "\r\n";
+  for (int t = 1; t <= TaxCount; ++t)
+    text += "Налог" + std::to_string(t) + "=" + (s.Tax(t).Enabled ? "1" : "0") + "\r\n";
   for (int t = 1; t <= TaxCount; ++t) {
     text += "Ставка" + std::to_string(t) + "=" + s.Tax(t).Rate + "\r\n";
     text += "Наимен" + std::to_string(t) + "=" + s.Tax(t).Name + "\r\n";
@@ -121,17 +123,17 @@ TEST(SettingsFileLoad, FileAsWindowsWritesItGivesTheDocument) {
   const std::string name = folder.File("shop.dat");
   // "[Налоги]\r\nНалог1=1\r\n" spelt out byte by byte, the rest through the codec.
   std::string bytes = "[\xCD\xE0\xEB\xEE\xE3\xE8]\r\n\xCD\xE0\xEB\xEE\xE3\x31=1\r\n";
-  bytes += W(
-      "Налог2=0\r\nНалог3=0\r\nНалог4=1\r\n"
-      "Ставка1=18,00\r\nНаимен1=НДС\r\nСтавка2=10,00\r\nНаимен2=НДС льготный\r\n"
-      "Ставка3=05,00\r\nНаимен3=\r\nСтавка4=02,00\r\nНаимен4=С продаж\r\n"
-      "Тип1=И\r\nТип2=Н\r\nТип3=И\r\n"
-      "[Скидки/Надбавки]\r\n"
-      "Скидка1=03,00\r\nСкидка2=00,00\r\nСкидка3=00,00\r\nСкидка4=00,00\r\n"
-      "Скидка5=00,00\r\nСкидка6=00,00\r\nСкидка7=00,00\r\nСкидка8=07,50\r\n"
-      "Надбавка1=01,00\r\nНадбавка2=00,00\r\nНадбавка3=00,00\r\nНадбавка4=00,00\r\n"
-      "Надбавка5=00,00\r\nНадбавка6=00,00\r\nНадбавка7=00,00\r\nНадбавка8=12.50\r\n"
-      "[ТовГр]\r\n");
+  bytes +=
+      W("Налог2=0\r\nНалог3=0\r\nНалог4=1\r\n"
+        "Ставка1=18,00\r\nНаимен1=НДС\r\nСтавка2=10,00\r\nНаимен2=НДС льготный\r\n"
+        "Ставка3=05,00\r\nНаимен3=\r\nСтавка4=02,00\r\nНаимен4=С продаж\r\n"
+        "Тип1=И\r\nТип2=Н\r\nТип3=И\r\n"
+        "[Скидки/Надбавки]\r\n"
+        "Скидка1=03,00\r\nСкидка2=00,00\r\nСкидка3=00,00\r\nСкидка4=00,00\r\n"
+        "Скидка5=00,00\r\nСкидка6=00,00\r\nСкидка7=00,00\r\nСкидка8=07,50\r\n"
+        "Надбавка1=01,00\r\nНадбавка2=00,00\r\nНадбавка3=00,00\r\nНадбавка4=00,00\r\n"
+        "Надбавка5=00,00\r\nНадбавка6=00,00\r\nНадбавка7=00,00\r\nНадбавка8=12.50\r\n"
+        "[ТовГр]\r\n");
   for (int g = 1; g <= GroupCount; ++g) {
     const std::string n = std::to_string(g);
     const std::string tax = g == 1 ? "1" : g == 108 ? "3" : "";
@@ -212,14 +214,19 @@ TEST(SettingsFileLoad, ValuesAreTakenAsTheyStand) {
   const std::string longName = "Налог на добавленную стоимость";  // 30 characters
   std::string tooLong;
   for (int i = 0; i < 3000; ++i) tooLong += "Я";
-  const TKkmSettings loaded = LoadedFrom(W("[налоги]\r\n"
-                                           "НАИМЕН1=" + longName + "\r\n"
-                                           "  Наимен2 \t=  \"  в кавычках  \"  \r\n"
-                                           "Наимен3=  без кавычек\t\r\n"
-                                           "Наимен4=" + tooLong + "\r\n"
-                                           "Ставка1='12,5'\r\n"
-                                           "Тип1=X\r\n"
-                                           "[ТОВГР]\r\nтовгрнал5= 7 \r\n"));
+  const TKkmSettings loaded =
+      LoadedFrom(W("[налоги]\r\n"
+                   "НАИМЕН1=" +
+                   longName +
+                   "\r\n"
+                   "  Наимен2 \t=  \"  в кавычках  \"  \r\n"
+                   "Наимен3=  без кавычек\t\r\n"
+                   "Наимен4=" +
+                   tooLong +
+                   "\r\n"
+                   "Ставка1='12,5'\r\n"
+                   "Тип1=X\r\n"
+                   "[ТОВГР]\r\nтовгрнал5= 7 \r\n"));
   EXPECT_EQ(loaded.Tax(1).Name, longName);
   EXPECT_EQ(loaded.Tax(2).Name, "  в кавычках  ");
   EXPECT_EQ(loaded.Tax(3).Name, "без кавычек");
@@ -227,6 +234,59 @@ TEST(SettingsFileLoad, ValuesAreTakenAsTheyStand) {
   EXPECT_EQ(loaded.Tax(1).Rate, "12,5");
   EXPECT_EQ(loaded.Tax(1).Kind, "X");
   EXPECT_EQ(loaded.Group(5).Tax, "7");
+}
+
+// The same settings as other editors save them: UTF-16 with its mark, UTF-8 with and
+// without one. A Windows-1251 file whose bytes happen to be valid UTF-8 stays
+// Windows-1251.
+TEST(SettingsFileLoad, FilesInUtf16AndUtf8GiveTheSameSettings) {
+  const std::string utf8 = Cp1251ToUtf8(ExpectedFile(Filled()));
+  std::string utf16 = "\xFF\xFE";
+  for (const char32_t c : DecodeUtf8(utf8)) {
+    if (c > 0xFFFF) continue;
+    utf16 += static_cast<char>(c & 0xFF);
+    utf16 += static_cast<char>(c >> 8);
+  }
+  TTempFolder folder;
+  struct TCase {
+    const char* Name;
+    std::string Bytes;
+  };
+  const TCase cases[] = {{"utf16.dat", utf16},
+                         {"utf8-mark.dat", "\xEF\xBB\xBF" + utf8},
+                         {"utf8.dat", utf8},
+                         {"cp1251.dat", ExpectedFile(Filled())}};
+  for (const TCase& c : cases) {
+    Put(folder.File(c.Name), c.Bytes);
+    TKkmSettings loaded;
+    TRecordingMessages messages;
+    ASSERT_TRUE(LoadSettingsFile(folder.File(c.Name), loaded, messages)) << c.Name;
+    EXPECT_EQ(loaded, Filled()) << c.Name;
+    EXPECT_TRUE(messages.Shown.empty()) << c.Name;
+  }
+  // "[ТовГр]" in Windows-1251 next to text that reads as UTF-8 ("Ð¢" is valid UTF-8
+  // when read byte for byte): the program's own encoding wins.
+  const std::string mixed = W("[ТовГр]\r\nТовГрНал1=2\r\n") + "; \xC3\xA9\r\n";
+  EXPECT_EQ(Cp1251ToUtf8(SettingsFileText(mixed)), Cp1251ToUtf8(mixed));
+}
+
+// Mended: a file picked by mistake under "Все файлы" emptied the document silently.
+TEST(SettingsFileLoad, AFileWithoutSettingsLoadsTheDefaultsAndSaysSo) {
+  TTempFolder folder;
+  const std::string name = folder.File("notes.txt");
+  Put(name, "[Other]\r\nkey=value\r\n");
+  TKkmSettings loaded = Filled();
+  TRecordingMessages messages;
+  ASSERT_TRUE(LoadSettingsFile(name, loaded, messages));
+  EXPECT_EQ(loaded, LoadedFrom("", Filled()));
+  const std::vector<TRecordingMessages::TShown> told = {
+      {TMessageKind::Information, "В файле " + name + " нет установок ККМ."}};
+  EXPECT_EQ(messages.Shown, told);
+  // One section is enough to be a settings file.
+  Put(name, W("[ТовГр]\r\n"));
+  messages.Shown.clear();
+  ASSERT_TRUE(LoadSettingsFile(name, loaded, messages));
+  EXPECT_TRUE(messages.Shown.empty());
 }
 
 TEST(SettingsFileLoad, UnreadableFileChangesNothing) {
@@ -271,12 +331,12 @@ TEST(SettingsFileSave, NewFileHoldsEveryKeyInOrder) {
 TEST(SettingsFileSave, ExistingFileKeepsItsOtherContent) {
   TTempFolder folder;
   const std::string name = folder.File("shop.dat");
-  const std::string before = W(
-      "; written by hand\r\n"
-      "[Касса]\r\nНомер=7\r\n"
-      "[налоги]\r\nналог1=1\r\nСвой ключ=оставить\r\n;после ключей\r\n"
-      "[ТовГр]\n"
-      "ТовГрНал2=3\n");
+  const std::string before =
+      W("; written by hand\r\n"
+        "[Касса]\r\nНомер=7\r\n"
+        "[налоги]\r\nналог1=1\r\nСвой ключ=оставить\r\n;после ключей\r\n"
+        "[ТовГр]\n"
+        "ТовГрНал2=3\n");
   Put(name, before);
   TKkmSettings settings;
   settings.Group(2).Tax = "1";
@@ -284,18 +344,19 @@ TEST(SettingsFileSave, ExistingFileKeepsItsOtherContent) {
   ASSERT_TRUE(SaveSettingsFile(name, settings, messages));
 
   std::string taxKeys;
-  for (const char* key : {"Налог2=0", "Налог3=0", "Налог4=0", "Ставка1=00,00", "Наимен1=", "Ставка2=00,00",
-                          "Наимен2=", "Ставка3=00,00", "Наимен3=", "Ставка4=00,00", "Наимен4=", "Тип1=И", "Тип2=И",
-                          "Тип3=И"}) {
+  for (const char* key : {"Налог2=0", "Налог3=0", "Налог4=0", "Ставка1=00,00", "Наимен1=", "Ставка2=00,00", "Наимен2=",
+                          "Ставка3=00,00", "Наимен3=", "Ставка4=00,00", "Наимен4=", "Тип1=И", "Тип2=И", "Тип3=И"}) {
     taxKeys += std::string(key) + "\r\n";
   }
-  const std::string expectedStart = W(
-      "; written by hand\r\n"
-      "[Касса]\r\nНомер=7\r\n"
-      "[налоги]\r\nналог1=0\r\nСвой ключ=оставить\r\n" + taxKeys + ";после ключей\r\n"
-      "[ТовГр]\n"
-      "ТовГрНал2=1\r\n"  // replaced where it stands, the new keys after it
-      "ТовГрНал1=\r\nТовГрСкид1=\r\nТовГрНадб1=\r\nТовГрСкид2=\r\n");
+  const std::string expectedStart =
+      W("; written by hand\r\n"
+        "[Касса]\r\nНомер=7\r\n"
+        "[налоги]\r\nналог1=0\r\nСвой ключ=оставить\r\n" +
+        taxKeys +
+        ";после ключей\r\n"
+        "[ТовГр]\n"
+        "ТовГрНал2=1\r\n"  // replaced where it stands, the new keys after it
+        "ТовГрНал1=\r\nТовГрСкид1=\r\nТовГрНадб1=\r\nТовГрСкид2=\r\n");
   const std::string after = Get(name);
   EXPECT_EQ(after.substr(0, expectedStart.size()), expectedStart);
   // The group keys continue, then the missing rate section comes last.
