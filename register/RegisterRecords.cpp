@@ -101,10 +101,13 @@ std::uint8_t EncodeTaxKind(int t, bool enabled, std::string_view kind) {
   return kind == KindI ? TaxKindI : TaxKindN;
 }
 
+// A control byte becomes a blank, so that a name read from the register can always
+// be shown and saved (a line break in a settings file would end its value).
 std::string DecodeTaxName(const TaxNameBytes& bytes) {
   std::string name;
   for (std::uint8_t b : bytes) {
-    if (b != 0) name += static_cast<char>(b);
+    if (b == 0) continue;
+    name += b < 0x20 || b == 0x7F ? ' ' : static_cast<char>(b);
   }
   return Cp1251ToUtf8(name);
 }

@@ -87,7 +87,8 @@ std::optional<RegisterRate> EncodeRate(std::string_view rateText);
 void DecodeTaxKind(int t, std::uint8_t byte, TTaxSetting& tax);
 std::uint8_t EncodeTaxKind(int t, bool enabled, std::string_view kind);
 
-// Tax names. Zero bytes are left out wherever they stand. Encoding keeps the first
+// Tax names. Zero bytes are left out wherever they stand, other control bytes read as
+// blanks. Encoding keeps the first
 // 16 characters; one that Windows-1251 cannot hold becomes '?'.
 std::string DecodeTaxName(const TaxNameBytes& bytes);
 TaxNameBytes EncodeTaxName(std::string_view name);

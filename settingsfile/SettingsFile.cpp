@@ -11,14 +11,50 @@ namespace {
 
 std::string KeyName(const char* word, int number) { return Utf8ToCp1251(word + std::to_string(number)); }
 
+// The entries of a document, each with the name of its field as the user knows it.
 struct TEntryList {
   std::vector<TProfileEntry> Entries;
+  std::vector<std::string> Fields;
   std::string Section;
 
-  void Add(const char* word, int number, const std::string& value) {
+  void Add(const char* word, int number, const std::string& value, const char* field) {
     Entries.push_back({Section, KeyName(word, number), Utf8ToCp1251(value)});
+    Fields.push_back(field + std::to_string(number));
   }
 };
+
+TEntryList DocumentEntries(const TKkmSettings& settings) {
+  TEntryList list;
+  list.Entries.reserve(TaxCount * 4 - 1 + RateCount * 2 + GroupCount * 3);
+  list.Section = Utf8ToCp1251(TaxSection);
+  for (int t = 1; t <= TaxCount; ++t) list.Add("Налог", t, settings.Tax(t).Enabled ? "1" : "0", "Налог ");
+  for (int t = 1; t <= TaxCount; ++t) {
+    list.Add("Ставка", t, settings.Tax(t).Rate, "Ставка налога ");
+    list.Add("Наимен", t, settings.Tax(t).Name, "Наименование налога ");
+  }
+  for (int t = 1; t < TaxCount; ++t) list.Add("Тип", t, settings.Tax(t).Kind, "Тип налога ");  // tax 4's is fixed
+
+  list.Section = Utf8ToCp1251(RateSection);
+  for (int n = 1; n <= RateCount; ++n) list.Add("Скидка", n, settings.Discount(n), "Скидка ");
+  for (int n = 1; n <= RateCount; ++n) list.Add("Надбавка", n, settings.Surcharge(n), "Надбавка ");
+
+  list.Section = Utf8ToCp1251(GroupSection);
+  for (int g = 1; g <= GroupCount; ++g) {
+    const TGroupBinding& group = settings.Group(g);
+    list.Add("ТовГрНал", g, group.Tax, "Налог товарной группы ");
+    list.Add("ТовГрСкид", g, group.Discount, "Скидка товарной группы ");
+    list.Add("ТовГрНадб", g, group.Surcharge, "Надбавка товарной группы ");
+  }
+  return list;
+}
+
+// The first field whose value a settings file cannot hold: a line break would end it.
+std::optional<std::string> UnsavableField(const TEntryList& list) {
+  for (std::size_t i = 0; i < list.Entries.size(); ++i) {
+    if (list.Entries[i].Value.find_first_of("\r\n") != std::string::npos) return list.Fields[i];
+  }
+  return std::nullopt;
+}
 
 class TSettingsReader {
  public:
@@ -57,28 +93,7 @@ bool IsEnabledFlag(std::string_view text) {
 }
 
 std::vector<TProfileEntry> SettingsFileEntries(const TKkmSettings& settings) {
-  TEntryList list;
-  list.Entries.reserve(TaxCount * 4 - 1 + RateCount * 2 + GroupCount * 3);
-  list.Section = Utf8ToCp1251(TaxSection);
-  for (int t = 1; t <= TaxCount; ++t) list.Add("Налог", t, settings.Tax(t).Enabled ? "1" : "0");
-  for (int t = 1; t <= TaxCount; ++t) {
-    list.Add("Ставка", t, settings.Tax(t).Rate);
-    list.Add("Наимен", t, settings.Tax(t).Name);
-  }
-  for (int t = 1; t < TaxCount; ++t) list.Add("Тип", t, settings.Tax(t).Kind);  // tax 4's kind is fixed
-
-  list.Section = Utf8ToCp1251(RateSection);
-  for (int n = 1; n <= RateCount; ++n) list.Add("Скидка", n, settings.Discount(n));
-  for (int n = 1; n <= RateCount; ++n) list.Add("Надбавка", n, settings.Surcharge(n));
-
-  list.Section = Utf8ToCp1251(GroupSection);
-  for (int g = 1; g <= GroupCount; ++g) {
-    const TGroupBinding& group = settings.Group(g);
-    list.Add("ТовГрНал", g, group.Tax);
-    list.Add("ТовГрСкид", g, group.Discount);
-    list.Add("ТовГрНадб", g, group.Surcharge);
-  }
-  return list.Entries;
+  return DocumentEntries(settings).Entries;
 }
 
 void ReadSettings(const TProfileFile& file, TKkmSettings& settings) {
@@ -130,10 +145,15 @@ bool SaveSettingsFile(const std::string& fileName, const TKkmSettings& settings,
   const bool exists = std::filesystem::exists(std::filesystem::status(path, error));
   // An existing file that cannot be read would lose its other content; refuse it.
   std::optional<std::string> old = exists ? ReadFileBytes(path) : std::string();
+  const TEntryList list = DocumentEntries(settings);
+  if (const auto field = UnsavableField(list)) {
+    messages.Show(TMessageKind::Error, "Неверное значение: " + *field + " содержит перевод строки");
+    return false;
+  }
   bool written = false;
   if (old) {
     TProfileFile file(std::move(*old));
-    written = file.WriteStrings(SettingsFileEntries(settings)) && ReplaceFileBytes(path, file.Bytes());
+    written = file.WriteStrings(list.Entries) && ReplaceFileBytes(path, file.Bytes());
   }
   if (!written) messages.Show(TMessageKind::Error, "Unable to write to " + fileName);
   return written;

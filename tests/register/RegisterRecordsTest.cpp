@@ -153,6 +153,15 @@ TEST(TaxName, DecodingLeavesOutZeroBytesWhereverTheyStand) {
   EXPECT_EQ(DecodeTaxName(TaxNameBytes{}), "");
 }
 
+// Mended: a line break or another control byte in a register's name made the
+// document impossible to save; it reads as a blank.
+TEST(TaxName, ControlBytesReadAsBlanks) {
+  TaxNameBytes bytes{};
+  const std::uint8_t name[] = {'A', 0x0A, 'B', 0x0D, 0x09, 'C', 0x7F, 0x1F};
+  std::copy(std::begin(name), std::end(name), bytes.begin());
+  EXPECT_EQ(DecodeTaxName(bytes), "A B  C  ");
+}
+
 // Group bytes ----------------------------------------------------------------
 
 TEST(GroupByte, Decodes) {

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <random>
 #include <set>
@@ -459,11 +460,23 @@ TEST(SettingsFileSave, FailureLeavesTheOldFileAsItWas) {
   EXPECT_EQ(folder.Names(), (std::set<std::string>{"folder.dat", "shop.dat"}));
 #endif
 
-  // A value that would break the file is not written at all.
-  TKkmSettings broken = Filled();
-  broken.Tax(2).Name = "two\nlines";
-  ExpectSaveFails(name, broken);
-  EXPECT_EQ(Get(name), old);
+  // A value that would break the file is not written at all, and the message names
+  // its field.
+  const std::pair<std::function<void(TKkmSettings&)>, std::string> breaks[] = {
+      {[](TKkmSettings& s) { s.Tax(2).Name = "two\nlines"; }, "Наименование налога 2"},
+      {[](TKkmSettings& s) { s.Discount(5) = "05,\r00"; }, "Скидка 5"},
+      {[](TKkmSettings& s) { s.Group(108).Surcharge = "\n"; }, "Надбавка товарной группы 108"},
+  };
+  for (const auto& [spoil, field] : breaks) {
+    TKkmSettings broken = Filled();
+    spoil(broken);
+    TRecordingMessages messages;
+    EXPECT_FALSE(SaveSettingsFile(name, broken, messages));
+    const std::vector<TRecordingMessages::TShown> shown = {
+        {TMessageKind::Error, "Неверное значение: " + field + " содержит перевод строки"}};
+    EXPECT_EQ(messages.Shown, shown);
+    EXPECT_EQ(Get(name), old);
+  }
 }
 
 }  // namespace
