@@ -65,7 +65,8 @@ QPushButton* TInit_Com::AddButton(const char* name, const char* caption, QRect b
   auto* button = new QPushButton(QString::fromUtf8(caption), this);
   button->setObjectName(QString::fromLatin1(name));
   button->setGeometry(bounds);
-  button->setAutoDefault(false);
+  // Enter presses the button that has the focus, as in the system's own dialogs.
+  button->setAutoDefault(true);
   return button;
 }
 

@@ -127,9 +127,14 @@ void TTaxesPage::SetTabOrder() {
   for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
+// A change of the document (a file loaded, a register read) leaves each check box as
+// a click would, its width included.
 void TTaxesPage::ShowTaxes(int index) {
-  if (index != 0) return ShowTax(index);
-  for (int t = 1; t <= TaxCount; ++t) ShowTax(t);
+  for (int t = 1; t <= TaxCount; ++t) {
+    if (index != 0 && index != t) continue;
+    ShowTax(t);
+    ShowRowState(t);
+  }
 }
 
 void TTaxesPage::ShowTax(int t) {

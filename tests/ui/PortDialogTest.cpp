@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -135,6 +136,28 @@ class PortDialogTest : public QObject {
     bench.Form.ToolButton5Click();  // even if the button were still there
     QVERIFY(bench.Kkm.Traffic().empty());
     QVERIFY(bench.Kkm3.Traffic().empty());
+  }
+
+  // Mended: Enter on the focused "Установить интерфейс" did nothing. Enter presses the
+  // button that has the focus; Escape closes the dialog as "Закрыть" does.
+  void EnterPressesTheFocusedButtonAndEscapeCloses() {
+    TBench bench;
+    bool closedByEnter = false;
+    bench.PortCommand({[](TInit_Com& d) {
+                         Control<QPushButton>(d, "Button1")->setFocus();
+                         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+                       },
+                       [&](TInit_Com& d) { closedByEnter = !d.isVisible(); }, Close});
+    QVERIFY(closedByEnter);  // the connection succeeded and closed the dialog
+    QCOMPARE(bench.Status(), QStringLiteral("Установлен интерфейс с ККМ"));
+
+    bool open = true;
+    bench.PortCommand({[](TInit_Com& d) { QTest::keyClick(&d, Qt::Key_Escape); },
+                       [&](TInit_Com& d) { open = d.isVisible(); }, Close});
+    QVERIFY(!open);
+    QCOMPARE(bench.Status(), QStringLiteral("Нет связи с ККМ"));
+    QVERIFY(bench.ReadWriteEnabled());  // closing without an attempt keeps the connection
+    QVERIFY(bench.Messages.Shown.empty());
   }
 
   void AFailedAttemptKeepsTheChoiceAndTheDialogOpen() {

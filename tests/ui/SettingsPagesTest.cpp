@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -394,6 +395,59 @@ class SettingsPagesTest : public QObject {
     QCOMPARE(name1->text(), longName);
     QTest::keyClick(name1, Qt::Key_Backspace);
     QCOMPARE(window.Settings.Tax(1).Name, longName.chopped(1).toStdString());
+  }
+
+  // Mended: a paste longer than the box takes used to insert nothing at all.
+  void APasteKeepsTheFirstCharactersTheBoxTakes() {
+    TWindow window;
+    window.ShowPage(1);
+    QTest::mouseClick(window.Child("CheckBox41"), Qt::LeftButton);
+    struct TCase {
+      const char* Box;
+      QString Before;
+      int Cursor;
+      QString Pasted;
+      QString After;
+    };
+    const TCase cases[] = {
+        {"Edit28", QString(), 0, QStringLiteral("123456789"), QStringLiteral("12345")},
+        {"Edit28", QStringLiteral("12"), 1, QStringLiteral("abcdef"), QStringLiteral("1abc2")},
+        {"Edit29", QStringLiteral("НДС"), 3, QStringLiteral(" с продаж и ещё что-то"),
+         QStringLiteral("НДС с продаж и е")},
+        {"Edit29", QString(), 0, QStringLiteral("Короткое"), QStringLiteral("Короткое")},
+    };
+    for (const TCase& c : cases) {
+      auto* box = window.Child<QLineEdit>(c.Box);
+      box->setFocus();
+      box->selectAll();
+      QTest::keyClick(box, Qt::Key_Delete);
+      Type(c.Before);
+      box->setCursorPosition(c.Cursor);
+      QApplication::clipboard()->setText(c.Pasted);
+      QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+      QCOMPARE(box->text(), c.After);
+    }
+    QCOMPARE(window.Settings.Tax(1).Name, std::string("Короткое"));
+    // A full box still takes no more keys.
+    auto* rate = window.Child<QLineEdit>("Edit28");
+    QCOMPARE(rate->text(), QStringLiteral("1abc2"));
+    rate->end(false);
+    Type(QStringLiteral("9"));
+    QCOMPARE(rate->text(), QStringLiteral("1abc2"));
+  }
+
+  // Mended: tax 4's check box kept its first width after a file load; it gets the
+  // width a click gives it, 137 off and 70 on.
+  void TaxFourTakesItsWidthFromTheDocumentToo() {
+    TWindow window;
+    window.ShowPage(1);
+    auto* box = window.Child<QCheckBox>("CheckBox45");
+    for (const bool on : {false, true, false}) {
+      window.Settings.Tax(4).Enabled = on;
+      window.Settings.Changed(TSection::Taxes);
+      QCOMPARE(box->width(), on ? 70 : 137);
+      QCOMPARE(box->isChecked(), on);
+    }
   }
 
   void NoToAreYouSureKeepsEveryBinding() {
