@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
@@ -91,6 +92,9 @@ TMainForm::~TMainForm() {
   FormDestroy();
   // The pages refer to the document, which as a member goes before the child widgets.
   KkmSettings.Watch(nullptr);
+  // Nothing may ask the pages while they are being destroyed.
+  PageControl1->findChild<QTabBar*>()->removeEventFilter(this);
+  PageControl1->removeEventFilter(this);
   delete PageControl1;
 }
 
@@ -154,6 +158,8 @@ void TMainForm::BuildPages() {
   auto* tabs = PageControl1->findChild<QTabBar*>();
   tabs->setStyleSheet(QStringLiteral("QTabBar::tab { width: 170px; }"));
   tabs->setFocusPolicy(Qt::StrongFocus);
+  tabs->installEventFilter(this);
+  PageControl1->installEventFilter(this);
   // Built inside the page control so that their labels size themselves in its font.
   GroupsPage = new TGroupsPage(KkmSettings, *this, PageControl1);
   TaxesPage = new TTaxesPage(KkmSettings, PageControl1);
@@ -162,6 +168,27 @@ void TMainForm::BuildPages() {
   PageControl1->addTab(TaxesPage, QStringLiteral("Налоги"));
   PageControl1->addTab(RatesPage, QStringLiteral("Скидки / Надбавки"));
   PageControl1->setCurrentIndex(0);
+}
+
+namespace {
+
+// The page control's own page switch from the keyboard.
+bool IsPageSwitchKey(const QKeyEvent& key) {
+  return (key.modifiers() & Qt::ControlModifier) && (key.key() == Qt::Key_Tab || key.key() == Qt::Key_Backtab);
+}
+
+}  // namespace
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (PageControl1 != nullptr && PageControl1->currentWidget() == RatesPage) {
+    const bool tabBar = watched == PageControl1->findChild<QTabBar*>();
+    if (tabBar && event->type() == QEvent::MouseButtonPress && RatesPage->TakeRefusedTabClick()) return true;
+    if (watched == PageControl1 && event->type() == QEvent::KeyPress &&
+        IsPageSwitchKey(*static_cast<QKeyEvent*>(event)) && !RatesPage->LeaveForAnotherPage()) {
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void TMainForm::BuildStatusLine() {

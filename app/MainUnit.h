@@ -69,6 +69,9 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // Every way of switching pages runs the rate grids' leave rule first, and a rule
+  // that keeps the user on a bad rate keeps the page.
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:

@@ -122,8 +122,8 @@ void ValidateGroupEntry(TKkmSettings& settings, TRuleView& view, int g, TGroupFi
   }
 }
 
-void NormaliseRateList(TKkmSettings& settings, TRuleView& view, TRateList list) {
-  RewriteRates(settings, view, list, true);
+bool NormaliseRateList(TKkmSettings& settings, TRuleView& view, TRateList list) {
+  return RewriteRates(settings, view, list, true);
 }
 
 bool Error_Proc(TKkmSettings& settings, TRuleView& view) {

@@ -17,8 +17,9 @@ const char* GroupFieldRange(TGroupField field);
 // empties the group's surcharge and the reverse, even when it is then refused.
 void ValidateGroupEntry(TKkmSettings& settings, TRuleView& view, int g, TGroupField field, const std::string& text);
 
-// Brings the eight rates of the list into canonical form, stopping at the first bad one.
-void NormaliseRateList(TKkmSettings& settings, TRuleView& view, TRateList list);
+// Brings the eight rates of the list into canonical form, stopping at the first bad
+// one; false when it found one (and has told the user and shown it).
+bool NormaliseRateList(TKkmSettings& settings, TRuleView& view, TRateList list);
 
 // Checks the rates of the enabled taxes and all discounts and surcharges before a
 // register write, rewriting them in canonical form; true = the write may go ahead.

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTimer>
 
 #include "document/SettingsRules.h"
 #include "ui/PageParts.h"
@@ -93,14 +95,34 @@ void TRatesPage::FocusChanged(QWidget* old, QWidget* now) {
   if (now == nullptr || now->window() != window()) return;
   for (TStringGrid* grid : {StringGrid2, StringGrid3}) {
     if (!IsIn(old, grid) || IsIn(now, grid) || !grid->isVisible()) continue;
-    if (grid == StringGrid2) StringGrid2Exit();
-    if (grid == StringGrid3) StringGrid3Exit();
+    if (!LeaveGrid(grid) && qobject_cast<QTabBar*>(now) != nullptr) {
+      // The click that moved the focus to the tab bar is still to come; it must not
+      // take the user away from the bad rate, to which the focus goes back. Kept for
+      // this event only.
+      RefusedTabClick = true;
+      QTimer::singleShot(0, this, [this, grid] {
+        RefusedTabClick = false;
+        grid->setFocus(Qt::OtherFocusReason);
+      });
+    }
   }
 }
 
-void TRatesPage::StringGrid2Exit() { NormaliseRateList(Settings, View, TRateList::Discounts); }
+// The keyboard's page switch hides the page before the focus moves, so the rule runs
+// here first.
+bool TRatesPage::LeaveForAnotherPage() {
+  QWidget* focus = QApplication::focusWidget();
+  for (TStringGrid* grid : {StringGrid2, StringGrid3}) {
+    if (IsIn(focus, grid) && grid->isVisible()) return LeaveGrid(grid);
+  }
+  return true;
+}
 
-void TRatesPage::StringGrid3Exit() { NormaliseRateList(Settings, View, TRateList::Surcharges); }
+bool TRatesPage::LeaveGrid(TStringGrid* grid) { return grid == StringGrid2 ? StringGrid2Exit() : StringGrid3Exit(); }
+
+bool TRatesPage::StringGrid2Exit() { return NormaliseRateList(Settings, View, TRateList::Discounts); }
+
+bool TRatesPage::StringGrid3Exit() { return NormaliseRateList(Settings, View, TRateList::Surcharges); }
 
 void TRatesPage::Button11Click() { ClearRates(Settings); }
 

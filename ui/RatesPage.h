@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 #include <QWidget>
+#include <utility>
 
 #include "document/RuleView.h"
 #include "document/TKkmSettings.h"
@@ -22,14 +23,23 @@ class TRatesPage : public QWidget {
   void ShowRates(TRateList list, int index);  // rate index from the document, 0 = all
   void MakeRowCurrent(TRateList list, int n);
 
+  // Runs the leave rule of the grid that holds the focus, before the page control
+  // switches to another page; false when the rule kept the user on a bad rate, and
+  // the switch is not to happen.
+  bool LeaveForAnotherPage();
+  // Whether a click on the tab bar has just made a grid's rule keep the user on a bad
+  // rate (the focus moves before the click is handled); asking clears it.
+  bool TakeRefusedTabClick() { return std::exchange(RefusedTabClick, false); }
+
  private:
   TStringGrid* Grid(TRateList list) const { return list == TRateList::Discounts ? StringGrid2 : StringGrid3; }
   std::string& Rate(TRateList list, int n);
   void FillRows(TRateList list, const char* heading);
   void SetEditText(TRateList list, int column, int row, const QString& text);
   void FocusChanged(QWidget* old, QWidget* now);
-  void StringGrid2Exit();
-  void StringGrid3Exit();
+  bool LeaveGrid(TStringGrid* grid);
+  bool StringGrid2Exit();
+  bool StringGrid3Exit();
   void Button11Click();
   void Button12Click();
 
@@ -40,4 +50,5 @@ class TRatesPage : public QWidget {
   QPushButton* Button11 = nullptr;
   QPushButton* Button12 = nullptr;
   QMetaObject::Connection FocusWatch;
+  bool RefusedTabClick = false;
 };

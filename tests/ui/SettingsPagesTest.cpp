@@ -7,9 +7,11 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QtTest>
+#include <functional>
 #include <memory>
 
 #include "app/MainUnit.h"
@@ -291,6 +293,60 @@ class SettingsPagesTest : public QObject {
     QTest::mouseClick(window.Child("Button11"), Qt::LeftButton);
     QCOMPARE(window.Messages.Shown.size(), std::size_t{1});
     for (int n = 1; n <= 8; ++n) QCOMPARE(window.Cell("StringGrid2", 1, n), QString());
+  }
+
+  // Mended: leaving a rate grid by the tab bar ran the rule while the page was still in
+  // front, then the pending click switched pages; leaving it by the keyboard's page
+  // switch hid the page first and skipped the rule. Both ways now end as the rule says:
+  // a bad rate keeps the page with its row current, a good one is rewritten and the
+  // page switches.
+  void LeavingARateGridByTheTabBarOrTheKeyboardRunsItsRule() {
+    const auto clickTab = [](TWindow& window, int index) {
+      auto* tabs = window.Child<QTabWidget>("PageControl1")->findChild<QTabBar*>();
+      QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(index).center());
+    };
+    const auto pressPageSwitch = [](TWindow&, int) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    };
+    using TLeave = std::function<void(TWindow&, int)>;
+    for (const TLeave& leave : {TLeave(clickTab), TLeave(pressPageSwitch)}) {
+      for (const char* grid : {"StringGrid2", "StringGrid3"}) {
+        const bool discounts = QString::fromLatin1(grid) == QStringLiteral("StringGrid2");
+        // A bad rate in row 3: the page stays, the row is current, the focus in the grid.
+        {
+          TWindow window;
+          window.ShowPage(2);
+          auto* table = window.Grid(grid);
+          table->setFocus();
+          table->setCurrentCell(2, 1);
+          Type(QStringLiteral("x"));
+          leave(window, 0);
+          QApplication::processEvents();
+          const TShown warning{TMessageKind::Warning,
+                               discounts ? "Неверное значение скидки" : "Неверное значение надбавки"};
+          QCOMPARE(window.Messages.Shown, std::vector<TShown>{warning});
+          QCOMPARE(window.Child<QTabWidget>("PageControl1")->currentIndex(), 2);
+          QCOMPARE(table->currentRow() + 1, 3);
+          QVERIFY(table->isAncestorOf(QApplication::focusWidget()) || QApplication::focusWidget() == table);
+          QCOMPARE(window.Cell(grid, 1, 3), QStringLiteral("x"));
+        }
+        // "7.5" is rewritten and the page switches.
+        {
+          TWindow window;
+          window.ShowPage(2);
+          auto* table = window.Grid(grid);
+          table->setFocus();
+          table->setCurrentCell(1, 1);
+          Type(QStringLiteral("7.5"));
+          leave(window, 0);
+          QApplication::processEvents();
+          QVERIFY(window.Messages.Shown.empty());
+          QCOMPARE(window.Child<QTabWidget>("PageControl1")->currentIndex(), 0);
+          QCOMPARE(window.Cell(grid, 1, 2), QStringLiteral("07,50"));
+          QCOMPARE(discounts ? window.Settings.Discount(2) : window.Settings.Surcharge(2), std::string("07,50"));
+        }
+      }
+    }
   }
 
   void RateCellsWriteTheDocumentAtEachKeyAndAreRewrittenOnLeaving() {
