@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QStyledItemDelegate>
 
@@ -89,6 +90,7 @@ TStringGrid::TStringGrid(const char* name, int columns, int rows, int rowHeight,
   headings->setDefaultSectionSize(columnWidth + GridLineWidth);
   headings->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   headings->setHighlightSections(false);
+  headings->setSectionsClickable(false);  // a click on the heading row selects no column
   headings->setFixedHeight(rowHeight + GridLineWidth);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setSelectionMode(QAbstractItemView::ContiguousSelection);
@@ -100,6 +102,28 @@ TStringGrid::TStringGrid(const char* name, int columns, int rows, int rowHeight,
   for (int row = 1; row < rows; ++row) {
     for (int column = 1; column < columns; ++column) ItemAt(column, row);
   }
+}
+
+QModelIndex TStringGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+  const QModelIndex next = QTableWidget::moveCursor(action, modifiers);
+  if (next.isValid() && next.column() == 0)
+    return currentIndex().isValid() ? currentIndex() : model()->index(next.row(), 1);
+  return next;
+}
+
+void TStringGrid::mousePressEvent(QMouseEvent* event) {
+  const QModelIndex at = indexAt(event->position().toPoint());
+  if (at.isValid() && at.column() == 0) {
+    setFocus(Qt::MouseFocusReason);
+    return;
+  }
+  QTableWidget::mousePressEvent(event);
+}
+
+void TStringGrid::mouseMoveEvent(QMouseEvent* event) {
+  const QModelIndex at = indexAt(event->position().toPoint());
+  if (at.isValid() && at.column() == 0) return;
+  QTableWidget::mouseMoveEvent(event);
 }
 
 QTableWidgetItem* TStringGrid::ItemAt(int column, int row) {

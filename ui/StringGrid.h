@@ -28,10 +28,17 @@ class TStringGrid : public QTableWidget {
   void SetCell(int column, int row, const QString& text);  // leaves an editor's cursor alone when unchanged
   void MakeRowCurrent(int row);                            // keeps column and focus as they are
   void MakeCellCurrent(int column, int row);
-  int CurrentRow() const;                                  // 0 when no cell is current
+  int CurrentRow() const;  // 0 when no cell is current
 
  signals:
   void CellEdited(int column, int row, const QString& text);
+
+ protected:
+  // The heading column is fixed: it never becomes the current cell, by a click or by
+  // an arrow key.
+  QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
 
  private:
   QTableWidgetItem* ItemAt(int column, int row);

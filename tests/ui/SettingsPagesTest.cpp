@@ -13,6 +13,7 @@
 #include <QtTest>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "app/MainUnit.h"
 #include "document/SettingsRules.h"
@@ -349,6 +350,36 @@ class SettingsPagesTest : public QObject {
     }
   }
 
+  // Mended: the heading column could become the current cell, and a click on the
+  // heading row selected a whole column.
+  void TheHeadingColumnIsFixed() {
+    for (const auto& [page, grid] : {std::pair<int, const char*>{0, "StringGrid1"}, {2, "StringGrid2"}}) {
+      TWindow window;
+      window.ShowPage(page);
+      auto* table = window.Grid(grid);
+      table->setFocus();
+      table->setCurrentCell(4, 1);
+      // A click on a row heading keeps the current cell.
+      QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(6, 0)).center());
+      QCOMPARE(table->currentRow(), 4);
+      QCOMPARE(table->currentColumn(), 1);
+      // Left and Home stop at the first column of values.
+      QTest::keyClick(table, Qt::Key_Left);
+      QCOMPARE(table->currentColumn(), 1);
+      QTest::keyClick(table, Qt::Key_Home);
+      QCOMPARE(table->currentColumn(), 1);
+      QTest::keyClick(table, Qt::Key_Down);
+      QCOMPARE(table->currentRow(), 5);
+      QCOMPARE(table->currentColumn(), 1);
+      // A click on the heading row selects no column.
+      auto* header = table->horizontalHeader();
+      QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                        QPoint(header->sectionViewportPosition(1) + 5, header->height() / 2));
+      QVERIFY(table->selectedItems().size() <= 1);
+      QCOMPARE(table->currentRow(), 5);
+    }
+  }
+
   void RateCellsWriteTheDocumentAtEachKeyAndAreRewrittenOnLeaving() {
     TWindow window;
     window.ShowPage(2);
@@ -457,7 +488,9 @@ class SettingsPagesTest : public QObject {
   void APasteKeepsTheFirstCharactersTheBoxTakes() {
     TWindow window;
     window.ShowPage(1);
-    QTest::mouseClick(window.Child("CheckBox41"), Qt::LeftButton);
+    for (const char* box : {"CheckBox41", "CheckBox42", "CheckBox43"}) {
+      QTest::mouseClick(window.Child(box), Qt::LeftButton);
+    }
     struct TCase {
       const char* Box;
       QString Before;
@@ -465,11 +498,16 @@ class SettingsPagesTest : public QObject {
       QString Pasted;
       QString After;
     };
+    // The rate and the name box of taxes 1 to 3, pasted into empty, in the middle, at
+    // the end and at the start.
     const TCase cases[] = {
+        {"Edit30", QString(), 0, QStringLiteral("123456789"), QStringLiteral("12345")},
+        {"Edit32", QStringLiteral("12"), 1, QStringLiteral("abcdef"), QStringLiteral("1abc2")},
+        {"Edit31", QStringLiteral("НДС"), 3, QStringLiteral(" с продаж и ещё что-то"),
+         QStringLiteral("НДС с продаж и е")},
+        {"Edit33", QStringLiteral("Сбор"), 0, QStringLiteral("Городской налог и "), QStringLiteral("Городской наСбор")},
         {"Edit28", QString(), 0, QStringLiteral("123456789"), QStringLiteral("12345")},
         {"Edit28", QStringLiteral("12"), 1, QStringLiteral("abcdef"), QStringLiteral("1abc2")},
-        {"Edit29", QStringLiteral("НДС"), 3, QStringLiteral(" с продаж и ещё что-то"),
-         QStringLiteral("НДС с продаж и е")},
         {"Edit29", QString(), 0, QStringLiteral("Короткое"), QStringLiteral("Короткое")},
     };
     for (const TCase& c : cases) {
