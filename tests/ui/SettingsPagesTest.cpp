@@ -310,19 +310,25 @@ class SettingsPagesTest : public QObject {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
     };
     using TLeave = std::function<void(TWindow&, int)>;
+    // Types text into the rate of that row on the rate page, then leaves the grid for
+    // the first page.
+    const auto typeAndLeave = [](TWindow& window, const char* grid, int row, const QString& text, const TLeave& leave) {
+      window.ShowPage(2);
+      auto* table = window.Grid(grid);
+      table->setFocus();
+      table->setCurrentCell(row - 1, 1);
+      Type(text);
+      leave(window, 0);
+      QApplication::processEvents();
+      return table;
+    };
     for (const TLeave& leave : {TLeave(clickTab), TLeave(pressPageSwitch)}) {
       for (const char* grid : {"StringGrid2", "StringGrid3"}) {
         const bool discounts = QString::fromLatin1(grid) == QStringLiteral("StringGrid2");
         // A bad rate in row 3: the page stays, the row is current, the focus in the grid.
         {
           TWindow window;
-          window.ShowPage(2);
-          auto* table = window.Grid(grid);
-          table->setFocus();
-          table->setCurrentCell(2, 1);
-          Type(QStringLiteral("x"));
-          leave(window, 0);
-          QApplication::processEvents();
+          auto* table = typeAndLeave(window, grid, 3, QStringLiteral("x"), leave);
           const TShown warning{TMessageKind::Warning,
                                discounts ? "Неверное значение скидки" : "Неверное значение надбавки"};
           QCOMPARE(window.Messages.Shown, std::vector<TShown>{warning});
@@ -331,16 +337,10 @@ class SettingsPagesTest : public QObject {
           QVERIFY(table->isAncestorOf(QApplication::focusWidget()) || QApplication::focusWidget() == table);
           QCOMPARE(window.Cell(grid, 1, 3), QStringLiteral("x"));
         }
-        // "7.5" is rewritten and the page switches.
+        // "7.5" in row 2 is rewritten and the page switches.
         {
           TWindow window;
-          window.ShowPage(2);
-          auto* table = window.Grid(grid);
-          table->setFocus();
-          table->setCurrentCell(1, 1);
-          Type(QStringLiteral("7.5"));
-          leave(window, 0);
-          QApplication::processEvents();
+          typeAndLeave(window, grid, 2, QStringLiteral("7.5"), leave);
           QVERIFY(window.Messages.Shown.empty());
           QCOMPARE(window.Child<QTabWidget>("PageControl1")->currentIndex(), 0);
           QCOMPARE(window.Cell(grid, 1, 2), QStringLiteral("07,50"));
