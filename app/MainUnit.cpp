@@ -316,7 +316,7 @@ void TMainForm::ToolButton4Click() {
 }
 
 void TMainForm::ToolButton5Click() {
-  RunTransfer([this] { WriteSettingsToKkm(KkmLink, KkmConnection, KkmSettings, *this, *this); });
+  RunTransfer([this] { WriteSettingsToKkm(KkmLink, KkmConnection, KkmSettings, *this, *this, *Backup); });
 }
 
 void TMainForm::SetProgress(int done, int total) {

@@ -9,6 +9,7 @@
 #include "link/TKkmLink.h"
 #include "register/Firmware.h"
 #include "register/WindowView.h"
+#include "settingsfile/SettingsBackup.h"
 #include "ui/FileDialogs.h"
 
 class QLabel;
@@ -38,6 +39,9 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
 
   // The file dialogs of the load and save commands; the window's own by default.
   void UseFileDialogs(TFileDialogs& dialogs) { FileDialogs = &dialogs; }
+  // Where a write keeps the register's previous settings; the user's backup folder by
+  // default.
+  void UseSettingsBackup(TSettingsBackup& backup) { Backup = &backup; }
 
   // TWindowView
   TUserMessages& Messages() override { return UserMessages; }
@@ -94,6 +98,8 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   TKkmConnection KkmConnection;  // set by the connect sequence
   TQtFileDialogs QtFileDialogs;
   TFileDialogs* FileDialogs = &QtFileDialogs;
+  TBackupFolder UserBackups{DefaultBackupFolder()};
+  TSettingsBackup* Backup = &UserBackups;
   std::vector<QIcon> ImageList1;
   QWidget* ToolBar1 = nullptr;
   std::array<QToolButton*, 6> ToolButtons{};

@@ -2,12 +2,17 @@
 // first argument. Meant for the offscreen platform.
 #include <QApplication>
 #include <QDir>
+#include <QMessageBox>
 #include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
 #include <cstdio>
 
+#include "app/DemoRegisters.h"
 #include "app/MainUnit.h"
 #include "ui/ApplicationTitle.h"
 #include "ui/InitComm.h"
+#include "ui/QtUserMessages.h"
 
 namespace {
 
@@ -25,6 +30,41 @@ bool Save(QWidget& widget, const QDir& folder, const QString& name) {
   }
   std::printf("%s\n", qPrintable(path));
   return true;
+}
+
+void Click(QWidget& form, const char* button) {
+  form.findChild<QToolButton*>(QString::fromLatin1(button))->click();
+}
+
+// The write's question as the user sees it, with the changes it lists: the demo's
+// register read, a few settings changed, the write asked for and answered no.
+bool SaveWriteQuestion(const QDir& folder) {
+  TDemoRegisters demo;
+  TQtUserMessages messages(QString::fromUtf8(ApplicationTitle));
+  TMainForm form(messages, demo.Opener());
+  form.show();
+  form.PortDialog().Button1Click();
+  form.ButtonEnabled();
+  Click(form, "ToolButton4");
+  TKkmSettings& settings = form.Settings();
+  settings.Tax(1).Rate = "18,00";
+  settings.Tax(3) = {true, "10,00", "НСП", "И"};
+  settings.Discount(3) = "05,00";
+  settings.Group(12) = {"1", "", ""};
+  settings.Group(40) = {"2", "", "1"};
+  bool ok = false;
+  // The question comes once the write has read the register.
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return;
+    watch.stop();
+    ok = Save(*box, folder, QStringLiteral("write-question.png"));
+    box->button(QMessageBox::No)->click();
+  });
+  watch.start(100);
+  Click(form, "ToolButton5");
+  return ok;
 }
 
 }  // namespace
@@ -60,5 +100,6 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
   ok = Save(dialog, folder, QStringLiteral("port-dialog.png")) && ok;
   dialog.hide();
+  ok = SaveWriteQuestion(folder) && ok;
   return ok ? 0 : 1;
 }

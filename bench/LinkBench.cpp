@@ -2,6 +2,7 @@
 // against the time the same traffic takes on the line at 9600 baud:
 //
 //   bench bytes: wall_ms=… model_ms=… ratio=… cpu_share=… wakeups=…   (256 reads, 6 display exchanges)
+//   bench preread: …                    (what a write reads before its confirmation)
 //   bench write: …                      (the toolbar's whole write)
 //   bench read:  …                      (the toolbar's whole read)
 //   bench read-latency16: …             (the same read behind a USB adapter with a 16 ms timer)
@@ -89,15 +90,21 @@ class TPauseCountingClock final : public TClock {
   TLineCounts& Counts;
 };
 
-// The window as the commands see it: it answers the write's question with yes and
-// keeps the last box shown.
-class TBenchView final : public TWindowView, public TRuleView, public TUserMessages {
+// The window as the commands see it: it answers the write's question as told and
+// keeps the last box shown, and it keeps the backups of a write in memory.
+class TBenchView final : public TWindowView, public TRuleView, public TUserMessages, public TSettingsBackup {
  public:
   TUserMessages& Messages() override { return *this; }
   TAnswer Show(TMessageKind kind, const std::string& text) override {
-    if (kind == TMessageKind::Confirmation) return TAnswer::Yes;
     LastBox = text;
+    if (kind == TMessageKind::Confirmation) return Confirms ? TAnswer::Yes : TAnswer::No;
     return TAnswer::Ok;
+  }
+  std::string NewFileName(int, std::int32_t) override { return "backup"; }
+  std::string Folder() const override { return "."; }
+  bool Save(const std::string&, const TKkmSettings& settings) override {
+    Kept = settings;
+    return true;
   }
   void SetStatus(const std::string&) override {}
   void SetAll() override {}
@@ -111,6 +118,8 @@ class TBenchView final : public TWindowView, public TRuleView, public TUserMessa
   void MakeRateRowCurrent(TRateList, int) override {}
 
   std::string LastBox;
+  bool Confirms = true;
+  TKkmSettings Kept;
 };
 
 double CpuMs() {
@@ -252,10 +261,18 @@ int main() {
   if (!line.Start()) return 1;
   TKkmSettings written = FullSettings();
   TKkmSettings read;
+  // The pre-read alone: the write's question answered no, after the changes were listed.
+  auto preRead = [&] {
+    view.Confirms = false;
+    view.LastBox.clear();
+    const bool wrote = WriteSettingsToKkm(line.Link, ConnectionOf(line.Link), written, view, view, view);
+    view.Confirms = true;
+    return !wrote && view.LastBox.find("Прежние установки") != std::string::npos;
+  };
   bool good =
-      Measure("bytes", line, [&] { return ReadAndDisplay(line.Link); }) &&
+      Measure("bytes", line, [&] { return ReadAndDisplay(line.Link); }) && Measure("preread", line, preRead) &&
       Measure("write", line,
-              [&] { return WriteSettingsToKkm(line.Link, ConnectionOf(line.Link), written, view, view); }) &&
+              [&] { return WriteSettingsToKkm(line.Link, ConnectionOf(line.Link), written, view, view, view); }) &&
       Measure("read", line, [&] { return ReadSettingsFromKkm(line.Link, ConnectionOf(line.Link), read, view); });
   if (good && !(read == written)) {
     std::fprintf(stderr, "bench: the settings read back differ from those written\n");

@@ -27,6 +27,11 @@ void Warn(TConnectView& view, TMessageKind kind, const std::string& text) { view
 
 }  // namespace
 
+int KkmNumberOf(std::uint8_t address) {
+  const int bcd = 0xFF - address;
+  return 10 * (bcd >> 4) + (bcd & 0x0F);
+}
+
 bool ProbeAddress(TKkmLink& link) {
   TLinkOperation operation(link, {"ProbeAddress"});
   link.Purge();

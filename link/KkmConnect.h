@@ -11,6 +11,10 @@
 // register does not answer.
 inline constexpr const char* NoConnectionText = "Нет связи с ККМ";
 
+// The register number 00 to 99 that answers to an address byte: 0xFF minus its BCD
+// form, so that 0xC8 is number 37.
+int KkmNumberOf(std::uint8_t address);
+
 // Tries the address bytes of the numbers 00 to 99 (0xFF first, 0x66 last) and keeps
 // the first one the register echoes in KkmAddress. A different byte coming back ends
 // the probe at once. Leaves the parity at MARK.

@@ -67,6 +67,14 @@ void PutTaxes(SettingsImage& image, const TKkmSettings& settings, int taxCount) 
   }
 }
 
+std::uint8_t Byte(const TRegisterMemory& memory, std::uint16_t address) { return memory[address]; }
+
+RegisterRate RateAt(const TRegisterMemory& memory, std::uint16_t address) {
+  RegisterRate rate{};
+  for (int i = 0; i < 4; ++i) rate[i] = Byte(memory, static_cast<std::uint16_t>(address + i));
+  return rate;
+}
+
 }  // namespace
 
 std::string DecodeRate(const RegisterRate& bytes) {
@@ -212,4 +220,26 @@ std::optional<SettingsImage> BuildSettingsImage(const TKkmSettings& settings, in
   PutTaxes(image, settings, taxCount);
   image[blockSize] = SettingsBlockChecksum(std::span(image).first(blockSize));
   return image;
+}
+
+void DecodeSettings(const TRegisterMemory& memory, const TRamMap& map, TKkmSettings& settings) {
+  for (int t = 1; t <= TaxCount; ++t) {
+    TTaxSetting& tax = settings.Tax(t);
+    tax.Rate.clear();
+    tax.Name.clear();
+    tax.Enabled = false;
+    if (t > LayoutTaxCount(map)) continue;
+    DecodeTaxKind(t, Byte(memory, TaxKindAddress(map, t)), tax);
+    if (!tax.Enabled) continue;
+    tax.Rate = DecodeRate(RateAt(memory, TaxRateAddress(map, t)));
+    TaxNameBytes name{};
+    for (int j = 0; j < TaxNameRecord::NameLength; ++j)
+      name[j] = Byte(memory, static_cast<std::uint16_t>(TaxNameAddress(map, t) + TaxNameRecord::NameOffset + j));
+    tax.Name = DecodeTaxName(name);
+  }
+  for (int n = 1; n <= RateCount; ++n) {
+    settings.Discount(n) = DecodeRate(RateAt(memory, DiscountAddress(map, n)));
+    settings.Surcharge(n) = DecodeRate(RateAt(memory, SurchargeAddress(map, n)));
+  }
+  for (int g = 1; g <= GroupCount; ++g) settings.Group(g) = DecodeGroupByte(Byte(memory, GroupAddress(map, g)));
 }

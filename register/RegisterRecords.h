@@ -123,6 +123,14 @@ std::uint16_t DiscountAddress(const TRamMap& map, int n);
 std::uint16_t SurchargeAddress(const TRamMap& map, int n);
 std::uint16_t GroupAddress(const TRamMap& map, int g);
 
+// Register memory as a transfer has read it: the bytes of the addresses read, 0 at
+// any other.
+using TRegisterMemory = std::array<std::uint8_t, 0x10000>;
+
+// The settings that memory holds, by the read's rules: a tax that is off, and one that
+// the layout has no room for, has no rate and no name, and keeps its kind.
+void DecodeSettings(const TRegisterMemory& memory, const TRamMap& map, TKkmSettings& settings);
+
 // A document field that has no register form: a rate that EncodeRate refuses (of a
 // discount, a surcharge or a tax that is on), or a group field that GroupByteFault
 // names. Index is the number of the tax, rate or group, from 1.

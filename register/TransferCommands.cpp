@@ -2,15 +2,19 @@
 
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "document/RateText.h"
+#include "document/SettingsChanges.h"
 #include "document/SettingsRules.h"
 #include "link/KkmConnect.h"
 #include "link/KkmFrames.h"
 #include "register/Firmware.h"
+#include "register/PreRead.h"
 #include "register/RegisterRecords.h"
 #include "register/TransferPlan.h"
 
@@ -23,6 +27,9 @@ const std::string PartialWrite =
     NoInterface + "\r\nЗапись установок прервана: установки в ККМ записаны не полностью. Повторите запись.";
 const char* const ConfirmWrite = "Вы уверены что хотите записать установки в ККМ?";
 const char* const NoFourthTax = "В ККМ этой версии нет налога 4: он не будет записан.";
+const char* const BackupPlace = "Прежние установки будут сохранены в файл ";
+const char* const BackupRefused = "Не удается сохранить прежние установки ККМ в папку ";
+const char* const BackupRefusedEnd = ".\r\nЗапись установок отменена: в ККМ ничего не записано.";
 const char* const HoldsPurchases = "ККМ содержит покупки.\r\nНеобходимо вывести контрольную ленту.";
 
 const char* const Reading = "Чтение";
@@ -112,36 +119,6 @@ TTransferPlan ReadPlan(const TRamMap& map) {
   return plan;
 }
 
-RegisterRate RateAt(const TTransferRunner& run, std::uint16_t address) {
-  RegisterRate rate{};
-  for (int i = 0; i < RateBytes; ++i) rate[i] = run.ByteAt(static_cast<std::uint16_t>(address + i));
-  return rate;
-}
-
-// The settings a whole read has brought. A tax that is off, and one that the layout
-// has no room for, has no rate and no name; its kind stays as it was.
-void DecodeRead(const TTransferRunner& run, const TRamMap& map, TKkmSettings& settings) {
-  for (int t = 1; t <= TaxCount; ++t) {
-    TTaxSetting& tax = settings.Tax(t);
-    tax.Rate.clear();
-    tax.Name.clear();
-    tax.Enabled = false;
-    if (t > LayoutTaxCount(map)) continue;
-    DecodeTaxKind(t, run.ByteAt(TaxKindAddress(map, t)), tax);
-    if (!tax.Enabled) continue;
-    tax.Rate = DecodeRate(RateAt(run, TaxRateAddress(map, t)));
-    TaxNameBytes name{};
-    for (int j = 0; j < TaxNameRecord::NameLength; ++j)
-      name[j] = run.ByteAt(static_cast<std::uint16_t>(TaxNameAddress(map, t) + TaxNameRecord::NameOffset + j));
-    tax.Name = DecodeTaxName(name);
-  }
-  for (int n = 1; n <= RateCount; ++n) {
-    settings.Discount(n) = DecodeRate(RateAt(run, DiscountAddress(map, n)));
-    settings.Surcharge(n) = DecodeRate(RateAt(run, SurchargeAddress(map, n)));
-  }
-  for (int g = 1; g <= GroupCount; ++g) settings.Group(g) = DecodeGroupByte(run.ByteAt(GroupAddress(map, g)));
-}
-
 // Writing -------------------------------------------------------------------
 
 // A whole number with an optional sign that fits an int, as the messages below tell
@@ -182,6 +159,30 @@ bool GroupFieldsFit(const TKkmSettings& settings, TWindowView& view) {
     }
   }
   return true;
+}
+
+// The register's memory as the pre-read leaves it; nothing when an exchange failed.
+std::unique_ptr<TRegisterMemory> PreRead(TKkmLink& link, TWindowView& view, const TRamMap& map,
+                                         const TKkmSettings& settings) {
+  const TTransferPlan plan = PreReadPlan(map, settings);
+  TTransferRunner run(link, view, plan.Exchanges());
+  if (!run.Run(plan)) return nullptr;
+  return std::make_unique<TRegisterMemory>(run.Memory());
+}
+
+// The changes as a read would show them: the settings the register holds, against
+// those its memory will hold once the write's bytes are stored into it.
+std::vector<std::string> WriteChanges(const TKkmSettings& held, const TRegisterMemory& before,
+                                      const TTransferPlan& write, const TRamMap& map) {
+  const auto after = std::make_unique<TRegisterMemory>(before);
+  StoreWrites(write, *after);
+  TKkmSettings will = held;
+  DecodeSettings(*after, map, will);
+  return SettingsChanges(held, will);
+}
+
+std::string Confirmation(const std::vector<std::string>& changes, const std::string& backupFile) {
+  return std::string(ConfirmWrite) + "\r\n\r\n" + ChangeListText(changes) + "\r\n\r\n" + BackupPlace + backupFile;
 }
 
 TTransferPlan PurchaseCheckPlan(const TRamMap& map) {
@@ -276,7 +277,7 @@ bool ReadSettingsFromKkm(TKkmLink& link, const TKkmConnection& connection, TKkmS
   }
   // Only a read that has read everything replaces the document (and so the pages):
   // one that breaks off never mixes two registers' settings.
-  DecodeRead(run, map, settings);
+  DecodeSettings(run.Memory(), map, settings);
   for (const TSection section : {TSection::Taxes, TSection::Discounts, TSection::Surcharges, TSection::Groups})
     settings.Changed(section);
   view.SetAll();
@@ -284,7 +285,7 @@ bool ReadSettingsFromKkm(TKkmLink& link, const TKkmConnection& connection, TKkmS
 }
 
 bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSettings& settings, TWindowView& view,
-                        TRuleView& rules) {
+                        TRuleView& rules, TSettingsBackup& backup) {
   if (!connection.IsOn(link)) {
     RefuseWithoutMap(view);
     return false;
@@ -298,18 +299,28 @@ bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSe
   if (!HasFourthTax(map) && settings.Tax(TaxCount).Enabled) {
     view.Messages().Show(TMessageKind::Information, NoFourthTax);
   }
-  if (!view.Messages().Confirm(ConfirmWrite)) {
-    view.SetAll();
-    return false;
-  }
-  StartTransfer(view);
   const std::optional<SettingsImage> image = BuildSettingsImage(settings, LayoutTaxCount(map));
   if (!image) {  // the rules and the group check above leave nothing that has no register form
     view.SetAll();
     return false;
   }
-  const TTransferPlan check = PurchaseCheckPlan(map);
   const TTransferPlan write = WritePlan(*connection.Firmware, settings, *image);
+  StartTransfer(view);
+  const std::unique_ptr<TRegisterMemory> before = PreRead(link, view, map, settings);
+  if (!before) {
+    LinkFailure(view);
+    return false;
+  }
+  TKkmSettings held = settings;
+  DecodeSettings(*before, map, held);
+  const std::string backupFile = backup.NewFileName(KkmNumberOf(connection.Address), connection.Version);
+  if (!view.Messages().Confirm(Confirmation(WriteChanges(held, *before, write, map), backupFile))) {
+    view.SetStatus("");
+    view.SetAll();
+    return false;
+  }
+  StartTransfer(view);
+  const TTransferPlan check = PurchaseCheckPlan(map);
   TTransferRunner run(link, view, check.Exchanges() + write.Exchanges());
   if (!run.Run(check)) {
     LinkFailure(view);
@@ -318,6 +329,11 @@ bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSe
   if (PurchaseCount(run.ByteAt(map.PurchaseCounter), run.ByteAt(static_cast<std::uint16_t>(map.PurchaseCounter + 1))) !=
       0) {
     view.Messages().Show(TMessageKind::Information, HoldsPurchases);
+    view.SetAll();
+    return false;
+  }
+  if (!backup.Save(backupFile, held)) {
+    view.Messages().Show(TMessageKind::Warning, BackupRefused + backup.Folder() + BackupRefusedEnd);
     view.SetAll();
     return false;
   }

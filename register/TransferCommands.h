@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/RuleView.h"
+#include "document/SettingsBackup.h"
 #include "document/TKkmSettings.h"
 #include "link/TKkmLink.h"
 #include "register/Firmware.h"
@@ -16,8 +17,10 @@
 // True when every setting was read.
 bool ReadSettingsFromKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSettings& settings, TWindowView& view);
 
-// True when everything was written. Nothing is sent when a rule refuses a field,
-// when the user does not confirm, or when a group field holds no fit number; the
-// register keeps its settings when it still holds purchases.
+// True when everything was written. Nothing is sent when a rule refuses a field or a
+// group field holds no fit number. Before the confirmation the write reads what it will
+// overwrite, and the confirmation lists what changes and names the backup file; nothing
+// is written when the user does not confirm, when the register still holds purchases,
+// or when the backup of its settings cannot be saved.
 bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSettings& settings, TWindowView& view,
-                        TRuleView& rules);
+                        TRuleView& rules, TSettingsBackup& backup);

@@ -1,5 +1,6 @@
 #include "register/TransferPlan.h"
 
+#include <array>
 #include <utility>
 
 #include "link/DisplayExchange.h"
@@ -30,6 +31,15 @@ void TTransferPlan::ReadThenSkipUnless(std::uint16_t address, std::function<bool
   Plan.push_back({.Kind = TKind::Read, .Address = address, .Keeps = std::move(keeps), .SkipCount = skip});
 }
 
+void TTransferPlan::ReadRange(std::uint16_t address, std::uint8_t count) {
+  Plan.push_back({.Kind = TKind::ReadRange, .Address = address, .Count = count});
+}
+
+void TTransferPlan::ReadRangeIf(std::uint16_t address, std::uint8_t count,
+                                std::function<bool(const TRegisterMemory&)> only) {
+  Plan.push_back({.Kind = TKind::ReadRange, .Address = address, .Count = count, .Only = std::move(only)});
+}
+
 void TTransferPlan::Write(std::uint16_t address, std::uint8_t value) {
   Plan.push_back({.Kind = TKind::Write, .Address = address, .Bytes = {value}});
 }
@@ -43,9 +53,17 @@ int StepExchanges(const TTransferStep& step) {
     case TKind::Display:
     case TKind::RestoreDisplay: return DisplayExchanges;
     case TKind::Read:
+    case TKind::ReadRange:
     case TKind::Write:
     case TKind::WriteBlock: return 1;
     default: return 0;
+  }
+}
+
+void StoreWrites(const TTransferPlan& plan, TRegisterMemory& memory) {
+  for (const TTransferStep& step : plan.Steps()) {
+    if (step.Kind != TKind::Write && step.Kind != TKind::WriteBlock) continue;
+    for (std::size_t i = 0; i < step.Bytes.size(); ++i) memory[(step.Address + i) & 0xFFFF] = step.Bytes[i];
   }
 }
 
@@ -98,6 +116,7 @@ bool TTransferRunner::RunStep(const TTransferStep& step, std::size_t& skip) {
       if (step.Keeps && !step.Keeps(byte)) skip = static_cast<std::size_t>(step.SkipCount);
       return true;
     }
+    case TKind::ReadRange: return ReadRange(step);
     case TKind::Write: return Exchange([&] { return WriteMemoryByte(Link, step.Address, step.Bytes.front()); }, true);
     case TKind::WriteBlock:
       return Exchange(
@@ -105,6 +124,24 @@ bool TTransferRunner::RunStep(const TTransferStep& step, std::size_t& skip) {
           true);
   }
   return false;
+}
+
+bool TTransferRunner::ReadRange(const TTransferStep& step) {
+  if (step.Only && !step.Only(Bytes)) {
+    Count(1);
+    return true;
+  }
+  std::array<std::uint8_t, 255> bytes{};
+  const bool whole = ReadMemory(Link, step.Address, step.Count, bytes.data());
+  for (std::uint8_t i = 0; !whole && i < step.Count; ++i) {
+    if (!ReadMemoryByte(Link, static_cast<std::uint16_t>(step.Address + i), bytes[i])) {
+      Count(1);
+      return false;
+    }
+  }
+  for (std::uint8_t i = 0; i < step.Count; ++i) Bytes[(step.Address + i) & 0xFFFF] = bytes[i];
+  Count(1);
+  return true;
 }
 
 bool TTransferRunner::Exchange(const std::function<bool()>& exchange, bool writes) {

@@ -10,25 +10,29 @@
 #include "link/Clock.h"
 #include "link/KkmFrames.h"
 #include "link/TKkmLink.h"
+#include "register/RegisterRecords.h"
 #include "register/WindowView.h"
 
 // A transfer is first planned, then run: the read and the write list their steps
 // (exchanges with the register, and the status text, display lines, pumps and
 // pauses that go with them) in the order they take, and one runner carries them out.
 struct TTransferStep {
-  enum class TKind { Status, Pump, Delay, Display, RestoreDisplay, Read, Write, WriteBlock };
+  enum class TKind { Status, Pump, Delay, Display, RestoreDisplay, Read, ReadRange, Write, WriteBlock };
 
   TKind Kind;
   std::string Text{};   // Status: the line; Display: the first display line
   std::string Line2{};  // Display: the second display line
   TTick Ms = 0;       // Delay
   std::uint16_t Address = 0;
+  std::uint8_t Count = 0;             // ReadRange: the bytes from Address on
   std::vector<std::uint8_t> Bytes{};  // Write: the byte; WriteBlock: the block
   TBlockHandshake Handshake = TBlockHandshake::OneEcho;
   // Read: false for the byte read leaves out the next SkipCount steps (a tax that
   // is off has no rate or name to read).
   std::function<bool(std::uint8_t)> Keeps{};
   int SkipCount = 0;
+  // ReadRange: when set and false for the memory read so far, the step is left out.
+  std::function<bool(const TRegisterMemory&)> Only{};
 };
 
 class TTransferPlan {
@@ -43,6 +47,12 @@ class TTransferPlan {
   void Read(std::uint16_t address);
   // A read after which the next `skip` steps are left out when keeps(byte) is false.
   void ReadThenSkipUnless(std::uint16_t address, std::function<bool(std::uint8_t)> keeps, int skip);
+  // `count` bytes (at most MaxRangeRead) in one exchange; when the register does not
+  // answer it, the same bytes one exchange each, and only a failure of one of those
+  // fails the step.
+  void ReadRange(std::uint16_t address, std::uint8_t count);
+  // A range read that is left out unless only(memory read so far) holds.
+  void ReadRangeIf(std::uint16_t address, std::uint8_t count, std::function<bool(const TRegisterMemory&)> only);
   void Write(std::uint16_t address, std::uint8_t value);
   void WriteBlock(std::uint16_t address, std::vector<std::uint8_t> bytes, TBlockHandshake handshake);
 
@@ -54,6 +64,13 @@ class TTransferPlan {
  private:
   std::vector<TTransferStep> Plan;
 };
+
+// The most bytes a range read asks for: what every register answers, since each display
+// exchange reads 16.
+inline constexpr std::uint8_t MaxRangeRead = 16;
+
+// What memory holds once the plan's writes have been stored into it.
+void StoreWrites(const TTransferPlan& plan, TRegisterMemory& memory);
 
 // Exchanges of one step: a display exchange is six, a read or write one.
 int StepExchanges(const TTransferStep& step);
@@ -72,6 +89,7 @@ class TTransferRunner {
 
   // A byte that a read step of this run took; 0 for any other address.
   std::uint8_t ByteAt(std::uint16_t address) const { return Bytes[address]; }
+  const TRegisterMemory& Memory() const { return Bytes; }
   // Whether the frame of a write has begun to leave the PC, so that the register may
   // hold a part of what was to be written.
   bool WroteAny() const { return FrameSent; }
@@ -80,6 +98,7 @@ class TTransferRunner {
 
  private:
   bool RunStep(const TTransferStep& step, std::size_t& skip);
+  bool ReadRange(const TTransferStep& step);
   bool Exchange(const std::function<bool()>& exchange, bool writes);
   void Count(int exchanges);
 
@@ -91,5 +110,5 @@ class TTransferRunner {
   bool LinesKept = false;
   std::string KeptLine1;
   std::string KeptLine2;
-  std::array<std::uint8_t, 0x10000> Bytes{};
+  TRegisterMemory Bytes{};
 };

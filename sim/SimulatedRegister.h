@@ -95,6 +95,13 @@ class TSimulatedRegister {
   void SetBusyAnswers(int count) { BusyAnswers = count; }
   void SetLeadingByte(std::uint8_t leading) { LeadingByte = leading; }
   void SetTurnaroundNs(TLineNs ns) { TurnaroundNs = ns; }
+  // Reads of more than one byte that touch the `count` bytes from `first` on are
+  // acknowledged and then never answered, as by a firmware that reads that memory a
+  // byte at a time only. Reads of one byte there are answered.
+  void RefuseLongReads(std::uint16_t first, std::size_t count) {
+    LongReadsRefusedFrom = first;
+    LongReadsRefused = count;
+  }
 
   // Every byte both ways, in the order the register saw or sent them.
   const std::vector<TLineRecord>& Traffic() const { return Record; }
@@ -106,6 +113,7 @@ class TSimulatedRegister {
   bool IsAddressByte(std::uint8_t byte, TParity parity, TLineNs arrivedNs) const;
   // Carries out a complete, well-formed frame; returns the reply it brings, if any.
   std::vector<std::uint8_t> ExecuteFrame();
+  bool RefusesRead(std::uint16_t address, std::size_t count) const;
   void Store(std::uint16_t address, const std::uint8_t* bytes, std::size_t n, bool block);
   void Send(std::vector<std::uint8_t> answer, TAnswerKind kind, TLineNs readyNs, std::vector<TLineRecord>& out);
   // Applies the faults aimed at this answer; false when it is not to be given.
@@ -120,6 +128,8 @@ class TSimulatedRegister {
   std::uint8_t LeadingByte = 0x00;
   TLineNs TurnaroundNs = DefaultTurnaroundNs;
   std::vector<TRegisterFault> Faults;
+  std::uint16_t LongReadsRefusedFrom = 0;
+  std::size_t LongReadsRefused = 0;
 
   TState State = TState::Idle;
   TLineNs LastByteNs = 0;

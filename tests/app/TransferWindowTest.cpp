@@ -9,6 +9,8 @@
 
 #include "app/DemoRegisters.h"
 #include "app/MainUnit.h"
+#include "settingsfile/SettingsBackup.h"
+#include "settingsfile/SettingsFile.h"
 #include "support/Controls.h"
 #include "support/RecordingMessages.h"
 #include "ui/InitComm.h"
@@ -63,11 +65,30 @@ class TransferWindowTest : public QObject {
     TBench bench;
     bench.Messages.Answers = {TAnswer::Yes};  // "write the settings?"
     Control<QToolButton>(bench.Form, "ToolButton4")->click();
+    const TKkmSettings held = bench.Form.Settings();
     bench.Form.Settings().Discount(5) = "07,25";
     bench.Form.Settings().Group(60) = {"3", "5", ""};
     const TKkmSettings written = bench.Form.Settings();
-    Control<QToolButton>(bench.Form, "ToolButton5")->click();
+    QTest::mouseClick(Control<QToolButton>(bench.Form, "ToolButton5"), Qt::LeftButton);
     QCOMPARE(bench.Status(), QStringLiteral("Запись OK!"));
+
+    // The question listed the two changes and named the backup, which went to the
+    // user's data folder and holds what the register held.
+    QCOMPARE(bench.Messages.Shown.size(), size_t{1});
+    const std::string question = bench.Messages.Shown[0].Text;
+    const std::string changes = "\r\n\r\nСкидка 5: 00,00 → 07,25\r\nГруппа 60: налог — → 3\r\nГруппа 60: скидка — → 5\r\n\r\n";
+    QVERIFY2(question.find(changes) != std::string::npos, question.c_str());
+#ifndef _WIN32
+    QVERIFY(Utf8FromPath(DefaultBackupFolder()).starts_with(qgetenv("XDG_DATA_HOME").toStdString()));
+#endif
+    const std::string lead = "Прежние установки будут сохранены в файл ";
+    const std::size_t at = question.find(lead + Utf8FromPath(DefaultBackupFolder() / "kkm00-104-"));
+    QVERIFY2(at != std::string::npos, question.c_str());
+    TKkmSettings kept;
+    TRecordingMessages loading;
+    QVERIFY(LoadSettingsFile(question.substr(at + lead.size()), kept, loading));
+    QCOMPARE(kept, held);
+    QCOMPARE(Control<QLabel>(bench.Form, "PanelStatus")->text(), QStringLiteral("Запись OK!"));
     ClearGroups(bench.Form.Settings());
     ResetRates(bench.Form.Settings());
     Control<QToolButton>(bench.Form, "ToolButton4")->click();

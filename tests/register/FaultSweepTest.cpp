@@ -70,11 +70,12 @@ struct TRig : TSimulatedKkm {
   }
 
   bool Read(TKkmSettings& settings) { return ReadSettingsFromKkm(Link, ConnectionOf(Link), settings, View); }
-  bool Write(TKkmSettings& settings) { return WriteSettingsToKkm(Link, ConnectionOf(Link), settings, View, Rules); }
+  bool Write(TKkmSettings& settings) { return WriteSettingsToKkm(Link, ConnectionOf(Link), settings, View, Rules, Backup); }
 
   TRamMap Map;
   TRecordingWindowView View;
   TRecordingRuleView Rules;
+  TRecordingBackup Backup;
 };
 
 struct TSweep {
@@ -158,6 +159,9 @@ void SweepWrite(std::int32_t version, TSweep& sweep) {
   const TKkmSettings written = document;  // as the rate rules left it
   const std::vector<TExchange> plan = SettingsWrites(clean);
   const TTick cleanMs = clean.Clock.Now();
+  // What the register held before, as the write's pre-read reads it into the document.
+  TKkmSettings held = FullSettings();
+  ASSERT_TRUE(TRig(version).Read(held));
   ForEveryFault("write", version, ExchangesOf(clean), sweep, [&](const std::string& what, const TRegisterFault& spoil) {
     TRig rig(version);
     const auto old = rig.Kkm.Memory();
@@ -167,6 +171,11 @@ void SweepWrite(std::int32_t version, TSweep& sweep) {
     EXPECT_EQ(rig.Kkm.PendingFaults(), 0u) << what << ": the fault never came";
     CheckEnding(rig, done, "Запись OK!", rig.Clock.Now(), cleanMs, what);
     EXPECT_TRUE(settings == written) << what;
+    // Nothing is written before the old settings are kept, and only those are kept.
+    EXPECT_LE(rig.Backup.Saved.size(), 1u) << what;
+    const bool kept = !rig.Backup.Saved.empty();
+    EXPECT_TRUE(!kept || rig.Backup.Saved.front().Settings == held) << what;
+    EXPECT_TRUE(kept || SettingsWrites(rig).empty()) << what;
     // What the register holds is its old memory with the first writes of the plan.
     const std::vector<TExchange> sent = SettingsWrites(rig);
     EXPECT_LE(sent.size(), plan.size()) << what;

@@ -25,6 +25,7 @@ struct TRig : TSimulatedKkm {
   TRamMap Map;
   TRecordingWindowView View;
   TRecordingRuleView Rules;
+  TRecordingBackup Backup;
 };
 
 class LatencyTransfer : public ::testing::TestWithParam<std::tuple<std::int32_t, std::uint64_t>> {};
@@ -44,8 +45,8 @@ TEST_P(LatencyTransfer, AFullReadAndAFullWriteSendWhatTheySendWithoutLatency) {
 
   TKkmSettings writePlain = FullSettings();
   TKkmSettings writeLate = FullSettings();
-  ASSERT_TRUE(WriteSettingsToKkm(plain.Link, ConnectionOf(plain.Link), writePlain, plain.View, plain.Rules));
-  ASSERT_TRUE(WriteSettingsToKkm(late.Link, ConnectionOf(late.Link), writeLate, late.View, late.Rules))
+  ASSERT_TRUE(WriteSettingsToKkm(plain.Link, ConnectionOf(plain.Link), writePlain, plain.View, plain.Rules, plain.Backup));
+  ASSERT_TRUE(WriteSettingsToKkm(late.Link, ConnectionOf(late.Link), writeLate, late.View, late.Rules, late.Backup))
       << late.View.Status;
   EXPECT_EQ(late.Sent(), plain.Sent());
   EXPECT_TRUE(late.Kkm.Memory() == plain.Kkm.Memory());

@@ -13,6 +13,7 @@
 #include "register/RamList.h"
 #include "register/RegisterRecords.h"
 #include "register/WindowView.h"
+#include "support/RecordingBackup.h"
 #include "support/RecordingMessages.h"
 #include "support/RecordingRuleView.h"
 #include "support/SimulatedKkm.h"
@@ -133,6 +134,7 @@ class TTransferTest : public ::testing::Test, protected TSimulatedKkm {
   TKkmSettings Settings;
   TRecordingWindowView View;
   TRecordingRuleView Rules;
+  TRecordingBackup Backup;
 };
 
 // Windows-1251 forms of the display texts.

@@ -67,6 +67,7 @@ TEST_P(TransferPauses, ComeAtTheirPlacesWithTheirValues) {
   ProgramSettings(run.Kkm, InUseSettings());
   TRecordingWindowView view;
   TRecordingRuleView rules;
+  TRecordingBackup backup;
   TKkmSettings settings;
   // The read waits 150 ms before its first display exchange (the first exchange of
   // all, so not measured here), 50 ms before "Чтение OK!" and 600 ms before the
@@ -79,7 +80,7 @@ TEST_P(TransferPauses, ComeAtTheirPlacesWithTheirValues) {
   run.Kkm.ClearTraffic();
   view.Answers().push_back(TAnswer::Yes);
   settings = FullSettings();
-  ASSERT_TRUE(WriteSettingsToKkm(run.Link, ConnectionOf(run.Link), settings, view, rules));
+  ASSERT_TRUE(WriteSettingsToKkm(run.Link, ConnectionOf(run.Link), settings, view, rules, backup));
   const bool fourTaxes = LayoutTaxCount(map) == 4;
   std::vector<TPause> write = {{150, ReadCommand, 0x1A88},  // after the purchase counter
                                {150, ReadCommand, 0x1A88},  // before the groups

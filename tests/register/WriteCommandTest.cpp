@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "register/PreRead.h"
 #include "register/TransferCommands.h"
 #include "register/TransferFixture.h"
 
@@ -13,6 +14,9 @@ namespace {
 using TBytes = std::vector<std::uint8_t>;
 
 const std::string ConfirmBox = "box Вы уверены что хотите записать установки в ККМ?";
+// What every write does before its question: it reads what it will overwrite.
+const std::vector<std::string> PreReadCalls = {"repaint toolbar", "disable toolbar and pages",
+                                               "status Чтение установок ККМ"};
 const std::string PurchasesBox = "box ККМ содержит покупки.\r\nНеобходимо вывести контрольную ленту.";
 const std::string LinkFailureBox = "box Не удается установить интерфейс с ККМ";
 const std::string PartialWriteBox =
@@ -36,7 +40,7 @@ class WriteCommandTest : public TTransferTest {
     View.Answers().push_back(TAnswer::Yes);
   }
 
-  bool Write() { return WriteSettingsToKkm(Link, Connection, Settings, View, Rules); }
+  bool Write() { return WriteSettingsToKkm(Link, Connection, Settings, View, Rules, Backup); }
 
   std::vector<TExchange> Writes(std::uint16_t address, const TBytes& bytes) const {
     std::vector<TExchange> writes;
@@ -44,6 +48,22 @@ class WriteCommandTest : public TTransferTest {
       writes.push_back({WriteCommand, static_cast<std::uint16_t>(address + i), {bytes[i]}});
     return writes;
   }
+
+  // The exchanges from the purchase counter on: the write as it was before it read
+  // ahead of its question.
+  std::vector<TExchange> WriteExchanges() const {
+    const std::vector<TExchange> all = Exchanges();
+    const TExchange counter{ReadCommand, Map.PurchaseCounter, {}};
+    return {std::find(all.begin(), all.end(), counter), all.end()};
+  }
+
+  // The calls after the confirmation; the ones before it are the pre-read's.
+  std::vector<std::string> CallsAfterConfirmation() const {
+    const auto question = std::find_if(View.Calls.begin(), View.Calls.end(), IsConfirmation);
+    EXPECT_EQ(std::vector<std::string>(View.Calls.begin(), question), PreReadCalls);
+    return {question == View.Calls.end() ? question : question + 1, View.Calls.end()};
+  }
+  static bool IsConfirmation(const std::string& call) { return call.starts_with(ConfirmBox); }
 
   std::vector<TExchange> WritesOf(std::uint8_t command) const {
     std::vector<TExchange> writes;
@@ -98,14 +118,15 @@ TEST_F(WriteCommandTest, AllTaxesDisabledWritesZeroDigitsAndNoNames) {
                                                {BlockCommand, 0x04FC, {0}}};
   expected = expected + DisplayCall(Cat(WritingText, Ascii(" OK!"))) +
              DisplayCall(Ascii("ITOG       12.50"), Ascii("SMENA 3         "));
-  EXPECT_EQ(Exchanges(), expected);
+  EXPECT_EQ(WriteExchanges(), expected);
 
   EXPECT_EQ(At(Map.TaxNameTable, 4 * 18), TBytes(4 * 18, Untouched));
   EXPECT_EQ(Kkm.DisplayLine(1), Ascii("ITOG       12.50"));
-  EXPECT_EQ(View.Calls.front(), ConfirmBox);
-  EXPECT_EQ(View.Calls[1], "repaint toolbar");
-  EXPECT_EQ(View.Calls[2], "disable toolbar and pages");
-  EXPECT_EQ(View.Calls[3], "status Запись налогов. Налог - 1");
+  const std::vector<std::string> calls = CallsAfterConfirmation();
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ(calls[0], "repaint toolbar");
+  EXPECT_EQ(calls[1], "disable toolbar and pages");
+  EXPECT_EQ(calls[2], "status Запись налогов. Налог - 1");
   EXPECT_TRUE(View.Has("status Запись скидок. Скидка - 8"));
   EXPECT_TRUE(View.Has("status Запись надбавок. Надбавка - 8"));
   EXPECT_TRUE(View.Has("status Запись товарных групп. Группа - 108"));
@@ -147,11 +168,22 @@ TEST_F(WriteCommandTest, TaxesNamesKindsAndProgress) {
             (TBytes{0xCD, 0xE0, 0xEB, 0xEE, 0xE3, 0x20, 0xF1, 0x20, 0xEF, 0xF0, 0xEE, 0xE4, 0xE0, 0xE6, 0x20, 0xE8}));
   EXPECT_EQ(WritesOf(WriteCommand).size(), 4u * 22 + 64 + 108 + 2 + 6 * 4);
 
-  ASSERT_GE(View.Progress.size(), 3u);
-  const int total = View.Progress.front().Total;
-  EXPECT_EQ(total, 2 + 4 * 22 + 64 + 108 + 2 + 4 + 36);
-  EXPECT_EQ(View.Progress[View.Progress.size() - 2].Done, total);
-  EXPECT_EQ(View.Progress.back().Total, 0);
+  // Two runs of the indicator: the pre-read's 16 range reads, then the write's.
+  std::vector<std::vector<TRecordingWindowView::TProgress>> runs(1);
+  for (const auto& step : View.Progress) {
+    if (step.Total == 0) {
+      runs.emplace_back();
+    } else {
+      runs.back().push_back(step);
+    }
+  }
+  ASSERT_EQ(runs.size(), 3u);
+  const int preRead = 12 + 4;
+  const int total = 2 + 4 * 22 + 64 + 108 + 2 + 4 + 36;
+  EXPECT_EQ(runs[0].front().Total, preRead);
+  EXPECT_EQ(runs[0].back().Done, preRead);
+  EXPECT_EQ(runs[1].front().Total, total);
+  EXPECT_EQ(runs[1].back().Done, total);
 }
 
 TEST_F(WriteCommandTest, GroupBytesChecksumAndBlockCopy) {
@@ -198,19 +230,26 @@ TEST_F(WriteCommandTest, PurchasesInTheRegisterStopTheWrite) {
     View.Answers().push_back(TAnswer::Yes);
     Kkm.SetPurchaseCounter(purchases);
     EXPECT_FALSE(Write());
-    EXPECT_EQ(Exchanges(), (std::vector<TExchange>{{ReadCommand, 0x1306, {}}, {ReadCommand, 0x1307, {}}})) << purchases;
-    EXPECT_EQ(View.Calls, (std::vector<std::string>{ConfirmBox, "repaint toolbar", "disable toolbar and pages",
-                                                    PurchasesBox, "SetAll"}));
+    EXPECT_EQ(WriteExchanges(), (std::vector<TExchange>{{ReadCommand, 0x1306, {}}, {ReadCommand, 0x1307, {}}}))
+        << purchases;
+    EXPECT_EQ(CallsAfterConfirmation(),
+              (std::vector<std::string>{"repaint toolbar", "disable toolbar and pages", PurchasesBox, "SetAll"}));
   }
   EXPECT_EQ(At(Map.SurchargeTable, 193), TBytes(193, Untouched));
+  EXPECT_TRUE(Backup.Saved.empty());
 }
 
 TEST_F(WriteCommandTest, NothingIsSentWhenRefusedBeforeTheTransfer) {
   View.Answers().clear();
   View.Answers().push_back(TAnswer::No);
   EXPECT_FALSE(Write());
-  EXPECT_EQ(View.Calls, (std::vector<std::string>{ConfirmBox, "SetAll"}));
+  // No: the pre-read has read, nothing is written and nothing kept.
+  EXPECT_EQ(CallsAfterConfirmation(), (std::vector<std::string>{"status ", "SetAll"}));
+  EXPECT_TRUE(WritesOf(WriteCommand).empty());
+  EXPECT_TRUE(WriteExchanges().empty());
+  EXPECT_TRUE(Backup.Saved.empty());
 
+  Kkm.ClearTraffic();
   View.Calls.clear();
   Settings.Discount(2) = "1,2,3";
   EXPECT_FALSE(Write());  // the rules' own warning
@@ -292,18 +331,20 @@ TEST_F(WriteCommandTest, LinkDyingDuringTheGroupsLeavesTheRestUnwritten) {
 // whose address was not even echoed has not.
 TEST_F(WriteCommandTest, FailedTaxByteIsALinkFailure) {
   FillDocument();
-  // Acknowledged: the two counter reads and the first display call; tax 1's kind byte is not.
-  Kkm.Inject({TFaultKind::Silence, TAnswerKind::Acknowledgement, 1, 2 + 6});
+  // Acknowledged: the pre-read, the two counter reads and the first display call; tax
+  // 1's kind byte is not.
+  const int preRead = PreReadPlan(Map, Settings).Exchanges();
+  Kkm.Inject({TFaultKind::Silence, TAnswerKind::Acknowledgement, 1, preRead + 2 + 6});
   EXPECT_FALSE(Write());
   EXPECT_EQ(View.Status, "Нет связи с ККМ");
   EXPECT_FALSE(View.Has("status Запись налогов. Налог - 2"));
-  EXPECT_EQ(Exchanges().size(), 2u + 6 + 1);
+  EXPECT_EQ(WriteExchanges().size(), 2u + 6 + 1);
   EXPECT_EQ(View.Calls.back(), "ButtonDisabled");
   EXPECT_TRUE(View.Has(PartialWriteBox));
 
   View.Calls.clear();
   View.Answers().push_back(TAnswer::Yes);
-  Kkm.Inject({TFaultKind::Silence, TAnswerKind::Echo, 1, 2 + 6});
+  Kkm.Inject({TFaultKind::Silence, TAnswerKind::Echo, 1, preRead + 2 + 6});
   EXPECT_FALSE(Write());
   EXPECT_TRUE(View.Has(LinkFailureBox));
   EXPECT_FALSE(View.Has(PartialWriteBox));
@@ -330,7 +371,7 @@ TEST_F(WriteThreeTaxCommandTest, TaxFourIsNotWritten) {
   const std::string noFourthTax = "box В ККМ этой версии нет налога 4: он не будет записан.";
   ASSERT_TRUE(View.Has(noFourthTax));
   EXPECT_LT(std::find(View.Calls.begin(), View.Calls.end(), noFourthTax),
-            std::find(View.Calls.begin(), View.Calls.end(), ConfirmBox));
+            std::find_if(View.Calls.begin(), View.Calls.end(), IsConfirmation));
 
   // Mended: the register's own 187-byte block sums to its checksum byte, and the copy
   // area holds that block and checksum, 188 bytes, as on the four-tax firmware.

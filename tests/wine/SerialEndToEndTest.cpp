@@ -22,6 +22,8 @@
 #include "register/RamList.h"
 #include "register/TransferCommands.h"
 #include "register/TransferFixture.h"
+#include "settingsfile/SettingsBackup.h"
+#include "settingsfile/SettingsFile.h"
 
 namespace {
 
@@ -123,10 +125,17 @@ TEST_F(SerialEndToEnd, SettingsGoInOnlyWithoutPurchasesAndComeBackAsWritten) {
   settings.Surcharge(8) = "12,50";
   for (int g = 1; g <= GroupCount; g += 7) settings.Group(g) = {"2", g % 2 ? "3" : "", g % 2 ? "" : "8"};
 
+  // What the register held, read as the write's pre-read reads it into the document.
+  TKkmSettings held = settings;
+  TRecordingWindowView before;
+  ASSERT_TRUE(ReadSettingsFromKkm(Link, ConnectionOf(Link), held, before));
+
+  // The backups go to the user's application data folder, as the system names it.
+  TBackupFolder backup(DefaultBackupFolder());
   TRecordingWindowView view;
   TRecordingRuleView rules;
   view.Answers().push_back(TAnswer::Yes);
-  EXPECT_FALSE(WriteSettingsToKkm(Link, ConnectionOf(Link), settings, view, rules));
+  EXPECT_FALSE(WriteSettingsToKkm(Link, ConnectionOf(Link), settings, view, rules, backup));
   ASSERT_FALSE(view.Shown().empty());
   EXPECT_EQ(view.Shown().back().Text, "ККМ содержит покупки.\r\nНеобходимо вывести контрольную ленту.");
 
@@ -134,8 +143,18 @@ TEST_F(SerialEndToEnd, SettingsGoInOnlyWithoutPurchasesAndComeBackAsWritten) {
   ASSERT_TRUE(WriteMemory(Link, Map.PurchaseCounter, none, 2));
   TRecordingWindowView writing;
   writing.Answers().push_back(TAnswer::Yes);
-  ASSERT_TRUE(WriteSettingsToKkm(Link, ConnectionOf(Link), settings, writing, rules));
+  ASSERT_TRUE(WriteSettingsToKkm(Link, ConnectionOf(Link), settings, writing, rules, backup));
   EXPECT_EQ(writing.Status, "Запись OK!");
+  const std::string confirmation = writing.Shown().front().Text;
+  const std::string folder = backup.Folder();
+  EXPECT_NE(folder.find("AppData\\Roaming\\orbi7prog\\backups"), std::string::npos) << folder;
+  const std::size_t named = confirmation.find("Прежние установки будут сохранены в файл " + folder + "\\kkm37-105-");
+  ASSERT_NE(named, std::string::npos) << confirmation;
+  const std::string file = confirmation.substr(confirmation.find(folder, named));
+  TKkmSettings kept;
+  TRecordingMessages loading;
+  ASSERT_TRUE(LoadSettingsFile(file, kept, loading)) << file;
+  EXPECT_EQ(kept, held);
 
   TKkmSettings read;
   for (auto& group : read.Groups) group = {"1", "1", ""};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "document/TKkmSettings.h"
+
+// What a write changes in the register, one line per field, worded as the pages
+// caption their fields: "Налог 1: ставка 18,00 → 20,00", "Налог 2: выключен → включен",
+// "Скидка 3: 00,00 → 05,00", "Группа 12: налог — → 1". Both documents are the settings
+// as the register reads them before and after the write, so that only what a read
+// would show counts: a tax that is off has nothing but its switch.
+
+// In the order of the taxes, the discounts, the surcharges and the groups, as the write
+// takes them; within a tax its switch, rate, name and kind, as its row shows them, and
+// within a group its tax, discount and surcharge, as its columns.
+std::vector<std::string> SettingsChanges(const TKkmSettings& before, const TKkmSettings& after);
+
+inline constexpr std::size_t MaxListedChanges = 20;
+
+// The lines as a message shows them: at most MaxListedChanges, then
+// "… и ещё N изменений" for the rest, or "Установки в ККМ не изменятся." when there
+// are none. Lines are separated by "\r\n".
+std::string ChangeListText(const std::vector<std::string>& changes);

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "document/SettingsBackup.h"
+
+// The user's folder for the settings a write replaces: %APPDATA%\orbi7prog\backups
+// on Windows, $XDG_DATA_HOME/orbi7prog/backups elsewhere, or
+// ~/.local/share/orbi7prog/backups when XDG_DATA_HOME is not an absolute path. Empty
+// when the system names no such place.
+std::filesystem::path DefaultBackupFolder();
+
+// The name of a path as UTF-8, as messages show it.
+std::string Utf8FromPath(const std::filesystem::path& path);
+
+std::tm LocalTimeNow();
+
+// Backups as settings files in one folder, named by register number, firmware version
+// and local time: "kkm37-105-20261209-143205.dat". A name already taken gets "-2",
+// "-3" and so on before ".dat".
+class TBackupFolder final : public TSettingsBackup {
+ public:
+  using TLocalTime = std::function<std::tm()>;
+
+  explicit TBackupFolder(std::filesystem::path folder, TLocalTime now = LocalTimeNow);
+
+  std::string NewFileName(int kkmNumber, std::int32_t version) override;
+  std::string Folder() const override { return Utf8FromPath(Place); }
+  bool Save(const std::string& fileName, const TKkmSettings& settings) override;
+
+ private:
+  std::filesystem::path Place;
+  TLocalTime Now;
+};

@@ -1,0 +1,98 @@
+#include "settingsfile/SettingsBackup.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "settingsfile/FileAccess.h"
+#include "settingsfile/SettingsFile.h"
+#include "support/RecordingMessages.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::tm At(int hour, int minute, int second) {
+  std::tm time{};
+  time.tm_year = 2026 - 1900;
+  time.tm_mon = 11;
+  time.tm_mday = 9;
+  time.tm_hour = hour;
+  time.tm_min = minute;
+  time.tm_sec = second;
+  return time;
+}
+
+class SettingsBackupTest : public ::testing::Test {
+ protected:
+  SettingsBackupTest()
+      : Root(fs::temp_directory_path() /
+             ("orbi7-backups-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()))) {
+    fs::create_directories(Root);
+  }
+  ~SettingsBackupTest() override { fs::remove_all(Root); }
+
+  const fs::path Root;
+};
+
+TEST_F(SettingsBackupTest, NamedByRegisterFirmwareAndLocalTimeNeverTakingAnExistingName) {
+  TBackupFolder backup(Root / "в папке", [] { return At(14, 32, 5); });
+  const std::string first = backup.NewFileName(37, 105);
+  EXPECT_EQ(PathFromUtf8(first), Root / "в папке" / "kkm37-105-20261209-143205.dat");
+  EXPECT_EQ(PathFromUtf8(backup.NewFileName(5, 103)).filename(), "kkm05-103-20261209-143205.dat");
+
+  TKkmSettings settings;
+  settings.Tax(1) = {true, "20,00", "НДС", "И"};
+  settings.Group(7) = {"1", "", "2"};
+  ASSERT_TRUE(backup.Save(first, settings));  // the folder is made on the way
+  EXPECT_EQ(PathFromUtf8(backup.NewFileName(37, 105)).filename(), "kkm37-105-20261209-143205-2.dat");
+
+  TKkmSettings loaded;
+  TRecordingMessages messages;
+  ASSERT_TRUE(LoadSettingsFile(first, loaded, messages));
+  EXPECT_EQ(loaded, settings);
+  EXPECT_TRUE(messages.Shown.empty());
+}
+
+TEST_F(SettingsBackupTest, FolderThatCannotBeMadeRefusesTheSaveAndLeavesNothing) {
+  std::ofstream(Root / "file") << "in the way";
+  TBackupFolder blocked(Root / "file" / "backups", [] { return At(0, 0, 0); });
+  EXPECT_FALSE(blocked.Save(blocked.NewFileName(1, 104), TKkmSettings{}));
+  EXPECT_EQ(blocked.Folder(), Utf8FromPath(Root / "file" / "backups"));
+  EXPECT_FALSE(TBackupFolder(fs::path()).Save("kkm01.dat", TKkmSettings{}));
+  EXPECT_FALSE(fs::exists("kkm01.dat"));
+}
+
+#ifndef _WIN32
+TEST(DefaultBackupFolder, FollowsTheUsersDataFolder) {
+  const char* home = std::getenv("HOME");
+  const char* data = std::getenv("XDG_DATA_HOME");
+  const std::optional<std::string> oldHome = home ? std::optional<std::string>(home) : std::nullopt;
+  const std::optional<std::string> oldData = data ? std::optional<std::string>(data) : std::nullopt;
+
+  setenv("HOME", "/home/техник", 1);
+  setenv("XDG_DATA_HOME", "/srv/data", 1);
+  EXPECT_EQ(DefaultBackupFolder(), fs::path("/srv/data/orbi7prog/backups"));
+  setenv("XDG_DATA_HOME", "relative/data", 1);  // not absolute: not to be used
+  EXPECT_EQ(DefaultBackupFolder(), fs::path("/home/техник/.local/share/orbi7prog/backups"));
+  unsetenv("XDG_DATA_HOME");
+  EXPECT_EQ(DefaultBackupFolder(), fs::path("/home/техник/.local/share/orbi7prog/backups"));
+  unsetenv("HOME");
+  EXPECT_TRUE(DefaultBackupFolder().empty());
+
+  if (oldHome) setenv("HOME", oldHome->c_str(), 1);
+  if (oldData) setenv("XDG_DATA_HOME", oldData->c_str(), 1);
+}
+#else
+TEST(DefaultBackupFolder, IsInTheRoamingApplicationData) {
+  const std::string folder = Utf8FromPath(DefaultBackupFolder());
+  EXPECT_NE(folder.find("\\AppData\\Roaming\\orbi7prog\\backups"), std::string::npos) << folder;
+}
+#endif
+
+}  // namespace
