@@ -32,9 +32,7 @@ bool Save(QWidget& widget, const QDir& folder, const QString& name) {
   return true;
 }
 
-void Click(QWidget& form, const char* button) {
-  form.findChild<QToolButton*>(QString::fromLatin1(button))->click();
-}
+void Click(QWidget& form, const char* button) { form.findChild<QToolButton*>(QString::fromLatin1(button))->click(); }
 
 // The write's question as the user sees it, with the changes it lists: the demo's
 // register read, a few settings changed, the write asked for and answered no.

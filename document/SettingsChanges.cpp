@@ -2,7 +2,6 @@
 
 #include <array>
 
-
 namespace {
 
 const char* const Arrow = " → ";

@@ -42,10 +42,9 @@ TTransferPlan PreReadPlan(const TRamMap& map, const TKkmSettings& document) {
   for (int t = 1; t <= LayoutTaxCount(map); ++t) {
     const bool onInDocument = document.Tax(t).Enabled;
     plan.Pump();
-    plan.ReadRangeIf(static_cast<std::uint16_t>(TaxNameAddress(map, t) + TaxNameRecord::NameOffset),
-                     TaxNameRecord::NameLength, [map, t, onInDocument](const TRegisterMemory& memory) {
-                       return onInDocument || ReadsAsOn(memory, map, t);
-                     });
+    plan.ReadRangeIf(
+        static_cast<std::uint16_t>(TaxNameAddress(map, t) + TaxNameRecord::NameOffset), TaxNameRecord::NameLength,
+        [map, t, onInDocument](const TRegisterMemory& memory) { return onInDocument || ReadsAsOn(memory, map, t); });
   }
   return plan;
 }

@@ -185,6 +185,49 @@ std::string Confirmation(const std::vector<std::string>& changes, const std::str
   return std::string(ConfirmWrite) + "\r\n\r\n" + ChangeListText(changes) + "\r\n\r\n" + BackupPlace + backupFile;
 }
 
+struct TConfirmedWrite {
+  TKkmSettings Held;  // what the register holds, as a read would bring it into the document
+  std::string BackupFile;
+};
+
+// Reads what the write will overwrite and asks the question with the changes listed;
+// nothing when the link failed (reported) or the user said no. Ends with the toolbar
+// and pages enabled unless it gives the answer yes.
+std::optional<TConfirmedWrite> AskWithChanges(TKkmLink& link, const TKkmConnection& connection,
+                                              const TKkmSettings& settings, const TTransferPlan& write,
+                                              TWindowView& view, TSettingsBackup& backup) {
+  const TRamMap& map = connection.Firmware->Map;
+  StartTransfer(view);
+  const std::unique_ptr<TRegisterMemory> before = PreRead(link, view, map, settings);
+  if (!before) {
+    LinkFailure(view);
+    return std::nullopt;
+  }
+  TConfirmedWrite confirmed{settings, backup.NewFileName(KkmNumberOf(connection.Address), connection.Version)};
+  DecodeSettings(*before, map, confirmed.Held);
+  if (!view.Messages().Confirm(Confirmation(WriteChanges(confirmed.Held, *before, write, map), confirmed.BackupFile))) {
+    view.SetStatus("");  // the pre-read's line would say that it still reads
+    view.SetAll();
+    return std::nullopt;
+  }
+  return confirmed;
+}
+
+// False, with the box, when the counter the run has read says the register holds purchases.
+bool NoPurchases(const TTransferRunner& run, const TRamMap& map, TWindowView& view) {
+  const auto low = static_cast<std::uint16_t>(map.PurchaseCounter + 1);
+  if (PurchaseCount(run.ByteAt(map.PurchaseCounter), run.ByteAt(low)) == 0) return true;
+  view.Messages().Show(TMessageKind::Information, HoldsPurchases);
+  return false;
+}
+
+// False, with a box naming the folder, when the register's settings could not be kept.
+bool KeptInBackup(TSettingsBackup& backup, const std::string& file, const TKkmSettings& held, TWindowView& view) {
+  if (backup.Save(file, held)) return true;
+  view.Messages().Show(TMessageKind::Warning, BackupRefused + backup.Folder() + BackupRefusedEnd);
+  return false;
+}
+
 TTransferPlan PurchaseCheckPlan(const TRamMap& map) {
   TTransferPlan plan;
   plan.Read(map.PurchaseCounter);
@@ -305,20 +348,8 @@ bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSe
     return false;
   }
   const TTransferPlan write = WritePlan(*connection.Firmware, settings, *image);
-  StartTransfer(view);
-  const std::unique_ptr<TRegisterMemory> before = PreRead(link, view, map, settings);
-  if (!before) {
-    LinkFailure(view);
-    return false;
-  }
-  TKkmSettings held = settings;
-  DecodeSettings(*before, map, held);
-  const std::string backupFile = backup.NewFileName(KkmNumberOf(connection.Address), connection.Version);
-  if (!view.Messages().Confirm(Confirmation(WriteChanges(held, *before, write, map), backupFile))) {
-    view.SetStatus("");
-    view.SetAll();
-    return false;
-  }
+  const std::optional<TConfirmedWrite> confirmed = AskWithChanges(link, connection, settings, write, view, backup);
+  if (!confirmed) return false;
   StartTransfer(view);
   const TTransferPlan check = PurchaseCheckPlan(map);
   TTransferRunner run(link, view, check.Exchanges() + write.Exchanges());
@@ -326,14 +357,7 @@ bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSe
     LinkFailure(view);
     return false;
   }
-  if (PurchaseCount(run.ByteAt(map.PurchaseCounter), run.ByteAt(static_cast<std::uint16_t>(map.PurchaseCounter + 1))) !=
-      0) {
-    view.Messages().Show(TMessageKind::Information, HoldsPurchases);
-    view.SetAll();
-    return false;
-  }
-  if (!backup.Save(backupFile, held)) {
-    view.Messages().Show(TMessageKind::Warning, BackupRefused + backup.Folder() + BackupRefusedEnd);
+  if (!NoPurchases(run, map, view) || !KeptInBackup(backup, confirmed->BackupFile, confirmed->Held, view)) {
     view.SetAll();
     return false;
   }

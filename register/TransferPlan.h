@@ -22,7 +22,7 @@ struct TTransferStep {
   TKind Kind;
   std::string Text{};   // Status: the line; Display: the first display line
   std::string Line2{};  // Display: the second display line
-  TTick Ms = 0;       // Delay
+  TTick Ms = 0;         // Delay
   std::uint16_t Address = 0;
   std::uint8_t Count = 0;             // ReadRange: the bytes from Address on
   std::vector<std::uint8_t> Bytes{};  // Write: the byte; WriteBlock: the block

@@ -15,9 +15,9 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <windows.h>
 #include <knownfolders.h>
 #include <shlobj.h>
+#include <windows.h>
 #endif
 
 namespace {
@@ -53,8 +53,8 @@ std::string TwoDigits(int n) {
 
 std::string BaseName(int kkmNumber, std::int32_t version, const std::tm& time) {
   char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", time.tm_year + 1900, time.tm_mon + 1,
-                time.tm_mday, time.tm_hour, time.tm_min, time.tm_sec);
+  std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", time.tm_year + 1900, time.tm_mon + 1, time.tm_mday,
+                time.tm_hour, time.tm_min, time.tm_sec);
   return "kkm" + TwoDigits(kkmNumber) + "-" + std::to_string(version) + "-" + stamp;
 }
 

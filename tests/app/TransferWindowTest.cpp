@@ -76,7 +76,8 @@ class TransferWindowTest : public QObject {
     // user's data folder and holds what the register held.
     QCOMPARE(bench.Messages.Shown.size(), size_t{1});
     const std::string question = bench.Messages.Shown[0].Text;
-    const std::string changes = "\r\n\r\nСкидка 5: 00,00 → 07,25\r\nГруппа 60: налог — → 3\r\nГруппа 60: скидка — → 5\r\n\r\n";
+    const std::string changes =
+        "\r\n\r\nСкидка 5: 00,00 → 07,25\r\nГруппа 60: налог — → 3\r\nГруппа 60: скидка — → 5\r\n\r\n";
     QVERIFY2(question.find(changes) != std::string::npos, question.c_str());
 #ifndef _WIN32
     QVERIFY(Utf8FromPath(DefaultBackupFolder()).starts_with(qgetenv("XDG_DATA_HOME").toStdString()));
@@ -107,7 +108,8 @@ class TransferWindowTest : public QObject {
     Control<QToolButton>(bench.Form, "ToolButton5")->click();
     QCOMPARE(bench.Messages.Shown.size(), size_t{2});
     QCOMPARE(bench.Messages.Shown[1].Kind, TMessageKind::Information);
-    QCOMPARE(bench.Messages.Shown[1].Text, std::string("ККМ содержит покупки.\r\nНеобходимо вывести контрольную ленту."));
+    QCOMPARE(bench.Messages.Shown[1].Text,
+             std::string("ККМ содержит покупки.\r\nНеобходимо вывести контрольную ленту."));
     QVERIFY(bench.Demo.Com4.Memory() == memory);
   }
 

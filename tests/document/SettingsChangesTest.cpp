@@ -1,9 +1,9 @@
-#include "document/SettingsChanges.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "document/SettingsChanges.h"
 
 namespace {
 

@@ -70,7 +70,9 @@ struct TRig : TSimulatedKkm {
   }
 
   bool Read(TKkmSettings& settings) { return ReadSettingsFromKkm(Link, ConnectionOf(Link), settings, View); }
-  bool Write(TKkmSettings& settings) { return WriteSettingsToKkm(Link, ConnectionOf(Link), settings, View, Rules, Backup); }
+  bool Write(TKkmSettings& settings) {
+    return WriteSettingsToKkm(Link, ConnectionOf(Link), settings, View, Rules, Backup);
+  }
 
   TRamMap Map;
   TRecordingWindowView View;

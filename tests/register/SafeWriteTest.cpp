@@ -184,7 +184,8 @@ TEST_F(SafeWriteTest, RangeTheRegisterWillNotReadWholeIsReadByteByByteAndTheWrit
   ASSERT_EQ(refused->Count, 16u);
   for (std::size_t i = 0; i < 16; ++i) {
     ASSERT_LT(refused + 1 + static_cast<std::ptrdiff_t>(i), reads.end());
-    EXPECT_EQ(refused[1 + static_cast<std::ptrdiff_t>(i)], (TRange{static_cast<std::uint16_t>(refused->Address + i), 1}));
+    EXPECT_EQ(refused[1 + static_cast<std::ptrdiff_t>(i)],
+              (TRange{static_cast<std::uint16_t>(refused->Address + i), 1}));
   }
   ASSERT_EQ(Backup.Saved.size(), 1u);
   EXPECT_EQ(Backup.Saved[0].Settings, held);
@@ -218,7 +219,7 @@ TEST_F(SafeWriteTest, QuestionListsWhatTheRegisterWillReadDifferentlyAndNamesThe
   Settings = InUseSettings();
   Settings.Tax(1).Rate = "18,00";
   Settings.Tax(2).Enabled = false;
-  Settings.Tax(2).Rate = "99,00";                      // not written for a tax that is off
+  Settings.Tax(2).Rate = "99,00";                                   // not written for a tax that is off
   Settings.Tax(3) = {true, "07,00", "Налог на налог и сбор", "И"};  // the register keeps 16 characters
   Settings.Discount(3) = "05,00";
   Settings.Group(12) = {"1", "", ""};

@@ -1,5 +1,3 @@
-#include "settingsfile/SettingsBackup.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,6 +8,7 @@
 #include <string>
 
 #include "settingsfile/FileAccess.h"
+#include "settingsfile/SettingsBackup.h"
 #include "settingsfile/SettingsFile.h"
 #include "support/RecordingMessages.h"
 
