@@ -6,10 +6,8 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
-#include <QSvgRenderer>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -24,7 +22,6 @@
 #include "ui/TaxesPage.h"
 
 // The pictures live in a static library, whose resources are not registered on their own.
-static void RegisterImages() { Q_INIT_RESOURCE(icons); }
 
 namespace {
 
@@ -49,18 +46,11 @@ QFont WindowFont() {
   return font;
 }
 
-// The pictures are drawn from scalable sources, at twice the size for dense screens.
+// The pictures come drawn from their scalable sources at the build, at their size
+// and at twice it for dense screens.
 QIcon LoadImage(int index) {
-  QSvgRenderer renderer(QStringLiteral(":/icons/image%1.svg").arg(index));
   QIcon icon;
-  for (int scale : {1, 2}) {
-    QPixmap pixmap(ImageSize * scale, ImageSize * scale);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    renderer.render(&painter);
-    painter.end();
-    icon.addPixmap(pixmap);
-  }
+  for (int scale : {1, 2}) icon.addFile(QStringLiteral(":/icons/image%1@%2x.png").arg(index).arg(scale));
   return icon;
 }
 
@@ -76,7 +66,6 @@ TMainForm::TMainForm(TUserMessages& messages, TPortOpener opener, QWidget* paren
   setFont(WindowFont());
   setAutoFillBackground(true);
   setBackgroundRole(QPalette::Button);
-  RegisterImages();
   for (int i = 0; i < ImageCount; ++i) ImageList1.push_back(LoadImage(i));
   BuildToolBar();
   BuildPages();

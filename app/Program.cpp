@@ -11,7 +11,9 @@ int RunProgram(int argc, char** argv, TPortOpener opener) {
   QApplication application(argc, argv);
   const QString title = QString::fromUtf8(ApplicationTitle);
   QApplication::setApplicationName(title);
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/image0.svg")));
+  QIcon icon;
+  for (const char* size : {"1", "2"}) icon.addFile(QStringLiteral(":/icons/image0@%1x.png").arg(QLatin1String(size)));
+  QApplication::setWindowIcon(icon);
   TQtUserMessages messages(title);
   TMainForm form(messages, std::move(opener));
   form.show();
