@@ -15,9 +15,9 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <knownfolders.h>
-#include <shlobj.h>
 #include <windows.h>
+// After windows.h, which it needs; it declares the known folders too.
+#include <shlobj.h>
 #endif
 
 namespace {
