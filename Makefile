@@ -2,18 +2,25 @@
 # make bench: the link's timing against the line at 9600 baud.
 # make test: install what is missing, build, run every test; then again with
 #            AddressSanitizer and UndefinedBehaviorSanitizer; then a short fuzz run.
-# make test-windows: the layers below the user interface and their tests built for
-#            Windows with MinGW-w64 and run under Wine, the serial backend end to end.
+# make test-windows: the whole program and every test built for Windows with MinGW-w64
+#            against a static Qt (built once by scripts/build-qt-windows, about 40
+#            minutes on 2 cores), and run under Wine: the layers' tests, the window
+#            tests, the serial backend end to end and the package.
+# make windows: dist/orbi7prog-windows-x64.zip, both programs and a README for the technician.
+# make screenshots-windows: the main window drawn by the Windows style under Wine.
 MAKEFLAGS += --no-print-directory
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
 BUILD_FUZZ ?= build-fuzz
 BUILD_WINDOWS ?= build-windows
+QT_WINDOWS ?= /opt/orbi7/qt6-mingw-static
+WINE ?= /usr/lib/wine/wine64
 FUZZ_RUNS  ?= 20000
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build run test test-plain test-asan test-fuzz test-windows screenshots bench clean
+.PHONY: all deps build run test test-plain test-asan test-fuzz qt-windows windows-build windows test-windows \
+        screenshots screenshots-windows bench clean
 
 all: build
 
@@ -49,15 +56,24 @@ test-fuzz: deps
 	$(BUILD_FUZZ)/profile_file_fuzz -runs=$(FUZZ_RUNS) -seed=1 -max_len=8192 -timeout=10 -rss_limit_mb=1024 \
 	  $(BUILD_FUZZ)/corpus tests/fuzz/corpus
 
-# The tests run under Wine, in a Windows installation of the build folder's own. The
-# end-to-end test serves the Linux build's orbi7sim on a pseudo-terminal that Wine
-# maps to a COM port.
-test-windows: deps $(BUILD)/CMakeCache.txt
+# The Windows build: Qt first (nothing to do when its folder holds this version), then
+# the whole program and its tests. The end-to-end test serves the Linux build's
+# orbi7sim on a pseudo-terminal that Wine maps to a COM port.
+qt-windows: deps
+	ORBI7_QT_WINDOWS=$(QT_WINDOWS) scripts/build-qt-windows
+
+windows-build: qt-windows $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS) --target orbi7sim
-	cmake -S . -B $(BUILD_WINDOWS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORBI7_BUILD_UI=OFF \
+	ORBI7_QT_WINDOWS=$(QT_WINDOWS) cmake -S . -B $(BUILD_WINDOWS) \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORBI7_BUILD_UI=ON \
 	  -DORBI7_SIMULATOR=$(abspath $(BUILD))/tools/orbi7sim
 	cmake --build $(BUILD_WINDOWS) -j $(JOBS)
+
+windows: windows-build
+	@echo dist/orbi7prog-windows-x64.zip
+
+# The tests run under Wine, in a Windows installation of the build folder's own.
+test-windows: windows-build
 	ctest --test-dir $(BUILD_WINDOWS) --output-on-failure -j $(JOBS)
 
 # Settings-sized traffic through the termios backend to orbi7sim on a pseudo-terminal.
@@ -66,6 +82,12 @@ bench: build
 
 screenshots: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/app/orbi7prog-screenshots $(BUILD)/screenshots
+
+# The Windows platform of Qt under Wine, on a virtual screen, drawn by the Windows
+# style: under Wine's own theme the newer Windows style leaves out the check marks.
+screenshots-windows: windows-build
+	WINEPREFIX=$(abspath $(BUILD_WINDOWS))/wine WINEDEBUG=-all xvfb-run -a -s "-screen 0 1024x768x24" \
+	  $(WINE) $(BUILD_WINDOWS)/app/orbi7prog-screenshots.exe $(BUILD_WINDOWS)/screenshots -style windows
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ) $(BUILD_WINDOWS)
