@@ -21,7 +21,8 @@ void PlanRanges(TTransferPlan& plan, std::uint16_t address, std::size_t count) {
 }
 
 // The settings block of the layout from its first table, the surcharges, to the last
-// tax rate, without the checksum; the tables lie next to each other in every map.
+// tax rate, without the checksum; the tables lie next to each other in every map (the
+// firmware table's tests hold every row to that).
 std::size_t BlockBytes(const TRamMap& map) {
   const int taxes = LayoutTaxCount(map);
   return static_cast<std::size_t>(TaxRateAddress(map, taxes) - map.SurchargeTable) + RateBytes;

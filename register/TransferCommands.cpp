@@ -203,10 +203,10 @@ std::optional<TConfirmedWrite> AskWithChanges(TKkmLink& link, const TKkmConnecti
     LinkFailure(view);
     return std::nullopt;
   }
+  view.SetStatus("");  // it would say that the pre-read still reads
   TConfirmedWrite confirmed{settings, backup.NewFileName(KkmNumberOf(connection.Address), connection.Version)};
   DecodeSettings(*before, map, confirmed.Held);
   if (!view.Messages().Confirm(Confirmation(WriteChanges(confirmed.Held, *before, write, map), confirmed.BackupFile))) {
-    view.SetStatus("");  // the pre-read's line would say that it still reads
     view.SetAll();
     return std::nullopt;
   }

@@ -18,6 +18,9 @@
 #include <windows.h>
 // After windows.h, which it needs; it declares the known folders too.
 #include <shlobj.h>
+#else
+#include <pwd.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -40,6 +43,10 @@ std::filesystem::path ApplicationDataFolder() {
   const char* data = std::getenv("XDG_DATA_HOME");
   if (data != nullptr && std::filesystem::path(data).is_absolute()) return data;
   const char* home = std::getenv("HOME");
+  if (home == nullptr || *home == '\0') {
+    const passwd* user = getpwuid(getuid());
+    home = user != nullptr ? user->pw_dir : nullptr;
+  }
   if (home == nullptr || *home == '\0') return {};
   return std::filesystem::path(home) / ".local" / "share";
 }
@@ -56,6 +63,23 @@ std::string BaseName(int kkmNumber, std::int32_t version, const std::tm& time) {
   std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", time.tm_year + 1900, time.tm_mon + 1, time.tm_mday,
                 time.tm_hour, time.tm_min, time.tm_sec);
   return "kkm" + TwoDigits(kkmNumber) + "-" + std::to_string(version) + "-" + stamp;
+}
+
+// A value as it must stand in the file to be read back as it is: one with blanks at
+// either end, or in quotes of its own, goes in quotes, since a read drops the blanks
+// around a value and one pair of outer quotes. A line break, which no read can give
+// back, becomes a blank: only a register's garbled rate bytes can hold one.
+std::string KeptAsRead(std::string value) {
+  for (char& c : value) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  if (value.empty()) return value;
+  const char first = value.front();
+  const char last = value.back();
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\v'; };
+  const bool blankEnd = blank(first) || blank(last);
+  const bool quoted = value.size() >= 2 && (first == '"' || first == '\'') && last == first;
+  return blankEnd || quoted ? '"' + value + '"' : value;
 }
 
 }  // namespace
@@ -96,7 +120,8 @@ std::string TBackupFolder::NewFileName(int kkmNumber, std::int32_t version) {
 
 bool TBackupFolder::Save(const std::string& fileName, const TKkmSettings& settings) {
   if (Place.empty()) return false;
-  const std::vector<TProfileEntry> entries = SettingsFileEntries(settings);
+  std::vector<TProfileEntry> entries = SettingsFileEntries(settings);
+  for (TProfileEntry& entry : entries) entry.Value = KeptAsRead(std::move(entry.Value));
   TProfileFile file;
   if (!file.WriteStrings(entries)) return false;
   std::error_code error;

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -41,6 +42,13 @@ class TransferWindowTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // A write's backups never go to the user's own folder, however the test is started.
+  void initTestCase() {
+#ifndef _WIN32
+    if (qEnvironmentVariableIsEmpty("XDG_DATA_HOME")) qputenv("XDG_DATA_HOME", DataFolder.path().toUtf8());
+#endif
+  }
+
   void ReadFillsThePagesAndShowsProgress() {
     TBench bench;
     int progressSeen = 0;
@@ -80,6 +88,7 @@ class TransferWindowTest : public QObject {
         "\r\n\r\nСкидка 5: 00,00 → 07,25\r\nГруппа 60: налог — → 3\r\nГруппа 60: скидка — → 5\r\n\r\n";
     QVERIFY2(question.find(changes) != std::string::npos, question.c_str());
 #ifndef _WIN32
+    QVERIFY(!qEnvironmentVariableIsEmpty("XDG_DATA_HOME"));
     QVERIFY(Utf8FromPath(DefaultBackupFolder()).starts_with(qgetenv("XDG_DATA_HOME").toStdString()));
 #endif
     const std::string lead = "Прежние установки будут сохранены в файл ";
@@ -151,6 +160,9 @@ class TransferWindowTest : public QObject {
     QCOMPARE(bench.Status(), QStringLiteral("Чтение OK!"));
     QCOMPARE(bench.Messages.Shown, std::vector<TRecordingMessages::TShown>{CloseQuestion});
   }
+
+ private:
+  QTemporaryDir DataFolder;
 };
 
 QTEST_MAIN(TransferWindowTest)

@@ -13,6 +13,12 @@ TEST(Firmware, EveryRowAgreesWithItsOwnMap) {
     EXPECT_EQ(FindFirmware(row.Version), &row);
     EXPECT_EQ(LayoutTaxCount(row.Map), row.TaxCount) << row.Version;
     EXPECT_EQ(row.Map.SettingsChecksum - row.Map.SurchargeTable, SettingsBlockSize(row.TaxCount)) << row.Version;
+    // The tables of the block lie next to each other in the image's order, which the
+    // image and the write's pre-read take for granted.
+    EXPECT_EQ(row.Map.DiscountTable, row.Map.SurchargeTable + 4 * RateCount) << row.Version;
+    EXPECT_EQ(row.Map.GroupTable, row.Map.DiscountTable + 4 * RateCount) << row.Version;
+    EXPECT_EQ(row.Map.TaxKindTable, row.Map.GroupTable + GroupCount) << row.Version;
+    EXPECT_EQ(row.Map.TaxRateTable, row.Map.TaxKindTable + row.TaxCount) << row.Version;
     EXPECT_EQ(row.Handshake, row.Version == 105 ? TBlockHandshake::BusyAnswers : TBlockHandshake::OneEcho);
   }
   for (const std::int32_t unknown : {0, 99, 106, 360, 11004}) EXPECT_EQ(FindFirmware(unknown), nullptr) << unknown;

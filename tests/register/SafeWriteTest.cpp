@@ -274,6 +274,13 @@ std::tm FixedTime() {
 TEST_F(SafeWriteTest, BackupFileHoldsWhatTheRegisterHeldAndWritingItUndoesTheWrite) {
   TTemporaryFolder folder;
   TBackupFolder backup(folder.Path / "orbi7prog" / "backups", FixedTime);
+  // Tax 2's name as a register programmed at its own keyboard may hold it: padded
+  // with blanks, and with one in front.
+  std::vector<std::uint8_t> padded(16, ' ');  // " НСП" and twelve blanks
+  padded[1] = 0xCD;
+  padded[2] = 0xD1;
+  padded[3] = 0xCF;
+  Put(static_cast<std::uint16_t>(TaxNameAddress(Map, 2) + 1), padded);
   const auto old = Kkm.Memory();
   const TKkmSettings held = ReadBack();
   Settings = FullSettings();

@@ -16,7 +16,7 @@ using TBytes = std::vector<std::uint8_t>;
 const std::string ConfirmBox = "box Вы уверены что хотите записать установки в ККМ?";
 // What every write does before its question: it reads what it will overwrite.
 const std::vector<std::string> PreReadCalls = {"repaint toolbar", "disable toolbar and pages",
-                                               "status Чтение установок ККМ"};
+                                               "status Чтение установок ККМ", "status "};
 const std::string PurchasesBox = "box ККМ содержит покупки.\r\nНеобходимо вывести контрольную ленту.";
 const std::string LinkFailureBox = "box Не удается установить интерфейс с ККМ";
 const std::string PartialWriteBox =
@@ -244,7 +244,7 @@ TEST_F(WriteCommandTest, NothingIsSentWhenRefusedBeforeTheTransfer) {
   View.Answers().push_back(TAnswer::No);
   EXPECT_FALSE(Write());
   // No: the pre-read has read, nothing is written and nothing kept.
-  EXPECT_EQ(CallsAfterConfirmation(), (std::vector<std::string>{"status ", "SetAll"}));
+  EXPECT_EQ(CallsAfterConfirmation(), (std::vector<std::string>{"SetAll"}));
   EXPECT_TRUE(WritesOf(WriteCommand).empty());
   EXPECT_TRUE(WriteExchanges().empty());
   EXPECT_TRUE(Backup.Saved.empty());

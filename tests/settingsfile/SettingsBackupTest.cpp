@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -58,11 +64,33 @@ TEST_F(SettingsBackupTest, NamedByRegisterFirmwareAndLocalTimeNeverTakingAnExist
   EXPECT_TRUE(messages.Shown.empty());
 }
 
+// What a register can hold comes back from its backup as it was: names with blanks at
+// either end or in quotes of their own. A line break, which no settings file can hold,
+// comes back as a blank.
+TEST_F(SettingsBackupTest, ValuesComeBackAsTheyWereKept) {
+  TBackupFolder backup(Root, [] { return At(9, 0, 0); });
+  TKkmSettings settings;
+  settings.Tax(1) = {true, "20,00", " НДС            ", "И"};
+  settings.Tax(2) = {true, "10,00", "\"Сбор\"", "Н"};
+  settings.Tax(3) = {true, "05,00", "'x'  ", "Н"};
+  settings.Tax(4) = {true, "01,00", "\tНП", "Н"};
+  settings.Discount(2) = "0\n,12";
+  const std::string file = backup.NewFileName(1, 104);
+  ASSERT_TRUE(backup.Save(file, settings));
+  TKkmSettings loaded;
+  TRecordingMessages messages;
+  ASSERT_TRUE(LoadSettingsFile(file, loaded, messages));
+  TKkmSettings expected = settings;
+  expected.Discount(2) = "0 ,12";
+  EXPECT_EQ(loaded, expected);
+}
+
 TEST_F(SettingsBackupTest, FolderThatCannotBeMadeRefusesTheSaveAndLeavesNothing) {
   std::ofstream(Root / "file") << "in the way";
   TBackupFolder blocked(Root / "file" / "backups", [] { return At(0, 0, 0); });
   EXPECT_FALSE(blocked.Save(blocked.NewFileName(1, 104), TKkmSettings{}));
   EXPECT_EQ(blocked.Folder(), Utf8FromPath(Root / "file" / "backups"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(Root), fs::directory_iterator()), 1);
   EXPECT_FALSE(TBackupFolder(fs::path()).Save("kkm01.dat", TKkmSettings{}));
   EXPECT_FALSE(fs::exists("kkm01.dat"));
 }
@@ -81,8 +109,10 @@ TEST(DefaultBackupFolder, FollowsTheUsersDataFolder) {
   EXPECT_EQ(DefaultBackupFolder(), fs::path("/home/техник/.local/share/orbi7prog/backups"));
   unsetenv("XDG_DATA_HOME");
   EXPECT_EQ(DefaultBackupFolder(), fs::path("/home/техник/.local/share/orbi7prog/backups"));
-  unsetenv("HOME");
-  EXPECT_TRUE(DefaultBackupFolder().empty());
+  unsetenv("HOME");  // then the user's home as the system knows it
+  const passwd* user = getpwuid(getuid());
+  ASSERT_NE(user, nullptr);
+  EXPECT_EQ(DefaultBackupFolder(), fs::path(user->pw_dir) / ".local/share/orbi7prog/backups");
 
   if (oldHome) setenv("HOME", oldHome->c_str(), 1);
   if (oldData) setenv("XDG_DATA_HOME", oldData->c_str(), 1);
