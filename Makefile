@@ -3,7 +3,7 @@
 # make test: install what is missing, build, run every test; then again with
 #            AddressSanitizer and UndefinedBehaviorSanitizer; then a short fuzz run.
 # make test-windows: the whole program and every test built for Windows with MinGW-w64
-#            against a static Qt (built once by scripts/build-qt-windows, about 40
+#            against a static Qt (built once by scripts/build-qt-windows, 15 to 40
 #            minutes on 2 cores), and run under Wine: the layers' tests, the window
 #            tests, the serial backend end to end and the package.
 # make windows: dist/orbi7prog-windows-x64.zip, both programs and a README for the technician.
@@ -90,4 +90,4 @@ screenshots-windows: windows-build
 	  $(WINE) $(BUILD_WINDOWS)/app/orbi7prog-screenshots.exe $(BUILD_WINDOWS)/screenshots -style windows
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ) $(BUILD_WINDOWS)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ) $(BUILD_WINDOWS) dist
