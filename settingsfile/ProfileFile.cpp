@@ -91,6 +91,14 @@ bool IsWritableName(std::string_view name) {
 
 }  // namespace
 
+std::string ValueReadBackAs(std::string_view value) {
+  if (value.empty()) return {};
+  const char first = value.front();
+  const bool quoted = value.size() >= 2 && (first == '"' || first == '\'') && value.back() == first;
+  if (!IsBlank(first) && !IsBlank(value.back()) && !quoted) return std::string(value);
+  return '"' + std::string(value) + '"';
+}
+
 std::string FoldProfileName(std::string_view name) {
   std::string folded(name);
   for (char& c : folded) c = static_cast<char>(FoldTable[static_cast<unsigned char>(c)]);

@@ -26,6 +26,11 @@ struct TProfileEntry {
 // (А-Я, Ё) become lower case.
 std::string FoldProfileName(std::string_view name);
 
+// The text to write for a value so that a read gives back exactly that value: one
+// with blanks at either end, or in quotes of its own, goes into quotes, since a read
+// drops the blanks around a value and one pair of matching outer quotes.
+std::string ValueReadBackAs(std::string_view value);
+
 class TProfileFile {
  public:
   TProfileFile() = default;

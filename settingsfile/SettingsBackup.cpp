@@ -65,21 +65,14 @@ std::string BaseName(int kkmNumber, std::int32_t version, const std::tm& time) {
   return "kkm" + TwoDigits(kkmNumber) + "-" + std::to_string(version) + "-" + stamp;
 }
 
-// A value as it must stand in the file to be read back as it is: one with blanks at
-// either end, or in quotes of its own, goes in quotes, since a read drops the blanks
-// around a value and one pair of outer quotes. A line break, which no read can give
-// back, becomes a blank: only a register's garbled rate bytes can hold one.
+// A value as it must stand in the file to be read back as it is. A line break, which
+// no read can give back, becomes a blank: only a register's garbled rate bytes can
+// hold one.
 std::string KeptAsRead(std::string value) {
   for (char& c : value) {
     if (c == '\r' || c == '\n') c = ' ';
   }
-  if (value.empty()) return value;
-  const char first = value.front();
-  const char last = value.back();
-  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\v'; };
-  const bool blankEnd = blank(first) || blank(last);
-  const bool quoted = value.size() >= 2 && (first == '"' || first == '\'') && last == first;
-  return blankEnd || quoted ? '"' + value + '"' : value;
+  return ValueReadBackAs(value);
 }
 
 }  // namespace

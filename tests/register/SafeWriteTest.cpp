@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +17,7 @@
 #include "settingsfile/SettingsBackup.h"
 #include "settingsfile/SettingsFile.h"
 #include "sim/RegisterContents.h"
+#include "support/TemporaryFolder.h"
 
 namespace {
 
@@ -247,29 +247,7 @@ TEST_F(SafeWriteTest, QuestionListsWhatTheRegisterWillReadDifferentlyAndNamesThe
   EXPECT_NE(Confirmation().find(Question + "\r\n\r\nУстановки в ККМ не изменятся.\r\n\r\n"), std::string::npos);
 }
 
-// A folder of the test's own, emptied before and after.
-class TTemporaryFolder {
- public:
-  TTemporaryFolder()
-      : Path(std::filesystem::temp_directory_path() /
-             ("orbi7-backup-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()))) {
-    std::filesystem::remove_all(Path);
-    std::filesystem::create_directories(Path);
-  }
-  ~TTemporaryFolder() { std::filesystem::remove_all(Path); }
-  const std::filesystem::path Path;
-};
-
-std::tm FixedTime() {
-  std::tm time{};
-  time.tm_year = 2026 - 1900;
-  time.tm_mon = 11;
-  time.tm_mday = 9;
-  time.tm_hour = 14;
-  time.tm_min = 32;
-  time.tm_sec = 5;
-  return time;
-}
+std::tm FixedTime() { return December9(14, 32, 5); }
 
 TEST_F(SafeWriteTest, BackupFileHoldsWhatTheRegisterHeldAndWritingItUndoesTheWrite) {
   TTemporaryFolder folder;

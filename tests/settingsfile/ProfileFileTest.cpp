@@ -67,6 +67,25 @@ TEST(ProfileFileRead, OnePairOfMatchingOuterQuotesIsDropped) {
   EXPECT_EQ(Read("[\"S\"]\r\n'k'=1\r\n", "S", "k"), std::nullopt);
 }
 
+// Every value written in the form ValueReadBackAs gives comes back as it was, and
+// only values a read would change are put in quotes.
+TEST(ProfileFileRead, ValueReadBackAsSurvivesARead) {
+  struct TCase {
+    std::string Value;
+    bool Quoted;
+  };
+  const TCase cases[] = {{"", false},          {"НДС", false},  {" НДС", true}, {"НДС  ", true},
+                         {"\tx\v", true},      {"\"x\"", true}, {"'x'", true},  {"\"x'", false},
+                         {"a \"b\" c", false}, {"\"", false},   {"\" \"", true}};
+  for (const TCase& c : cases) {
+    const std::string written = ValueReadBackAs(c.Value);
+    EXPECT_EQ(written != c.Value, c.Quoted) << c.Value;
+    TProfileFile file;
+    ASSERT_TRUE(file.WriteString("S", "K", written)) << c.Value;
+    EXPECT_EQ(file.Find("S", "K"), c.Value) << c.Value;
+  }
+}
+
 TEST(ProfileFileRead, CommentsAreWholeLinesOnly) {
   const std::string file = "[A]\r\n;k1=1\r\n \t;k2=2\r\nk3=a ;b\r\n#k4=4\r\n";
   EXPECT_EQ(Read(file, "A", "k1"), std::nullopt);

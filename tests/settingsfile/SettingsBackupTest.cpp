@@ -5,7 +5,6 @@
 #include <unistd.h>
 #endif
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,36 +16,20 @@
 #include "settingsfile/SettingsBackup.h"
 #include "settingsfile/SettingsFile.h"
 #include "support/RecordingMessages.h"
+#include "support/TemporaryFolder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::tm At(int hour, int minute, int second) {
-  std::tm time{};
-  time.tm_year = 2026 - 1900;
-  time.tm_mon = 11;
-  time.tm_mday = 9;
-  time.tm_hour = hour;
-  time.tm_min = minute;
-  time.tm_sec = second;
-  return time;
-}
-
 class SettingsBackupTest : public ::testing::Test {
  protected:
-  SettingsBackupTest()
-      : Root(fs::temp_directory_path() /
-             ("orbi7-backups-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()))) {
-    fs::create_directories(Root);
-  }
-  ~SettingsBackupTest() override { fs::remove_all(Root); }
-
-  const fs::path Root;
+  TTemporaryFolder Folder;
+  const fs::path& Root = Folder.Path;
 };
 
 TEST_F(SettingsBackupTest, NamedByRegisterFirmwareAndLocalTimeNeverTakingAnExistingName) {
-  TBackupFolder backup(Root / "в папке", [] { return At(14, 32, 5); });
+  TBackupFolder backup(Root / "в папке", [] { return December9(14, 32, 5); });
   const std::string first = backup.NewFileName(37, 105);
   EXPECT_EQ(PathFromUtf8(first), Root / "в папке" / "kkm37-105-20261209-143205.dat");
   EXPECT_EQ(PathFromUtf8(backup.NewFileName(5, 103)).filename(), "kkm05-103-20261209-143205.dat");
@@ -68,7 +51,7 @@ TEST_F(SettingsBackupTest, NamedByRegisterFirmwareAndLocalTimeNeverTakingAnExist
 // either end or in quotes of their own. A line break, which no settings file can hold,
 // comes back as a blank.
 TEST_F(SettingsBackupTest, ValuesComeBackAsTheyWereKept) {
-  TBackupFolder backup(Root, [] { return At(9, 0, 0); });
+  TBackupFolder backup(Root, [] { return December9(9, 0, 0); });
   TKkmSettings settings;
   settings.Tax(1) = {true, "20,00", " НДС            ", "И"};
   settings.Tax(2) = {true, "10,00", "\"Сбор\"", "Н"};
@@ -87,7 +70,7 @@ TEST_F(SettingsBackupTest, ValuesComeBackAsTheyWereKept) {
 
 TEST_F(SettingsBackupTest, FolderThatCannotBeMadeRefusesTheSaveAndLeavesNothing) {
   std::ofstream(Root / "file") << "in the way";
-  TBackupFolder blocked(Root / "file" / "backups", [] { return At(0, 0, 0); });
+  TBackupFolder blocked(Root / "file" / "backups", [] { return December9(0, 0, 0); });
   EXPECT_FALSE(blocked.Save(blocked.NewFileName(1, 104), TKkmSettings{}));
   EXPECT_EQ(blocked.Folder(), Utf8FromPath(Root / "file" / "backups"));
   EXPECT_EQ(std::distance(fs::directory_iterator(Root), fs::directory_iterator()), 1);
