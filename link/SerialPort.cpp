@@ -2,9 +2,13 @@
 
 #include <cstdlib>
 
-std::string SerialDeviceName(int portNumber) {
+std::string EnvironmentSerialDevice(int portNumber) {
   const std::string variable = "ORBI7_COM" + std::to_string(portNumber);
   const char* named = std::getenv(variable.c_str());
-  if (named != nullptr && *named != '\0') return named;
-  return DefaultSerialDevice(portNumber);
+  return named != nullptr ? named : "";
+}
+
+std::string SerialDeviceName(int portNumber) {
+  std::string named = EnvironmentSerialDevice(portNumber);
+  return named.empty() ? DefaultSerialDevice(portNumber) : named;
 }

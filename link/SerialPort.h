@@ -92,6 +92,8 @@ constexpr int LastPortNumber = 4;
 // (ORBI7_COM1=/dev/ttyUSB0, ORBI7_COM1=COM7), or else the system's own for that
 // number (DefaultSerialDevice).
 std::string SerialDeviceName(int portNumber);
+// The device that ORBI7_COMn names; empty when the variable is unset or empty.
+std::string EnvironmentSerialDevice(int portNumber);
 // "COMn" on Windows, /dev/ttyS<n-1> elsewhere.
 std::string DefaultSerialDevice(int portNumber);
 
