@@ -31,23 +31,14 @@ const std::string ById = "dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if0
 // interface), a board on cdc-acm (the tty's device is the interface itself) without a
 // product string, two on-board UARTs and a port the kernel made without one, a
 // virtual console.
-const std::vector<std::pair<std::string, std::string>> Attributes = {
-    {Usb + "1-1/idVendor", "0403"},
-    {Usb + "1-1/idProduct", "6001"},
-    {Usb + "1-1/manufacturer", "FTDI"},
-    {Usb + "1-1/product", "FT232R USB UART"},
-    {Usb + "1-1/serial", "A50285BI"},
-    {Usb + "1-2/idVendor", "2341"},
-    {Usb + "1-2/idProduct", "804d"},
-    {Usb + "1-2/manufacturer", "Arduino LLC"},
-    {Usb + "1-2/serial", "5A3C2B1F50533336"},
-    {"dev/ttyUSB0", ""},
-    {"dev/ttyACM0", ""},
-    {"dev/ttyS0", ""},
-    {"dev/ttyS1", ""},
-    {"dev/ttyS10", ""},
-    {"dev/tty1", ""},
+struct TUsbDevice {
+  std::string Folder, Vendor, Product, Manufacturer, ProductName, Serial;
 };
+const TUsbDevice UsbDevices[] = {
+    {Usb + "1-1", "0403", "6001", "FTDI", "FT232R USB UART", "A50285BI"},
+    {Usb + "1-2", "2341", "804d", "Arduino LLC", "", "5A3C2B1F50533336"},
+};
+const char* const Devices[] = {"ttyUSB0", "ttyACM0", "ttyS0", "ttyS1", "ttyS10", "tty1"};
 const std::vector<std::pair<std::string, std::string>> Links = {
     {"sys/class/tty/ttyUSB0", "../../devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1:1.0/ttyUSB0/tty/ttyUSB0"},
     {Usb + "1-1/1-1:1.0/ttyUSB0/tty/ttyUSB0/device", "../../../ttyUSB0"},
@@ -64,10 +55,19 @@ const std::vector<std::pair<std::string, std::string>> Links = {
 };
 
 void LayOut(const fs::path& root) {
-  for (const auto& [file, text] : Attributes) {
-    fs::create_directories((root / file).parent_path());
-    std::ofstream(root / file) << (text.empty() ? "" : text + "\n");
+  for (const TUsbDevice& usb : UsbDevices) {
+    fs::create_directories(root / usb.Folder);
+    const std::pair<const char*, std::string> attributes[] = {{"idVendor", usb.Vendor},
+                                                              {"idProduct", usb.Product},
+                                                              {"manufacturer", usb.Manufacturer},
+                                                              {"product", usb.ProductName},
+                                                              {"serial", usb.Serial}};
+    for (const auto& [name, text] : attributes) {
+      if (!text.empty()) std::ofstream(root / usb.Folder / name) << text << "\n";  // no string, no file
+    }
   }
+  fs::create_directories(root / "dev");
+  for (const char* device : Devices) std::ofstream(root / "dev" / device);
   for (const auto& [link, target] : Links) {
     const fs::path folder = (root / link).parent_path();
     fs::create_directories(folder);

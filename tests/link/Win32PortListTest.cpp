@@ -23,7 +23,6 @@ TEST(Win32PortList, WhatTheIdsAndNamesOfADeviceTell) {
       {"USB\\VID_10c4&PID_ea60\\0001", "10C4:EA60", "0001"},
       {"ACPI\\PNP0501\\1", "", ""},
       {"USB\\VID_12&PID_3456\\X", "", ""},
-      {"USB\\VID_0403&PID_6001", "", ""},
   };
   for (const TCase& c : cases) {
     TSerialPortInfo port;
