@@ -1,5 +1,7 @@
 #include "app/DemoRegisters.h"
 
+#include <utility>
+
 #include "sim/RegisterContents.h"
 #include "sim/SimulatedLine.h"
 
@@ -10,10 +12,32 @@ TDemoRegisters::TDemoRegisters() {
   Com3.SetSilent(true);
 }
 
-TPortOpener TDemoRegisters::Opener() {
-  return [this](int port) -> std::unique_ptr<TSerialPort> {
-    TSimulatedRegister* kkm = port == 1 ? &Com1 : port == 3 ? &Com3 : port == 4 ? &Com4 : nullptr;
-    if (kkm == nullptr) return nullptr;
-    return std::make_unique<TSimulatedLine>(SteadyClock(), *kkm);
+namespace {
+
+constexpr std::pair<const char*, const char*> DemoPortNames[] = {
+    {"COM1", "Демонстрационная ККМ, ПО 1.0.4"},
+    {"COM3", "Линия без ККМ"},
+    {"COM4", "Демонстрационная ККМ с покупками, ПО 1.0.5"},
+};
+
+}  // namespace
+
+TPortSystem TDemoRegisters::Ports() {
+  TPortSystem ports;
+  ports.Open = [this](const std::string& device) -> TOpenedPort {
+    TSimulatedRegister* kkm = device == "COM1" ? &Com1 : device == "COM3" ? &Com3 : device == "COM4" ? &Com4 : nullptr;
+    if (kkm == nullptr) return TOpenedPort::Failed(TPortFault::Absent);
+    return TOpenedPort::Opened(std::make_unique<TSimulatedLine>(SteadyClock(), *kkm));
   };
+  ports.ButtonDevice = [](int n) { return "COM" + std::to_string(n); };
+  ports.List = [] {
+    std::vector<TSerialPortInfo> list;
+    for (const auto& [device, description] : DemoPortNames) {
+      list.emplace_back();
+      list.back().Device = device;
+      list.back().Description = description;
+    }
+    return list;
+  };
+  return ports;
 }

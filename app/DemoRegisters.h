@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/SerialPort.h"
+#include "link/PortSystem.h"
 #include "sim/SimulatedRegister.h"
 
 // The registers of the demo program, reached in real time at 9600 baud:
@@ -13,8 +13,8 @@ class TDemoRegisters {
   TDemoRegisters(const TDemoRegisters&) = delete;
   TDemoRegisters& operator=(const TDemoRegisters&) = delete;
 
-  // The registers must outlive every port the opener gives.
-  TPortOpener Opener();
+  // COM1 to COM4 and nothing else; the registers must outlive every port opened.
+  TPortSystem Ports();
 
   TSimulatedRegister Com1{0, 104};
   TSimulatedRegister Com3{0, 104};

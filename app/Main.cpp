@@ -1,3 +1,3 @@
 #include "app/Program.h"
 
-int main(int argc, char** argv) { return RunProgram(argc, argv, OpenSerialPort); }
+int main(int argc, char** argv) { return RunProgram(argc, argv, TPortSystem{}); }

@@ -13,6 +13,7 @@
 #include <QToolButton>
 
 #include "link/KkmConnect.h"
+#include "register/Connect.h"
 #include "register/TransferCommands.h"
 #include "settingsfile/SettingsFile.h"
 #include "ui/ApplicationTitle.h"
@@ -33,6 +34,7 @@ constexpr int ButtonHeight = 38;
 constexpr int DividerWidth = 8;
 constexpr int ImageSize = 32;
 constexpr int ImageCount = 7;
+constexpr int ConnectionWidth = 150;
 
 const char* const CloseQuestion = "Закрыть приложение?";
 
@@ -56,8 +58,8 @@ QIcon LoadImage(int index) {
 
 }  // namespace
 
-TMainForm::TMainForm(TUserMessages& messages, TPortOpener opener, QWidget* parent)
-    : QWidget(parent), UserMessages(messages), KkmLink(SteadyClock(), std::move(opener)) {
+TMainForm::TMainForm(TUserMessages& messages, TPortSystem ports, QWidget* parent)
+    : QWidget(parent), UserMessages(messages), KkmLink(SteadyClock(), ports.Open) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QString::fromUtf8(ApplicationTitle));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -74,7 +76,7 @@ TMainForm::TMainForm(TUserMessages& messages, TPortOpener opener, QWidget* paren
   KkmSettings.Watch(this);
   FormCreate();
   // The port dialog comes after the window, hidden until the port command shows it.
-  Init_Com = new TInit_Com(KkmLink, KkmConnection, UserMessages, this);
+  Init_Com = new TInit_Com(KkmLink, KkmConnection, UserMessages, std::move(ports), this);
 }
 
 TMainForm::~TMainForm() {
@@ -196,6 +198,19 @@ void TMainForm::BuildStatusLine() {
   PanelStatus->setForegroundRole(QPalette::WindowText);
   PanelStatus->setFrameShape(QFrame::Panel);
   PanelStatus->setFrameShadow(QFrame::Raised);
+  PanelConnection = new QLabel(PanelStatus);
+  PanelConnection->setObjectName(QStringLiteral("PanelConnection"));
+  PanelConnection->setGeometry(ClientWidth - ConnectionWidth - 4, 1, ConnectionWidth, 20);
+  PanelConnection->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  PanelConnection->setFont(this->font());
+  PanelConnection->setPalette(this->palette());
+}
+
+// Beside the status text, in the window's own font, so that it stays out of the way.
+void TMainForm::ShowConnection() {
+  const QString text = QString::fromStdString(ConnectionText(KkmConnection));
+  PanelConnection->setToolTip(text);
+  PanelConnection->setText(PanelConnection->fontMetrics().elidedText(text, Qt::ElideMiddle, PanelConnection->width()));
 }
 
 void TMainForm::BuildBottomBand() {
@@ -286,8 +301,9 @@ void TMainForm::ToolButton3Click() {
     SetStatus(NoConnectionText);
     // A failed attempt has forgotten the register connected before; closing the
     // dialog without one keeps it.
-    if (!KkmConnection.IsOn(KkmLink)) ButtonDisabled();
+    if (KkmConnection.Firmware == nullptr) ButtonDisabled();
   }
+  ShowConnection();
 }
 
 // A transfer pumps window messages, so the close box still works meanwhile: a

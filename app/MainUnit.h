@@ -6,6 +6,7 @@
 
 #include "document/RuleView.h"
 #include "document/TKkmSettings.h"
+#include "link/PortSystem.h"
 #include "link/TKkmLink.h"
 #include "register/Firmware.h"
 #include "register/WindowView.h"
@@ -28,8 +29,8 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   Q_OBJECT
 
  public:
-  // The opener gives the serial ports: the system's, or the demo's simulated ones.
-  explicit TMainForm(TUserMessages& messages, TPortOpener opener = OpenSerialPort, QWidget* parent = nullptr);
+  // The serial ports: the system's, or the demo's simulated ones.
+  explicit TMainForm(TUserMessages& messages, TPortSystem ports = {}, QWidget* parent = nullptr);
   ~TMainForm() override;
 
   TKkmSettings& Settings() { return KkmSettings; }
@@ -86,6 +87,7 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   void BuildPages();
   void BuildStatusLine();
   void BuildBottomBand();
+  void ShowConnection();
   QToolButton* AddToolButton(const char* name, int x, int image, const char* hint, void (TMainForm::*command)());
   void AddDivider(const char* name, int x);
   bool AskToClose();
@@ -95,7 +97,7 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   TUserMessages& UserMessages;
   TKkmSettings KkmSettings;
   TKkmLink KkmLink;              // the one serial link of the run
-  TKkmConnection KkmConnection;  // set by the connect sequence
+  TKkmConnection KkmConnection;  // set by a connect that succeeds, forgotten by every attempt
   TQtFileDialogs QtFileDialogs;
   TFileDialogs* FileDialogs = &QtFileDialogs;
   TBackupFolder UserBackups{DefaultBackupFolder()};
@@ -109,6 +111,7 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   TRatesPage* RatesPage = nullptr;
   TInit_Com* Init_Com = nullptr;
   QLabel* PanelStatus = nullptr;
+  QLabel* PanelConnection = nullptr;  // the right part of the status line: the register connected
   QWidget* Panel1 = nullptr;
   QProgressBar* TransferProgress = nullptr;
   bool Centred = false;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/SerialPort.h"
+#include "link/PortSystem.h"
 
 // Program start shared by the real program and the demo: the application, its
-// title, the main window on the ports the opener gives, and the message loop.
-int RunProgram(int argc, char** argv, TPortOpener opener);
+// title, the main window on the given ports, and the message loop.
+int RunProgram(int argc, char** argv, TPortSystem ports);

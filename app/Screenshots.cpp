@@ -39,7 +39,7 @@ void Click(QWidget& form, const char* button) { form.findChild<QToolButton*>(QSt
 bool SaveWriteQuestion(const QDir& folder) {
   TDemoRegisters demo;
   TQtUserMessages messages(QString::fromUtf8(ApplicationTitle));
-  TMainForm form(messages, demo.Opener());
+  TMainForm form(messages, demo.Ports());
   form.show();
   form.PortDialog().Button1Click();
   form.ButtonEnabled();

@@ -176,7 +176,7 @@ struct TBenchLine {
       std::fprintf(stderr, "bench: cannot start %s\n", ORBI7SIM_PATH);
       return false;
     }
-    if (!Link.OpenPort(1)) {
+    if (!Link.OpenPort(Simulator.Device)) {
       std::fprintf(stderr, "bench: cannot open %s\n", Simulator.Device.c_str());
       return false;
     }
@@ -189,10 +189,10 @@ struct TBenchLine {
   TLineCounts Counts;
   TPauseCountingClock Clock{Counts};
   TSimulator Simulator;
-  TKkmLink Link{Clock, [this](int) -> std::unique_ptr<TSerialPort> {
-                  auto port = TPosixSerialPort::Open(Simulator.Device);
-                  if (!port) return nullptr;
-                  return std::make_unique<TCountingPort>(std::move(port), Counts);
+  TKkmLink Link{Clock, [this](const std::string& device) {
+                  TOpenedPort opened = TPosixSerialPort::Open(device);
+                  if (opened.Port) opened.Port = std::make_unique<TCountingPort>(std::move(opened.Port), Counts);
+                  return opened;
                 }};
 };
 
@@ -244,7 +244,7 @@ TKkmSettings SimulatorSettings() {
   TSimulatedRegister kkm(1, FirmwareVersion);
   ProgramSettings(kkm, InUseSettings());
   TKkmLink link(clock, SimulatedPortOpener(clock, kkm));
-  link.OpenPort(1);
+  link.OpenPort("COM1");
   link.KkmAddress = kkm.Address();
   link.FirmwareVersion = FirmwareVersion;
   TBenchView view;

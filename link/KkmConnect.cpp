@@ -2,6 +2,7 @@
 
 #include <array>
 #include <numeric>
+#include <optional>
 #include <string>
 
 #include "link/KkmFrames.h"
@@ -11,6 +12,8 @@ namespace {
 
 constexpr std::uint8_t VersionQueryAcknowledgement = 0xEA;
 constexpr std::size_t VersionReplySize = 11;
+constexpr int LastKkmNumber = 99;
+constexpr int NoCandidate = -1;  // the window after the last candidate: nothing sent
 
 std::uint8_t CandidateAddress(int number) {
   return static_cast<std::uint8_t>(0xFF - (16 * (number / 10) + number % 10));
@@ -23,8 +26,6 @@ bool ReplyChecksumMatches(const std::array<std::uint8_t, VersionReplySize>& repl
   return static_cast<std::uint8_t>(0xFF - sum) == reply.back();
 }
 
-void Warn(TConnectView& view, TMessageKind kind, const std::string& text) { view.Messages().Show(kind, text); }
-
 }  // namespace
 
 int KkmNumberOf(std::uint8_t address) {
@@ -32,19 +33,29 @@ int KkmNumberOf(std::uint8_t address) {
   return 10 * (bcd >> 4) + (bcd & 0x0F);
 }
 
+// A port whose device holds answers back without saying so (a network serial port, a
+// Bluetooth link) lets an echo arrive in the window of the next candidate. An echo of
+// the candidate before is that candidate's answer: no other register sends it. So
+// after the last candidate one more window is waited, with nothing sent.
 bool ProbeAddress(TKkmLink& link) {
   TLinkOperation operation(link, {"ProbeAddress"});
   link.Purge();
   link.SetParity(true);
-  for (int number = 0; number <= 99; ++number) {
-    const std::uint8_t candidate = CandidateAddress(number);
-    link.Purge();
-    if (!SendByte(link, candidate)) return operation.Result(false);
-    if (!link.WaitForAnswer(1, ProbeEchoTimeLimit)) continue;
-    if (!ReadExpectedByte(link, candidate, TFailureReason::NoEcho, TFailureReason::WrongEcho))
-      return operation.Result(false);
-    link.KkmAddress = candidate;
-    return operation.Result(true);
+  int previous = NoCandidate;
+  for (int number = 0; number <= LastKkmNumber + 1; ++number) {
+    const int candidate = number <= LastKkmNumber ? CandidateAddress(number) : NoCandidate;
+    if (candidate != NoCandidate) {
+      link.Purge();
+      if (!SendByte(link, static_cast<std::uint8_t>(candidate))) return operation.Result(false);
+    }
+    if (link.WaitForAnswer(1, ProbeEchoTimeLimit)) {
+      const std::optional<std::uint8_t> echo = ReadOneByte(link);
+      if (!echo) return operation.Result(link.Fail(TFailureReason::NoEcho));
+      if (*echo != candidate && *echo != previous) return operation.Result(link.Fail(TFailureReason::WrongEcho));
+      link.KkmAddress = *echo;
+      return operation.Result(true);
+    }
+    previous = candidate;
   }
   return operation.Result(link.Fail(TFailureReason::NoEcho));
 }
@@ -82,29 +93,4 @@ bool QueryVersion(TKkmLink& link) {
   if (!trusted) link.Trace("version reply checksum wrong: version 0");
   link.FirmwareVersion = trusted ? VersionFromBytes(reply[6], reply[7]) : 0;
   return operation.Result(true);
-}
-
-bool ConnectKkm(TKkmLink& link, int portNumber, TConnectView& view) {
-  link.ClosePort();
-  link.KkmAddress = 0;
-  link.FirmwareVersion = 0;
-  view.ForgetRamMap();
-  if (!link.OpenPort(portNumber)) {
-    Warn(view, TMessageKind::Warning, "Выбранный COM-порт недоступен");
-    return false;
-  }
-  if (!ProbeAddress(link) || !QueryVersion(link)) {
-    Warn(view, TMessageKind::Error, NoConnectionText);
-    return false;
-  }
-  if (link.FirmwareVersion == 0) {
-    Warn(view, TMessageKind::Warning, "В ККМ необходимо установить ПО версии не ниже 1.0.4");
-    return false;
-  }
-  if (!view.SelectRamMap(link.FirmwareVersion)) {
-    Warn(view, TMessageKind::Warning, "Версия ПО ККМ не поддерживается: " + std::to_string(link.FirmwareVersion));
-    return false;
-  }
-  view.CloseDialog();
-  return true;
 }

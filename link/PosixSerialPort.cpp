@@ -1,6 +1,7 @@
 #include "link/PosixSerialPort.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -81,6 +82,30 @@ TTick DeviceLatencyMs([[maybe_unused]] int fd) {
 #endif
 }
 
+// The group that may open the device, for a user who is not in it ("dialout").
+std::string OwningGroup(const std::string& device) {
+  struct stat node {};
+  if (stat(device.c_str(), &node) != 0) return {};
+  std::vector<char> buffer(16384);
+  group entry{};
+  group* found = nullptr;
+  if (getgrgid_r(node.st_gid, &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr) return {};
+  return found->gr_name;
+}
+
+TOpenedPort OpenFailure(const std::string& device, int error) {
+  switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case ENOTDIR: return TOpenedPort::Failed(TPortFault::Absent);
+    case EBUSY: return TOpenedPort::Failed(TPortFault::Busy);
+    case EACCES:
+    case EPERM: return TOpenedPort::Failed(TPortFault::NoPermission, OwningGroup(device));
+    default: return TOpenedPort::Failed(TPortFault::Other);
+  }
+}
+
 class TDeadline {
  public:
   explicit TDeadline(TTick ms) : End(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms)) {}
@@ -101,25 +126,26 @@ int PollTimeout(TTick ms) { return static_cast<int>(std::min<TTick>(ms, INT_MAX)
 
 }  // namespace
 
-std::unique_ptr<TSerialPort> TPosixSerialPort::Open(const std::string& device) {
+TOpenedPort TPosixSerialPort::Open(const std::string& device) {
   // Non-blocking, so that a port without carrier does not hang the open; it stays so,
   // and every wait is a poll().
   const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return nullptr;
+  if (fd < 0) return OpenFailure(device, errno);
   // TIOCEXCL keeps other programs out, but not one run as root; the lock does.
   // Neither touches the device before we know it is ours.
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
     close(fd);
-    return nullptr;
+    return OpenFailure(device, error == EWOULDBLOCK ? EBUSY : error);
   }
   ioctl(fd, TIOCEXCL);
   auto port = std::make_unique<TPosixSerialPort>(fd);
-  if (!port->ApplyLineSettings()) return nullptr;
+  if (const TPortFault fault = port->ApplyLineSettings(); fault != TPortFault::None) return TOpenedPort::Failed(fault);
   RequestLowLatency(fd);
   port->LatencyMs = DeviceLatencyMs(fd);
   port->Purge();
   port->SetModemLines();
-  return port;
+  return TOpenedPort::Opened(std::move(port));
 }
 
 TPosixSerialPort::~TPosixSerialPort() {
@@ -132,15 +158,17 @@ TPosixSerialPort::~TPosixSerialPort() {
 // Some USB adapter drivers silently drop CMSPAR and would send odd parity instead of
 // MARK: the register would never answer. Such a device is refused at once. PARENB is
 // not asked back: a pseudo-terminal always clears it, and carries no parity anyway.
-bool TPosixSerialPort::ApplyLineSettings() {
+// A file that is no terminal at all is no port.
+TPortFault TPosixSerialPort::ApplyLineSettings() {
   termios settings{};
-  if (tcgetattr(Fd, &settings) != 0) return false;
+  if (tcgetattr(Fd, &settings) != 0) return TPortFault::Absent;
   MakeLineSettings(settings);
   tcsetattr(Fd, TCSANOW, &settings);
   termios applied{};
-  if (tcgetattr(Fd, &applied) != 0 || StickParity == 0 || (applied.c_cflag & StickParity) == 0) return false;
+  if (tcgetattr(Fd, &applied) != 0) return TPortFault::Other;
+  if (StickParity == 0 || (applied.c_cflag & StickParity) == 0) return TPortFault::NoStickParity;
   KeptParityBits = applied.c_cflag & AllParityBits;
-  return true;
+  return TPortFault::None;
 }
 
 // Fails on a pseudo-terminal and on adapters without modem lines; nothing depends on it.
@@ -265,7 +293,4 @@ std::size_t TPosixSerialPort::WriteBytes(const std::uint8_t* bytes, std::size_t 
 
 std::string DefaultSerialDevice(int portNumber) { return "/dev/ttyS" + std::to_string(portNumber - 1); }
 
-std::unique_ptr<TSerialPort> OpenSerialPort(int portNumber) {
-  if (portNumber < FirstPortNumber || portNumber > LastPortNumber) return nullptr;
-  return TPosixSerialPort::Open(SerialDeviceName(portNumber));
-}
+TOpenedPort OpenSerialPort(const std::string& device) { return TPosixSerialPort::Open(device); }

@@ -15,10 +15,10 @@
 // are there blocks in poll() instead of seeing the same bytes ready again and again.
 class TPosixSerialPort final : public TSerialPort {
  public:
-  // Opens the device exclusively and applies the register's line settings; nullptr
-  // when the device is absent, held by another program, or drops the MARK and SPACE
-  // parity setting.
-  static std::unique_ptr<TSerialPort> Open(const std::string& device);
+  // Opens the device exclusively and applies the register's line settings, or says
+  // why not: absent, held by another program, not ours to open, or dropping the MARK
+  // and SPACE parity setting.
+  static TOpenedPort Open(const std::string& device);
 
   explicit TPosixSerialPort(int fd) : Fd(fd) {}
   TPosixSerialPort(const TPosixSerialPort&) = delete;
@@ -37,7 +37,7 @@ class TPosixSerialPort final : public TSerialPort {
   std::size_t WriteBytes(const std::uint8_t* bytes, std::size_t n) override;
 
  private:
-  bool ApplyLineSettings();
+  TPortFault ApplyLineSettings();
   void SetModemLines();
   std::size_t TakeFromDriver();
   bool AwaitReadable(TTick timeoutMs);

@@ -80,15 +80,34 @@ class TForwardingPort : public TSerialPort {
   std::unique_ptr<TSerialPort> Port;
 };
 
-// Opens port COMn (n from FirstPortNumber to LastPortNumber); nullptr when the device
-// is absent, held by another program, or (where the system tells) cannot carry MARK
-// and SPACE parity.
-using TPortOpener = std::function<std::unique_ptr<TSerialPort>(int portNumber)>;
+// Why a device could not be opened.
+enum class TPortFault {
+  None,
+  Absent,         // the system has no such device
+  Busy,           // another program holds it
+  NoPermission,   // the user may not open it; Group names the group that may
+  NoStickParity,  // its driver does not keep MARK and SPACE parity
+  Other,          // any other refusal of the system
+};
 
+struct TOpenedPort {
+  std::unique_ptr<TSerialPort> Port;  // nullptr when the device could not be opened
+  TPortFault Fault = TPortFault::None;
+  std::string Group;  // with NoPermission: the group that owns the device, where known
+
+  static TOpenedPort Opened(std::unique_ptr<TSerialPort> port) { return {std::move(port), TPortFault::None, {}}; }
+  static TOpenedPort Failed(TPortFault fault, std::string group = {}) { return {nullptr, fault, std::move(group)}; }
+};
+
+// Opens a device by its name ("COM7", "/dev/ttyUSB0", a pseudo-terminal's path) with
+// the register's line settings, or says why it could not.
+using TPortOpener = std::function<TOpenedPort(const std::string& device)>;
+
+// The port dialog's four buttons, COM1 to COM4.
 constexpr int FirstPortNumber = 1;
 constexpr int LastPortNumber = 4;
 
-// The device behind COMn: the one named by the environment variable ORBI7_COMn
+// The device behind button COMn: the one named by the environment variable ORBI7_COMn
 // (ORBI7_COM1=/dev/ttyUSB0, ORBI7_COM1=COM7), or else the system's own for that
 // number (DefaultSerialDevice).
 std::string SerialDeviceName(int portNumber);
@@ -97,5 +116,5 @@ std::string EnvironmentSerialDevice(int portNumber);
 // "COMn" on Windows, /dev/ttyS<n-1> elsewhere.
 std::string DefaultSerialDevice(int portNumber);
 
-// The system backend: opens the device of COMn with the register's line settings.
-std::unique_ptr<TSerialPort> OpenSerialPort(int portNumber);
+// The system backend: opens the device with the register's line settings.
+TOpenedPort OpenSerialPort(const std::string& device);

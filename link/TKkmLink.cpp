@@ -34,15 +34,18 @@ std::string TOperationName::Text() const {
 
 TKkmLink::TKkmLink(TClock& clock, TPortOpener opener) : LinkClock(clock), Opener(std::move(opener)) {}
 
-bool TKkmLink::OpenPort(int portNumber) {
+bool TKkmLink::OpenPort(const std::string& device) {
   ClosePort();
-  Port = Opener(portNumber);
+  TOpenedPort opened = Opener(device);
+  Port = std::move(opened.Port);
+  const TPortFault fault = opened.Fault == TPortFault::None ? TPortFault::Other : opened.Fault;
+  OpenFault = TOpenedPort::Failed(Port ? TPortFault::None : fault, std::move(opened.Group));
   const std::string traceFile = TraceFileFromEnvironment();
   if (!traceFile.empty() && LineTrace.Open(traceFile, LinkClock)) {
-    Trace("open COM" + std::to_string(portNumber) + (Port ? "" : ": cannot be opened"));
+    Trace("open " + device + (Port ? "" : ": cannot be opened"));
     if (Port) Port = TracedPort(std::move(Port), LineTrace);
   }
-  if (!Port) Failure = {TFailureReason::NoPort, "OpenPort COM" + std::to_string(portNumber)};
+  if (!Port) Failure = {TFailureReason::NoPort, "OpenPort " + device};
   return Port != nullptr;
 }
 

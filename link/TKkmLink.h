@@ -54,11 +54,14 @@ class TKkmLink {
   TKkmLink& operator=(const TKkmLink&) = delete;
   ~TKkmLink() = default;  // the port closes with it
 
-  // Opens COMn with the register's line settings, MARK parity, DTR cleared. The port
-  // held so far is closed first, so that reopening the same device is not refused
-  // as held. Returns false when the device could not be opened. With ORBI7_TRACE set,
-  // the trace of this port starts here.
-  bool OpenPort(int portNumber);
+  // Opens the device ("COM7", "/dev/ttyUSB0") with the register's line settings, MARK
+  // parity, DTR cleared. The port held so far is closed first, so that reopening the
+  // same device is not refused as held. Returns false when the device could not be
+  // opened; PortFault then says why. With ORBI7_TRACE set, the trace of this port
+  // starts here.
+  bool OpenPort(const std::string& device);
+  TPortFault PortFault() const { return OpenFault.Fault; }
+  const std::string& PortGroup() const { return OpenFault.Group; }
   // Harmless when no port is open.
   void ClosePort();
   bool IsOpen() const { return Port != nullptr; }
@@ -124,6 +127,7 @@ class TKkmLink {
   TPortOpener Opener;
   TLineTrace LineTrace;
   std::unique_ptr<TSerialPort> Port;
+  TOpenedPort OpenFault;  // of the last OpenPort, without its port
   std::vector<TOperationName> Operations;
   TLinkFailure Failure;
   TTick LineTimeLeftMs = 0;  // of the last Send, for the answer window after it

@@ -64,17 +64,32 @@ std::string Win32DevicePath(const std::string& device) {
   return device.compare(0, prefix.size(), prefix) == 0 ? device : prefix + device;
 }
 
-std::unique_ptr<TSerialPort> TWin32SerialPort::Open(const std::string& device) {
+// A COM port that another program holds answers ERROR_ACCESS_DENIED (it is opened
+// without sharing), not ERROR_SHARING_VIOLATION.
+TPortFault OpenFault(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME: return TPortFault::Absent;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_BUSY: return TPortFault::Busy;
+    default: return TPortFault::Other;
+  }
+}
+
+TOpenedPort TWin32SerialPort::Open(const std::string& device) {
   const HANDLE handle =
       CreateFileA(Win32DevicePath(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  if (handle == INVALID_HANDLE_VALUE) return TOpenedPort::Failed(OpenFault(GetLastError()));
   auto port = std::make_unique<TWin32SerialPort>(handle);
   SetupComm(handle, QueueSize, QueueSize);
   port->ApplyLineSettings();
   port->ApplyTimeouts();
   port->Purge();
   EscapeCommFunction(handle, CLRDTR);
-  return port;
+  return TOpenedPort::Opened(std::move(port));
 }
 
 TWin32SerialPort::~TWin32SerialPort() {
@@ -198,7 +213,4 @@ std::size_t TWin32SerialPort::WriteBytes(const std::uint8_t* bytes, std::size_t 
 
 std::string DefaultSerialDevice(int portNumber) { return "COM" + std::to_string(portNumber); }
 
-std::unique_ptr<TSerialPort> OpenSerialPort(int portNumber) {
-  if (portNumber < FirstPortNumber || portNumber > LastPortNumber) return nullptr;
-  return TWin32SerialPort::Open(SerialDeviceName(portNumber));
-}
+TOpenedPort OpenSerialPort(const std::string& device) { return TWin32SerialPort::Open(device); }

@@ -23,6 +23,9 @@ DCB RegisterLineSettings(DCB current);
 // for a read, 100 ms plus 1 ms a byte for a write.
 COMMTIMEOUTS RegisterTimeouts();
 
+// Why CreateFileA could not open a device, from its last error.
+TPortFault OpenFault(DWORD error);
+
 // The name CreateFileA opens a device by: "\\.\COM3" for "COM3". Only that form
 // reaches COM10 and above.
 std::string Win32DevicePath(const std::string& device);
@@ -33,12 +36,12 @@ std::string Win32DevicePath(const std::string& device);
 // queue of our own until read.
 class TWin32SerialPort final : public TSerialPort {
  public:
-  // Opens the device ("COM3") exclusively and applies the register's line settings;
-  // nullptr when the device is absent or held by another program. Whether the driver
+  // Opens the device ("COM3") exclusively and applies the register's line settings,
+  // or says why not (absent, held by another program). Whether the driver
   // took the settings is not asked: some report a failure for stick parity that they
   // carry out all the same (Wine on a pseudo-terminal), and a driver that really
   // cannot send MARK and SPACE shows as a register that does not answer.
-  static std::unique_ptr<TSerialPort> Open(const std::string& device);
+  static TOpenedPort Open(const std::string& device);
 
   explicit TWin32SerialPort(HANDLE handle) : Handle(handle) {}
   TWin32SerialPort(const TWin32SerialPort&) = delete;

@@ -1,6 +1,7 @@
 #include "register/Firmware.h"
 
 #include <array>
+#include <utility>
 
 namespace {
 
@@ -36,20 +37,20 @@ constexpr TRamMap FourTaxColumn() {
 }
 
 constexpr std::array<TFirmware, 6> Rows = {{
-    {100, ThreeTaxColumn(), 3, TBlockHandshake::OneEcho},
-    {101, ThreeTaxColumn(), 3, TBlockHandshake::OneEcho},
-    {102, ThreeTaxColumn(), 3, TBlockHandshake::OneEcho},
-    {103, ThreeTaxColumn(), 3, TBlockHandshake::OneEcho},
-    {104, FourTaxColumn(), 4, TBlockHandshake::OneEcho},
-    {105, FourTaxColumn(), 4, TBlockHandshake::BusyAnswers},
+    {100, ThreeTaxColumn(), TBlockHandshake::OneEcho},
+    {101, ThreeTaxColumn(), TBlockHandshake::OneEcho},
+    {102, ThreeTaxColumn(), TBlockHandshake::OneEcho},
+    {103, ThreeTaxColumn(), TBlockHandshake::OneEcho},
+    {104, FourTaxColumn(), TBlockHandshake::OneEcho},
+    {105, FourTaxColumn(), TBlockHandshake::BusyAnswers},
 }};
 
 }  // namespace
 
 std::span<const TFirmware> KnownFirmware() { return Rows; }
 
-TKkmConnection ConnectionOf(const TKkmLink& link) {
-  return {link.KkmAddress, link.FirmwareVersion, FindFirmware(link.FirmwareVersion)};
+TKkmConnection ConnectionOf(const TKkmLink& link, std::string device) {
+  return {std::move(device), link.KkmAddress, link.FirmwareVersion, FindFirmware(link.FirmwareVersion)};
 }
 
 const TFirmware* FindFirmware(std::int32_t version) {

@@ -306,7 +306,7 @@ TTransferPlan WritePlan(const TFirmware& firmware, const TKkmSettings& settings,
 }  // namespace
 
 bool ReadSettingsFromKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSettings& settings, TWindowView& view) {
-  if (!connection.IsOn(link)) {
+  if (connection.Firmware == nullptr) {
     RefuseWithoutMap(view);
     return false;
   }
@@ -329,7 +329,7 @@ bool ReadSettingsFromKkm(TKkmLink& link, const TKkmConnection& connection, TKkmS
 
 bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSettings& settings, TWindowView& view,
                         TRuleView& rules, TSettingsBackup& backup) {
-  if (!connection.IsOn(link)) {
+  if (connection.Firmware == nullptr) {
     RefuseWithoutMap(view);
     return false;
   }

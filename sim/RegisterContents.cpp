@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <string>
 
-#include "register/RamList.h"
+#include "register/Firmware.h"
 #include "register/RegisterRecords.h"
 
 void ProgramSettings(TSimulatedRegister& kkm, const TKkmSettings& settings) {
-  TRamMap map;
-  if (!map.SelectRamMapFor(kkm.FirmwareVersion())) return;
+  const TFirmware* firmware = FindFirmware(kkm.FirmwareVersion());
+  if (firmware == nullptr) return;
+  const TRamMap& map = firmware->Map;
   const auto image = BuildSettingsImage(settings, LayoutTaxCount(map));
   if (!image) return;
   auto& memory = kkm.Memory();

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-TSimulatedLine::TSimulatedLine(TClock& clock, TSimulatedRegister& kkm, std::uint64_t latencyMs)
-    : LineClock(clock), Kkm(kkm) {
+TSimulatedLine::TSimulatedLine(TClock& clock, TSimulatedRegister& kkm, std::uint64_t latencyMs, bool latencyTold)
+    : LineClock(clock), Kkm(kkm), LatencyTold(latencyTold) {
   Adapter.SetLatencyMs(latencyMs);
 }
 
@@ -73,9 +73,8 @@ std::size_t TSimulatedLine::WriteBytes(const std::uint8_t* bytes, std::size_t n)
   return n;
 }
 
-TPortOpener SimulatedPortOpener(TClock& clock, TSimulatedRegister& kkm, std::uint64_t latencyMs) {
-  return [&clock, &kkm, latencyMs](int portNumber) -> std::unique_ptr<TSerialPort> {
-    if (portNumber < FirstPortNumber || portNumber > LastPortNumber) return nullptr;
-    return std::make_unique<TSimulatedLine>(clock, kkm, latencyMs);
+TPortOpener SimulatedPortOpener(TClock& clock, TSimulatedRegister& kkm, std::uint64_t latencyMs, bool latencyTold) {
+  return [&clock, &kkm, latencyMs, latencyTold](const std::string&) -> TOpenedPort {
+    return TOpenedPort::Opened(std::make_unique<TSimulatedLine>(clock, kkm, latencyMs, latencyTold));
   };
 }

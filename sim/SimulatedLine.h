@@ -18,10 +18,11 @@
 // of its own (0: none). Waits sleep on the clock until the next byte is due, so no
 // time is burnt and, on the virtual clock, none is spent. Line time is the clock's
 // tick in nanoseconds (so ticks stay below 1.8e13, some 580 years of a steady clock);
-// the register must outlive the line.
+// the register must outlive the line. A line whose latency is untold holds answers
+// back as much but tells the link 0, as a network or Bluetooth port does.
 class TSimulatedLine final : public TSerialPort {
  public:
-  TSimulatedLine(TClock& clock, TSimulatedRegister& kkm, std::uint64_t latencyMs = 0);
+  TSimulatedLine(TClock& clock, TSimulatedRegister& kkm, std::uint64_t latencyMs = 0, bool latencyTold = true);
 
   void SetParity(bool mark) override { Mark = mark; }
   std::size_t InputQueued() override;
@@ -29,7 +30,7 @@ class TSimulatedLine final : public TSerialPort {
   bool Drain(TTick timeoutMs) override;
   // The drain waits for the last stop bit itself.
   TTick LineTimeLeftMs() const override { return 0; }
-  TTick InputLatencyMs() const override { return Adapter.LatencyMs(); }
+  TTick InputLatencyMs() const override { return LatencyTold ? Adapter.LatencyMs() : 0; }
   void Purge() override;
   void FullPurge() override { Purge(); }
   std::size_t ReadBytes(std::uint8_t* buffer, std::size_t n) override;
@@ -48,12 +49,13 @@ class TSimulatedLine final : public TSerialPort {
   bool Mark = true;
   TLineNs TransmitterFreeNs = 0;
   TAdapterBuffer Adapter;
+  bool LatencyTold;
   std::deque<std::uint8_t> Input;
 };
 
 // A tick on the line's time base: the first one at or after ns.
 constexpr TTick LineTick(TLineNs ns) { return (ns + 999'999) / 1'000'000; }
 
-// Opens every port from FirstPortNumber to LastPortNumber onto the one register,
-// through an adapter of that latency.
-TPortOpener SimulatedPortOpener(TClock& clock, TSimulatedRegister& kkm, std::uint64_t latencyMs = 0);
+// Opens every device name onto the one register, through an adapter of that latency.
+TPortOpener SimulatedPortOpener(TClock& clock, TSimulatedRegister& kkm, std::uint64_t latencyMs = 0,
+                                bool latencyTold = true);

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <utility>
 
 namespace {
 
@@ -26,8 +27,9 @@ constexpr std::array<TRadioPlace, 4> RadioPlaces = {{
 
 }  // namespace
 
-TInit_Com::TInit_Com(TKkmLink& link, TKkmConnection& connection, TUserMessages& messages, QWidget* parent)
-    : QDialog(parent), Link(link), Connection(connection), UserMessages(messages) {
+TInit_Com::TInit_Com(TKkmLink& link, TKkmConnection& connection, TUserMessages& messages, TPortSystem ports,
+                     QWidget* parent)
+    : QDialog(parent), Link(link), Connection(connection), UserMessages(messages), Ports(std::move(ports)) {
   setObjectName(QStringLiteral("Init_Com"));
   setWindowTitle(QStringLiteral("Настройка последовательного интерфейса"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -50,7 +52,7 @@ TInit_Com::TInit_Com(TKkmLink& link, TKkmConnection& connection, TUserMessages& 
     radio->setObjectName(QString::fromLatin1(RadioPlaces[i].Name));
     radio->setGeometry(RadioPlaces[i].Bounds);
     // Tells which system device the button opens.
-    radio->setToolTip(QString::fromStdString(SerialDeviceName(port)));
+    radio->setToolTip(QString::fromStdString(Ports.ButtonDevice(port)));
     group->addButton(radio, port);
     RadioButtons[i] = radio;
   }
@@ -70,23 +72,21 @@ QPushButton* TInit_Com::AddButton(const char* name, const char* caption, QRect b
   return button;
 }
 
-int TInit_Com::CheckedPort() const {
+std::string TInit_Com::CheckedDevice() const {
   for (std::size_t i = 0; i < RadioButtons.size(); ++i) {
-    if (RadioButtons[i]->isChecked()) return static_cast<int>(i) + 1;
+    if (RadioButtons[i]->isChecked()) return Ports.ButtonDevice(static_cast<int>(i) + 1);
   }
-  return 1;
+  return Ports.ButtonDevice(FirstPortNumber);
 }
 
-// The link holds the address and version just found; the connection takes them
-// with the firmware's row, its address map, all at once.
-bool TInit_Com::SelectRamMap(std::int32_t firmwareVersion) {
-  Connection = ConnectionOf(Link);
-  return Connection.Firmware != nullptr && Connection.Version == firmwareVersion;
+void TInit_Com::Button1Click() {
+  Connection = {};
+  const std::optional<TKkmConnection> found = Connect(Link, CheckedDevice(), *this);
+  ConnectedFlag = found.has_value();
+  if (!found) return;
+  Connection = *found;
+  accept();
 }
-
-void TInit_Com::ForgetRamMap() { Connection = TKkmConnection{}; }
-
-void TInit_Com::Button1Click() { ConnectedFlag = ConnectKkm(Link, CheckedPort(), *this); }
 
 void TInit_Com::Button3Click() { reject(); }
 

@@ -4,9 +4,9 @@
 #include <array>
 
 #include "document/UserMessages.h"
-#include "link/KkmConnect.h"
+#include "link/PortSystem.h"
 #include "link/TKkmLink.h"
-#include "register/Firmware.h"
+#include "register/Connect.h"
 
 class QPushButton;
 class QRadioButton;
@@ -17,19 +17,19 @@ class TInit_Com : public QDialog, public TConnectView {
   Q_OBJECT
 
  public:
-  TInit_Com(TKkmLink& link, TKkmConnection& connection, TUserMessages& messages, QWidget* parent = nullptr);
+  // The connection is the main window's: a connect that succeeds sets it, every
+  // attempt forgets the one before.
+  TInit_Com(TKkmLink& link, TKkmConnection& connection, TUserMessages& messages, TPortSystem ports,
+            QWidget* parent = nullptr);
 
   // The outcome of the last connect attempt of this showing.
   bool ConnectedFlag = false;
 
-  // The port of the checked radio button, 1 to 4.
-  int CheckedPort() const;
+  // The device of the chosen port.
+  std::string CheckedDevice() const;
 
   // TConnectView
   TUserMessages& Messages() override { return UserMessages; }
-  bool SelectRamMap(std::int32_t firmwareVersion) override;
-  void ForgetRamMap() override;
-  void CloseDialog() override { accept(); }
 
  public slots:
   void Button1Click();
@@ -44,8 +44,9 @@ class TInit_Com : public QDialog, public TConnectView {
   QPushButton* AddButton(const char* name, const char* caption, QRect bounds);
 
   TKkmLink& Link;
-  TKkmConnection& Connection;  // set by a connect that succeeds, forgotten by every attempt
+  TKkmConnection& Connection;
   TUserMessages& UserMessages;
+  TPortSystem Ports;
   QPushButton* Button1 = nullptr;
   QPushButton* Button3 = nullptr;
   std::array<QRadioButton*, 4> RadioButtons{};

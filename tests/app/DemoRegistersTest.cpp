@@ -1,8 +1,7 @@
 #include <QtTest>
 
 #include "app/DemoRegisters.h"
-#include "link/KkmConnect.h"
-#include "register/RamList.h"
+#include "register/Connect.h"
 #include "support/RecordingMessages.h"
 
 namespace {
@@ -10,11 +9,7 @@ namespace {
 class TConnectOutcome : public TConnectView {
  public:
   TUserMessages& Messages() override { return Boxes; }
-  bool SelectRamMap(std::int32_t version) override { return Map.SelectRamMapFor(version); }
-  void ForgetRamMap() override { Map = TRamMap{}; }
-  void CloseDialog() override {}
   TRecordingMessages Boxes;
-  TRamMap Map;
 };
 
 }  // namespace
@@ -26,33 +21,34 @@ class DemoRegistersTest : public QObject {
  private slots:
   void EachPortAnswersAsTheReadmeSays() {
     TDemoRegisters demo;
-    TKkmLink link(SteadyClock(), demo.Opener());
+    const TPortSystem ports = demo.Ports();
+    TKkmLink link(SteadyClock(), ports.Open);
 
     TConnectOutcome com1;
-    QVERIFY(ConnectKkm(link, 1, com1));
-    QCOMPARE(link.KkmAddress, std::uint8_t{0xFF});
-    QCOMPARE(link.FirmwareVersion, 104);
+    const auto first = Connect(link, ports.ButtonDevice(1), com1);
+    QVERIFY(first.has_value());
+    QCOMPARE(ConnectionText(*first), std::string("COM1 · ККМ № 00 · ПО 1.0.4"));
     QCOMPARE(demo.Com1.PurchaseCounter(), std::uint16_t{0});
 
     TConnectOutcome com2;
-    QVERIFY(!ConnectKkm(link, 2, com2));
-    QCOMPARE(com2.Boxes.Shown.at(0).Text, std::string("Выбранный COM-порт недоступен"));
+    QVERIFY(!Connect(link, ports.ButtonDevice(2), com2));
+    QCOMPARE(com2.Boxes.Shown.at(0).Text, std::string("Выбранный COM-порт недоступен\nПорт не найден в системе."));
 
     TConnectOutcome com3;
-    QVERIFY(!ConnectKkm(link, 3, com3));
+    QVERIFY(!Connect(link, ports.ButtonDevice(3), com3));
     QCOMPARE(com3.Boxes.Shown.at(0).Text, std::string("Нет связи с ККМ"));
 
     TConnectOutcome com4;
-    QVERIFY(ConnectKkm(link, 4, com4));
-    QCOMPARE(link.KkmAddress, std::uint8_t{0xFF - 0x37});
-    QCOMPARE(link.FirmwareVersion, 105);
+    const auto fourth = Connect(link, ports.ButtonDevice(4), com4);
+    QVERIFY(fourth.has_value());
+    QCOMPARE(ConnectionText(*fourth), std::string("COM4 · ККМ № 37 · ПО 1.0.5"));
     QVERIFY(demo.Com4.PurchaseCounter() > 0);
+    QCOMPARE(ports.List().size(), std::size_t{3});
   }
 
   void Com1HoldsSettingsWithAValidChecksum() {
     TDemoRegisters demo;
-    TRamMap map;
-    map.SelectRamMap(104);
+    const TRamMap& map = FindFirmware(104)->Map;
     const auto& memory = demo.Com1.Memory();
     unsigned sum = 0;
     for (int i = 0; i < 192; ++i) sum += memory[map.SurchargeTable + i];

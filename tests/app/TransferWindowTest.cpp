@@ -21,7 +21,7 @@ namespace {
 
 // The demo's COM1 register, in real time, connected.
 struct TBench {
-  TBench() : Form(Messages, Demo.Opener()) {
+  TBench() : Form(Messages, Demo.Ports()) {
     Form.show();
     Form.PortDialog().Button1Click();
     if (!Form.PortDialog().ConnectedFlag) qFatal("the demo register does not answer");

@@ -45,7 +45,7 @@ TEST_P(FailureReasons, AreRecordedWithTheExchangeAndClearedByTheNextOperation) {
   run.Kkm.SetSilent(false);
   run.Kkm.SetBusyAnswers(0);
   run.Link.KkmAddress = run.Kkm.Address();
-  ASSERT_TRUE(run.Link.OpenPort(1));
+  ASSERT_TRUE(run.Link.OpenPort("COM1"));
   run.Clock.Advance(2000);  // whatever was late has come and gone
   EXPECT_TRUE(ReadCounter(run.Link));
   EXPECT_EQ(run.Link.LastFailure().Reason, TFailureReason::None);
@@ -100,8 +100,12 @@ INSTANTIATE_TEST_SUITE_P(
         TFailureCase{"VersionReplyInsteadOfTheAcknowledgement",
                      [](auto& kkm) { kkm.Inject(Fault(TFaultKind::Silence, TAnswerKind::Acknowledgement)); },
                      QueryVersion, TFailureReason::WrongAcknowledgement, "QueryVersion"},
-        TFailureCase{"NoPort", [](auto&) {}, [](TKkmLink& link) { return link.OpenPort(5); }, TFailureReason::NoPort,
-                     "OpenPort COM5"}),
+        TFailureCase{"NoPort", [](auto&) {},
+                     [](TKkmLink& link) {
+                       link.ClosePort();
+                       return ReadCounter(link);
+                     },
+                     TFailureReason::NoPort, "ReadMemory 0x1306 1"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 }  // namespace

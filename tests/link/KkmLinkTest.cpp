@@ -43,15 +43,16 @@ class TScheduledPort final : public TSerialPort {
 
 class KkmLinkTiming : public ::testing::Test {
  protected:
-  explicit KkmLinkTiming(TTick start = 5000) : Clock(start), Link(Clock, [this](int n) { return Open(n); }) {}
+  explicit KkmLinkTiming(TTick start = 5000)
+      : Clock(start), Link(Clock, [this](const std::string& device) { return Open(device); }) {}
 
-  std::unique_ptr<TSerialPort> Open(int portNumber) {
-    OpenedPorts.push_back(portNumber);
+  TOpenedPort Open(const std::string& device) {
+    OpenedPorts.push_back(device);
     ClosedBeforeReopen = PortClosed;
-    if (portNumber == 2) return nullptr;  // COM2 is absent here
+    if (device == "COM2") return TOpenedPort::Failed(TPortFault::Absent);
     auto port = std::make_unique<TScheduledPort>(Clock, PortClosed);
     Port = port.get();
-    return port;
+    return TOpenedPort::Opened(std::move(port));
   }
 
   TTick Elapsed() { return Clock.Now() - Start; }
@@ -61,7 +62,7 @@ class KkmLinkTiming : public ::testing::Test {
   TScheduledPort* Port = nullptr;
   bool PortClosed = true;
   bool ClosedBeforeReopen = true;
-  std::vector<int> OpenedPorts;
+  std::vector<std::string> OpenedPorts;
   TTick Start = Clock.Now();
 };
 
@@ -72,7 +73,7 @@ TEST_F(KkmLinkTiming, StartsWithNothingKnown) {
 }
 
 TEST_F(KkmLinkTiming, BytesAlreadyQueuedEndTheWaitAtOnce) {
-  ASSERT_TRUE(Link.OpenPort(1));
+  ASSERT_TRUE(Link.OpenPort("COM1"));
   Port->Queue = {1, 2, 3};
   EXPECT_TRUE(Link.WaitForInput(3, 1650));
   EXPECT_EQ(Elapsed(), 0u);
@@ -81,7 +82,7 @@ TEST_F(KkmLinkTiming, BytesAlreadyQueuedEndTheWaitAtOnce) {
 }
 
 TEST_F(KkmLinkTiming, TooFewBytesEndTheWaitJustAfterTheLimitAndStayQueued) {
-  ASSERT_TRUE(Link.OpenPort(1));
+  ASSERT_TRUE(Link.OpenPort("COM1"));
   Port->Arrive(Start + 10, {0x41});
   Port->Arrive(Start + 20, {0x42});
   EXPECT_FALSE(Link.WaitForInput(3, 100));
@@ -91,14 +92,14 @@ TEST_F(KkmLinkTiming, TooFewBytesEndTheWaitJustAfterTheLimitAndStayQueued) {
 }
 
 TEST_F(KkmLinkTiming, AnElapsedTimeEqualToTheLimitStillWaits) {
-  ASSERT_TRUE(Link.OpenPort(1));
+  ASSERT_TRUE(Link.OpenPort("COM1"));
   Port->Arrive(Start + 100, {7});
   EXPECT_TRUE(Link.WaitForInput(1, 100));
   EXPECT_EQ(Elapsed(), 100u);
 }
 
 TEST_F(KkmLinkTiming, AByteOneMillisecondAfterTheLimitComesTooLate) {
-  ASSERT_TRUE(Link.OpenPort(1));
+  ASSERT_TRUE(Link.OpenPort("COM1"));
   Port->Arrive(Start + 101, {7});
   EXPECT_FALSE(Link.WaitForInput(1, 100));
   EXPECT_EQ(Elapsed(), 101u);
@@ -106,7 +107,7 @@ TEST_F(KkmLinkTiming, AByteOneMillisecondAfterTheLimitComesTooLate) {
 }
 
 TEST_F(KkmLinkTiming, ALongWaitEndsOnlyWhenTheLastByteIsThere) {
-  ASSERT_TRUE(Link.OpenPort(1));
+  ASSERT_TRUE(Link.OpenPort("COM1"));
   for (TTick at : {500u, 1000u, 1500u}) Port->Arrive(Start + at, {0});
   EXPECT_TRUE(Link.WaitForInput(3, 1650));
   EXPECT_EQ(Elapsed(), 1500u);
@@ -126,7 +127,7 @@ TEST_F(KkmLinkTiming, DelayWaitsOneMillisecondMoreThanPause) {
 }
 
 TEST_F(KkmLinkTiming, BytesArrivingDuringAPauseAreQueued) {
-  ASSERT_TRUE(Link.OpenPort(1));
+  ASSERT_TRUE(Link.OpenPort("COM1"));
   Port->Arrive(Start + 200, {9, 9});
   Link.Pause(400);
   EXPECT_EQ(Link.InputQueued(), 2u);
@@ -139,7 +140,7 @@ class KkmLinkAcrossAWrap : public KkmLinkTiming {
 };
 
 TEST_F(KkmLinkAcrossAWrap, WaitsAndPausesNeitherEndEarlyNorHang) {
-  ASSERT_TRUE(Link.OpenPort(1));
+  ASSERT_TRUE(Link.OpenPort("COM1"));
   Link.Pause(400);
   EXPECT_EQ(Elapsed(), 401u);
   Port->Arrive(Clock.Now() + 1000, {1});
@@ -150,8 +151,9 @@ TEST_F(KkmLinkAcrossAWrap, WaitsAndPausesNeitherEndEarlyNorHang) {
 }
 
 TEST_F(KkmLinkTiming, WithoutAPortNothingHappensButTimePasses) {
-  EXPECT_FALSE(Link.OpenPort(2));
-  EXPECT_EQ(OpenedPorts, std::vector<int>{2});
+  EXPECT_FALSE(Link.OpenPort("COM2"));
+  EXPECT_EQ(OpenedPorts, std::vector<std::string>{"COM2"});
+  EXPECT_EQ(Link.PortFault(), TPortFault::Absent);
   EXPECT_FALSE(Link.IsOpen());
   Link.ClosePort();
   Link.SetParity(false);
@@ -167,11 +169,11 @@ TEST_F(KkmLinkTiming, WithoutAPortNothingHappensButTimePasses) {
 }
 
 TEST_F(KkmLinkTiming, OpeningClosesThePortHeldSoFarFirst) {
-  ASSERT_TRUE(Link.OpenPort(3));
+  ASSERT_TRUE(Link.OpenPort("COM3"));
   EXPECT_FALSE(PortClosed);
-  ASSERT_TRUE(Link.OpenPort(4));
+  ASSERT_TRUE(Link.OpenPort("COM4"));
   EXPECT_TRUE(ClosedBeforeReopen);  // else a device held by ourselves would be refused
-  EXPECT_EQ(OpenedPorts, (std::vector<int>{3, 4}));
+  EXPECT_EQ(OpenedPorts, (std::vector<std::string>{"COM3", "COM4"}));
   Link.ClosePort();
   EXPECT_TRUE(PortClosed);
   EXPECT_FALSE(Link.IsOpen());

@@ -71,7 +71,7 @@ class LineTrace : public ::testing::Test {
 TEST_F(LineTrace, TellsEveryByteWithItsParityAndEachFailureWithItsReason) {
   std::filesystem::remove(File);
   SetTraceVariable(File.string());
-  ASSERT_TRUE(Link.OpenPort(1));
+  ASSERT_TRUE(Link.OpenPort("COM1"));
   Link.KkmAddress = Kkm.Address();
   Kkm.Memory()[0x0100] = 0x42;
   std::uint8_t value = 0;
@@ -119,7 +119,7 @@ TEST_F(LineTrace, TellsEveryByteWithItsParityAndEachFailureWithItsReason) {
 
 TEST_F(LineTrace, ALateAnswerThrownAwayByAPurgeIsTraced) {
   SetTraceVariable(File.string());
-  ASSERT_TRUE(Link.OpenPort(1));
+  ASSERT_TRUE(Link.OpenPort("COM1"));
   Link.KkmAddress = Kkm.Address();
   Kkm.Inject({.Kind = TFaultKind::Late, .Answer = TAnswerKind::Echo, .LateMs = 600});
   std::uint8_t value = 0;
@@ -136,7 +136,7 @@ TEST_F(LineTrace, ALateAnswerThrownAwayByAPurgeIsTraced) {
 TEST_F(LineTrace, WithoutTheVariableNothingIsWritten) {
   std::filesystem::remove(File);
   SetTraceVariable("");
-  ASSERT_TRUE(Link.OpenPort(1));
+  ASSERT_TRUE(Link.OpenPort("COM1"));
   Link.KkmAddress = Kkm.Address();
   std::uint8_t value = 0;
   EXPECT_TRUE(ReadMemoryByte(Link, 0x0100, value));

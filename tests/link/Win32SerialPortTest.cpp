@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "link/Win32SerialPort.h"
 
@@ -62,10 +63,15 @@ TEST(Win32SerialPort, DevicesAreOpenedThroughTheDeviceNamespace) {
   EXPECT_EQ(Win32DevicePath("\\\\.\\COM12"), "\\\\.\\COM12");
 }
 
-TEST(Win32SerialPort, AbsentDevicesAndPortsOutsideTheRangeAreRefused) {
-  EXPECT_EQ(TWin32SerialPort::Open("COM199"), nullptr);
-  EXPECT_EQ(OpenSerialPort(0), nullptr);
-  EXPECT_EQ(OpenSerialPort(5), nullptr);
+TEST(Win32SerialPort, ARefusedDeviceSaysWhy) {
+  EXPECT_EQ(OpenSerialPort("COM199").Fault, TPortFault::Absent);
+  const std::pair<DWORD, TPortFault> errors[] = {
+      {ERROR_FILE_NOT_FOUND, TPortFault::Absent},
+      {ERROR_ACCESS_DENIED, TPortFault::Busy},
+      {ERROR_SHARING_VIOLATION, TPortFault::Busy},
+      {ERROR_GEN_FAILURE, TPortFault::Other},
+  };
+  for (const auto& [error, fault] : errors) EXPECT_EQ(OpenFault(error), fault) << error;
 }
 
 }  // namespace

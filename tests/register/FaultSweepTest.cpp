@@ -62,7 +62,7 @@ std::vector<TExchange> SettingsWrites(const TSimulatedKkm& run) {
 // connected, the map selected and the window recorded.
 struct TRig : TSimulatedKkm {
   explicit TRig(std::int32_t version) : TSimulatedKkm(version) {
-    Map.SelectRamMap(static_cast<std::uint8_t>(version));
+    Map = FindFirmware(version)->Map;
     ProgramSettings(Kkm, InUseSettings());
     Kkm.SetPurchaseCounter(0);
     std::copy_n("ITOG       12.50SMENA 3         ", 16, Kkm.Memory().begin() + 0x1A88);

@@ -17,7 +17,7 @@ namespace {
 // recorded.
 struct TRig : TSimulatedKkm {
   TRig(std::int32_t version, std::uint64_t latencyMs) : TSimulatedKkm(version, latencyMs) {
-    Map.SelectRamMap(static_cast<std::uint8_t>(version));
+    Map = FindFirmware(version)->Map;
     ProgramSettings(Kkm, InUseSettings());
     View.Answers().push_back(TAnswer::Yes);
   }
@@ -45,7 +45,8 @@ TEST_P(LatencyTransfer, AFullReadAndAFullWriteSendWhatTheySendWithoutLatency) {
 
   TKkmSettings writePlain = FullSettings();
   TKkmSettings writeLate = FullSettings();
-  ASSERT_TRUE(WriteSettingsToKkm(plain.Link, ConnectionOf(plain.Link), writePlain, plain.View, plain.Rules, plain.Backup));
+  ASSERT_TRUE(
+      WriteSettingsToKkm(plain.Link, ConnectionOf(plain.Link), writePlain, plain.View, plain.Rules, plain.Backup));
   ASSERT_TRUE(WriteSettingsToKkm(late.Link, ConnectionOf(late.Link), writeLate, late.View, late.Rules, late.Backup))
       << late.View.Status;
   EXPECT_EQ(late.Sent(), plain.Sent());

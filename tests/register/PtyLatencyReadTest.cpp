@@ -47,7 +47,7 @@ TEST(PtyLatencyRead, AFullReadThroughA16msAdapterGivesWhatTheRegisterHolds) {
   TServedAsCom3 served(kkm, 16);
   ASSERT_TRUE(served.Start());
   TKkmLink link;
-  ASSERT_TRUE(link.OpenPort(3));
+  ASSERT_TRUE(link.OpenPort(SerialDeviceName(3)));
   link.KkmAddress = kkm.Address();
   link.FirmwareVersion = 105;
   TRecordingWindowView view;

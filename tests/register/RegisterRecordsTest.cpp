@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "document/RateText.h"
+#include "register/Firmware.h"
 #include "register/RegisterRecords.h"
 
 namespace {
@@ -21,11 +22,7 @@ TBytes Concat(std::initializer_list<TBytes> parts) {
 
 TBytes BytesOf(const SettingsImage& image) { return TBytes(image.begin(), image.end()); }
 
-TRamMap Selected(std::uint8_t version) {
-  TRamMap map;
-  map.SelectRamMap(version);
-  return map;
-}
+TRamMap Selected(std::int32_t version) { return FindFirmware(version)->Map; }
 
 TGroupBinding Binding(std::string tax, std::string discount, std::string surcharge) {
   return TGroupBinding{std::move(tax), std::move(discount), std::move(surcharge)};

@@ -103,7 +103,7 @@ inline std::vector<TExchange> ExchangesOf(const TSimulatedKkm& run) {
 class TTransferTest : public ::testing::Test, protected TSimulatedKkm {
  protected:
   explicit TTransferTest(std::int32_t version = 104) : TSimulatedKkm(version), Connection(ConnectionOf(Link)) {
-    Map.SelectRamMap(static_cast<std::uint8_t>(version));
+    Map = FindFirmware(version)->Map;
   }
 
   std::vector<TExchange> Exchanges() const { return ExchangesOf(*this); }

@@ -63,7 +63,7 @@ TEST_P(TransferPauses, ComeAtTheirPlacesWithTheirValues) {
   const std::int32_t version = GetParam();
   TSimulatedKkm run(version);
   TRamMap map;
-  map.SelectRamMap(static_cast<std::uint8_t>(version));
+  map = FindFirmware(version)->Map;
   ProgramSettings(run.Kkm, InUseSettings());
   TRecordingWindowView view;
   TRecordingRuleView rules;

@@ -23,9 +23,8 @@ class PtyRegister : public ::testing::Test {
   void SetUp() override {
     Kkm.Memory()[0x0440] = 0x37;
     ASSERT_TRUE(Server.Open());
-    setenv("ORBI7_COM2", Server.DeviceName().c_str(), 1);
     Serving = std::thread([this] { Server.Serve(Stop); });
-    ASSERT_TRUE(Link.OpenPort(2));
+    ASSERT_TRUE(Link.OpenPort(Server.DeviceName()));
     Link.KkmAddress = Kkm.Address();
   }
 
@@ -33,7 +32,6 @@ class PtyRegister : public ::testing::Test {
     Link.ClosePort();
     Stop.store(true);
     if (Serving.joinable()) Serving.join();
-    unsetenv("ORBI7_COM2");
   }
 
   TSimulatedRegister Kkm{42, 105};

@@ -103,7 +103,7 @@ TEST(SimulatedLineInRealTime, PacesAReadAtNineThousandSixHundredBaud) {
   TSimulatedRegister kkm(1);
   kkm.Memory()[0x0300] = 0x42;
   TKkmLink link(SteadyClock(), SimulatedPortOpener(SteadyClock(), kkm));
-  ASSERT_TRUE(link.OpenPort(4));
+  ASSERT_TRUE(link.OpenPort("COM4"));
   link.KkmAddress = kkm.Address();
   std::uint8_t value = 0;
   const auto start = std::chrono::steady_clock::now();

@@ -14,7 +14,7 @@
 struct TSimulatedKkm {
   explicit TSimulatedKkm(std::int32_t version = 104, std::uint64_t latencyMs = 0)
       : Kkm(1, version), Link(Clock, SimulatedPortOpener(Clock, Kkm, latencyMs)) {
-    Link.OpenPort(1);
+    Link.OpenPort("COM1");
     Link.KkmAddress = Kkm.Address();
     Link.FirmwareVersion = version;
   }

@@ -20,14 +20,21 @@ namespace {
 // absent; COM3 leads to a register of firmware 1.0.5 at number 37 that answers the
 // probe but never acknowledges the version query.
 struct TBench {
-  TBench()
-      : Kkm(0, 104), Kkm3(37, 105), Form(Messages, [this](int port) -> std::unique_ptr<TSerialPort> {
-          if (port == 3) return std::make_unique<TSimulatedLine>(SteadyClock(), Kkm3);
-          if (port != 1) return nullptr;
-          return std::make_unique<TSimulatedLine>(SteadyClock(), Kkm);
-        }) {
+  TBench() : Kkm(0, 104), Kkm3(37, 105), Form(Messages, Ports()) {
     Kkm3.Inject({.Kind = TFaultKind::Silence, .Answer = TAnswerKind::Acknowledgement, .Times = -1});
     Form.show();
+  }
+
+  TPortSystem Ports() {
+    TPortSystem ports;
+    ports.Open = [this](const std::string& device) {
+      TSimulatedRegister* kkm = device == "COM1" ? &Kkm : device == "COM3" ? &Kkm3 : nullptr;
+      if (kkm == nullptr) return TOpenedPort::Failed(TPortFault::Absent);
+      return TOpenedPort::Opened(std::make_unique<TSimulatedLine>(SteadyClock(), *kkm));
+    };
+    ports.ButtonDevice = [](int n) { return "COM" + std::to_string(n); };
+    ports.List = [] { return std::vector<TSerialPortInfo>{}; };
+    return ports;
   }
 
   // Runs the port command; the steps act while the modal dialog is open.
@@ -53,7 +60,7 @@ struct TBench {
 };
 
 void Check(TInit_Com& dialog, const char* radio) { Control<QRadioButton>(dialog, radio)->setChecked(true); }
-void Connect(TInit_Com& dialog) { Control<QPushButton>(dialog, "Button1")->click(); }
+void PressConnect(TInit_Com& dialog) { Control<QPushButton>(dialog, "Button1")->click(); }
 void Close(TInit_Com& dialog) {
   if (dialog.isVisible()) Control<QPushButton>(dialog, "Button3")->click();
 }
@@ -75,7 +82,7 @@ class PortDialogTest : public QObject {
     QCOMPARE(Control<QPushButton>(dialog, "Button3")->text(), QStringLiteral("Закрыть"));
     QVERIFY(Control<QRadioButton>(dialog, "RadioButton1")->isChecked());
     QCOMPARE(Control<QRadioButton>(dialog, "RadioButton3")->geometry(), QRect(176, 16, 65, 17));
-    QCOMPARE(Control<QRadioButton>(dialog, "RadioButton2")->toolTip(), QString::fromStdString(SerialDeviceName(2)));
+    QCOMPARE(Control<QRadioButton>(dialog, "RadioButton2")->toolTip(), QStringLiteral("COM2"));
     QWidget* expected[] = {
         Control<QPushButton>(dialog, "Button1"),       Control<QPushButton>(dialog, "Button3"),
         Control<QRadioButton>(dialog, "RadioButton1"), Control<QRadioButton>(dialog, "RadioButton2"),
@@ -94,7 +101,7 @@ class PortDialogTest : public QObject {
 
   void SuccessEnablesReadAndWrite() {
     TBench bench;
-    bench.PortCommand({Connect, Close});
+    bench.PortCommand({PressConnect, Close});
     QCOMPARE(bench.Status(), QStringLiteral("Установлен интерфейс с ККМ"));
     QVERIFY(bench.ReadWriteEnabled());
     QVERIFY(bench.Messages.Shown.empty());
@@ -116,14 +123,14 @@ class PortDialogTest : public QObject {
   // a write went to the wrong register at the wrong addresses.
   void AFailedAttemptAfterAConnectionDisablesReadAndWrite() {
     TBench bench;
-    bench.PortCommand({Connect, Close});
+    bench.PortCommand({PressConnect, Close});
     QVERIFY(bench.ReadWriteEnabled());
     // The failure's box closing activates the dialog again before it is closed.
     const auto activate = [](TInit_Com& d) {
       QEvent activation(QEvent::WindowActivate);
       QApplication::sendEvent(&d, &activation);
     };
-    bench.PortCommand({[](TInit_Com& d) { Check(d, "RadioButton3"); }, Connect, activate, Close});
+    bench.PortCommand({[](TInit_Com& d) { Check(d, "RadioButton3"); }, PressConnect, activate, Close});
     QCOMPARE(bench.Status(), QStringLiteral("Нет связи с ККМ"));
     QVERIFY(!bench.ReadWriteEnabled());
     QCOMPARE(bench.Form.Link().FirmwareVersion, 0);
@@ -163,19 +170,19 @@ class PortDialogTest : public QObject {
   void AFailedAttemptKeepsTheChoiceAndTheDialogOpen() {
     TBench bench;
     bool openAfterFailure = false;
-    bench.PortCommand({[](TInit_Com& d) { Check(d, "RadioButton2"); }, Connect,
+    bench.PortCommand({[](TInit_Com& d) { Check(d, "RadioButton2"); }, PressConnect,
                        [&](TInit_Com& d) { openAfterFailure = d.isVisible(); }, Close});
     QVERIFY(openAfterFailure);
     const std::vector<TRecordingMessages::TShown> unavailable = {
-        {TMessageKind::Warning, "Выбранный COM-порт недоступен"}};
+        {TMessageKind::Warning, "Выбранный COM-порт недоступен\nПорт не найден в системе."}};
     QCOMPARE(bench.Messages.Shown, unavailable);
     QCOMPARE(bench.Status(), QStringLiteral("Нет связи с ККМ"));
     QVERIFY(!bench.ReadWriteEnabled());
 
     // The next showing starts on the port chosen last.
-    int shownPort = 0;
-    bench.PortCommand({[&](TInit_Com& d) { shownPort = d.CheckedPort(); }, Close});
-    QCOMPARE(shownPort, 2);
+    std::string shownPort;
+    bench.PortCommand({[&](TInit_Com& d) { shownPort = d.CheckedDevice(); }, Close});
+    QCOMPARE(shownPort, std::string("COM2"));
   }
 };
 

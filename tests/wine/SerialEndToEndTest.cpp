@@ -19,7 +19,7 @@
 #include "link/KkmConnect.h"
 #include "link/KkmFrames.h"
 #include "link/TKkmLink.h"
-#include "register/RamList.h"
+#include "register/Connect.h"
 #include "register/TransferCommands.h"
 #include "register/TransferFixture.h"
 #include "settingsfile/SettingsBackup.h"
@@ -27,28 +27,22 @@
 
 namespace {
 
-constexpr int MappedPort = 4;
+const std::string MappedPort = "COM4";
 constexpr std::uint8_t AddressOf37 = 0xFF - 0x37;
 
 class TConnectRecorder final : public TConnectView {
  public:
-  explicit TConnectRecorder(TRamMap& map) : Map(map) {}
   TUserMessages& Messages() override { return Boxes; }
-  bool SelectRamMap(std::int32_t firmwareVersion) override { return Map.SelectRamMapFor(firmwareVersion); }
-  void ForgetRamMap() override { Map = TRamMap{}; }
-  void CloseDialog() override { Closed = true; }
-
-  TRamMap& Map;
   TRecordingMessages Boxes;
-  bool Closed = false;
 };
 
 class SerialEndToEnd : public ::testing::Test {
  protected:
-  void Connect() {
-    TConnectRecorder view(Map);
-    ASSERT_TRUE(ConnectKkm(Link, MappedPort, view));
-    ASSERT_TRUE(view.Closed);
+  void ConnectMapped() {
+    TConnectRecorder view;
+    const auto found = Connect(Link, MappedPort, view);
+    ASSERT_TRUE(found.has_value());
+    Map = found->Firmware->Map;
   }
 
   static TKkmLink Link;  // one port for the whole run, as in the program
@@ -59,17 +53,18 @@ TKkmLink SerialEndToEnd::Link;
 TRamMap SerialEndToEnd::Map;
 
 TEST_F(SerialEndToEnd, ConnectFindsTheRegisterAndItsFirmware) {
-  TConnectRecorder view(Map);
-  ASSERT_TRUE(ConnectKkm(Link, MappedPort, view));
-  EXPECT_TRUE(view.Closed);
-  EXPECT_EQ(Link.KkmAddress, AddressOf37);
-  EXPECT_EQ(Link.FirmwareVersion, 105);
-  EXPECT_TRUE(Map.IsSelectedFor(105));
+  TConnectRecorder view;
+  const auto found = Connect(Link, MappedPort, view);
+  ASSERT_TRUE(found.has_value());
+  EXPECT_EQ(found->Address, AddressOf37);
+  EXPECT_EQ(found->Version, 105);
+  EXPECT_EQ(found->Firmware, FindFirmware(105));
+  EXPECT_EQ(ConnectionText(*found), "COM4 · ККМ № 37 · ПО 1.0.5");
   EXPECT_TRUE(view.Boxes.Shown.empty());
 }
 
 TEST_F(SerialEndToEnd, MemoryReadsAndWrites) {
-  Connect();
+  ConnectMapped();
   // Set by the simulator's command line, not by anything here.
   std::uint8_t purchases[2] = {0, 0};
   ASSERT_TRUE(ReadMemory(Link, Map.PurchaseCounter, 2, purchases));
@@ -105,7 +100,7 @@ double CpuMs() {
 }
 
 TEST_F(SerialEndToEnd, WaitingOnAQuietLineTakesItsTimeAndNoProcessor) {
-  Connect();
+  ConnectMapped();
   const double cpuStart = CpuMs();
   const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(Link.WaitForInput(1, 500));
@@ -116,7 +111,7 @@ TEST_F(SerialEndToEnd, WaitingOnAQuietLineTakesItsTimeAndNoProcessor) {
 }
 
 TEST_F(SerialEndToEnd, SettingsGoInOnlyWithoutPurchasesAndComeBackAsWritten) {
-  Connect();
+  ConnectMapped();
   TKkmSettings settings;
   settings.Tax(1) = {true, "20,00", "НДС", "И"};
   settings.Tax(2) = {true, "10,00", "Налог с продаж", "Н"};

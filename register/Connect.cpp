@@ -1,0 +1,69 @@
+#include "register/Connect.h"
+
+#include "link/KkmConnect.h"
+
+namespace {
+
+constexpr const char* PortUnavailable = "Выбранный COM-порт недоступен";
+constexpr const char* OldFirmware = "В ККМ необходимо установить ПО версии не ниже 1.0.4";
+
+void Tell(TConnectView& view, TMessageKind kind, const std::string& text) { view.Messages().Show(kind, text); }
+
+std::string WithReason(const std::string& first, const std::string& reason) {
+  return reason.empty() ? first : first + "\n" + reason;
+}
+
+// 104 as "1.0.4": the version's digits with points between them.
+std::string DottedVersion(std::int32_t version) {
+  std::string text;
+  for (const char digit : std::to_string(version)) {
+    if (!text.empty()) text += '.';
+    text += digit;
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string PortFaultText(TPortFault fault, const std::string& group) {
+  switch (fault) {
+    case TPortFault::Absent: return "Порт не найден в системе.";
+    case TPortFault::Busy: return "Порт занят другой программой.";
+    case TPortFault::NoPermission:
+      return "Нет прав на порт: пользователь должен входить в группу " + (group.empty() ? "dialout" : group) + ".";
+    case TPortFault::NoStickParity: return "Порт не поддерживает четность MARK и SPACE.";
+    case TPortFault::None:
+    case TPortFault::Other: break;
+  }
+  return {};
+}
+
+std::string ConnectionText(const TKkmConnection& connection) {
+  if (connection.Firmware == nullptr) return {};
+  const int number = KkmNumberOf(connection.Address);
+  const std::string digits = {static_cast<char>('0' + number / 10), static_cast<char>('0' + number % 10)};
+  return connection.Device + " · ККМ № " + digits + " · ПО " + DottedVersion(connection.Version);
+}
+
+std::optional<TKkmConnection> Connect(TKkmLink& link, const std::string& device, TConnectView& view) {
+  link.ClosePort();
+  link.KkmAddress = 0;
+  link.FirmwareVersion = 0;
+  if (!link.OpenPort(device)) {
+    Tell(view, TMessageKind::Warning, WithReason(PortUnavailable, PortFaultText(link.PortFault(), link.PortGroup())));
+    return std::nullopt;
+  }
+  if (!ProbeAddress(link) || !QueryVersion(link)) {
+    Tell(view, TMessageKind::Error, NoConnectionText);
+    return std::nullopt;
+  }
+  if (link.FirmwareVersion == 0) {
+    Tell(view, TMessageKind::Warning, OldFirmware);
+    return std::nullopt;
+  }
+  if (FindFirmware(link.FirmwareVersion) == nullptr) {
+    Tell(view, TMessageKind::Warning, "Версия ПО ККМ не поддерживается: " + std::to_string(link.FirmwareVersion));
+    return std::nullopt;
+  }
+  return ConnectionOf(link, device);
+}
