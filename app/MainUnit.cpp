@@ -74,6 +74,9 @@ TMainForm::TMainForm(TUserMessages& messages, TPortSystem ports, QWidget* parent
   BuildStatusLine();
   BuildBottomBand();
   KkmSettings.Watch(this);
+  // The window paints while the link waits; user input stays with the disabled
+  // toolbar and pages, or the modal port dialog.
+  KkmLink.SetPump([] { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
   FormCreate();
   // The port dialog comes after the window, hidden until the port command shows it.
   Init_Com = new TInit_Com(KkmLink, KkmConnection, UserMessages, std::move(ports), this);

@@ -42,7 +42,7 @@ bool ProbeAddress(TKkmLink& link) {
   link.Purge();
   link.SetParity(true);
   int previous = NoCandidate;
-  for (int number = 0; number <= LastKkmNumber + 1; ++number) {
+  for (int number = 0; number <= LastKkmNumber + 1 && !link.Stopped(); ++number) {
     const int candidate = number <= LastKkmNumber ? CandidateAddress(number) : NoCandidate;
     if (candidate != NoCandidate) {
       link.Purge();

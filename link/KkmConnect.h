@@ -17,7 +17,8 @@ int KkmNumberOf(std::uint8_t address);
 // Tries the address bytes of the numbers 00 to 99 (0xFF first, 0x66 last) and keeps
 // the first one the register echoes in KkmAddress; an echo of the candidate before,
 // late behind a device that holds it back, counts for that one. Any other byte coming
-// back ends the probe at once. Leaves the parity at MARK.
+// back ends the probe at once, and so does a stop (TKkmLink::SetStopFlag). Leaves the
+// parity at MARK.
 bool ProbeAddress(TKkmLink& link);
 
 // Asks the register at KkmAddress for its version. False when the address is not

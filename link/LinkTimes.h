@@ -34,6 +34,10 @@ constexpr TTick DrainTimeLimit(std::size_t n) {
 // allowed for a device that may be such an adapter but does not tell its own.
 constexpr TTick UsbAdapterLatencyMs = 16;
 
+// The longest the link waits without letting the window paint (TKkmLink::SetPump); well
+// inside the 100 ms after which a window that paints nothing looks hung.
+constexpr TTick PumpIntervalMs = 50;
+
 // Reads and writes of memory.
 constexpr TTick EchoTimeLimit = 500;             // the address echoed
 constexpr TTick AcknowledgementTimeLimit = 700;  // a read or write frame acknowledged

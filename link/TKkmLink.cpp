@@ -1,7 +1,10 @@
 #include "link/TKkmLink.h"
 
+#include <algorithm>
 #include <cassert>
+#include <chrono>
 #include <cstdio>
+#include <future>
 #include <utility>
 
 const char* FailureReasonText(TFailureReason reason) {
@@ -34,9 +37,18 @@ std::string TOperationName::Text() const {
 
 TKkmLink::TKkmLink(TClock& clock, TPortOpener opener) : LinkClock(clock), Opener(std::move(opener)) {}
 
+// Opening some ports (a Bluetooth one on Windows) can take seconds; the window paints
+// meanwhile. The opener then runs on a thread of its own and shares nothing else.
+TOpenedPort TKkmLink::OpenPumping(const std::string& device) {
+  if (!Pump) return Opener(device);
+  auto opening = std::async(std::launch::async, Opener, device);
+  while (opening.wait_for(std::chrono::milliseconds(PumpIntervalMs)) != std::future_status::ready) Pump();
+  return opening.get();
+}
+
 bool TKkmLink::OpenPort(const std::string& device) {
   ClosePort();
-  TOpenedPort opened = Opener(device);
+  TOpenedPort opened = OpenPumping(device);
   Port = std::move(opened.Port);
   const TPortFault fault = opened.Fault == TPortFault::None ? TPortFault::Other : opened.Fault;
   OpenFault = TOpenedPort::Failed(Port ? TPortFault::None : fault, std::move(opened.Group));
@@ -61,20 +73,38 @@ void TKkmLink::SetParity(bool mark) {
 
 std::size_t TKkmLink::InputQueued() { return Port ? Port->InputQueued() : 0; }
 
+// With a pump, the wait is cut into slices of at most PumpIntervalMs, with the pump
+// between them.
+// Where painting has run past the end of the window, the queue is looked at once more
+// before the window is declared over: time spent painting never turns an answer that
+// came in time into a missing one.
 bool TKkmLink::WaitForInput(std::size_t count, TTick timeoutMs) {
   const TTick start = LinkClock.Now();
+  bool painted = false;
   for (;;) {
     const TTick elapsed = LinkClock.Now() - start;
-    if (elapsed > timeoutMs) return false;
+    if (elapsed > timeoutMs) return painted && InputQueued() >= count;
     const std::size_t queued = InputQueued();
     if (queued >= count) return true;
-    const TTick remaining = timeoutMs - elapsed + 1;
+    if (Stopped()) return false;
+    const TTick slice = Slice(timeoutMs - elapsed + 1);
     if (Port) {
-      Port->AwaitInput(remaining, count - queued);
+      Port->AwaitInput(slice, count - queued);
     } else {
-      LinkClock.SleepUntil(start + timeoutMs + 1);
+      LinkClock.SleepUntil(LinkClock.Now() + slice);
     }
+    painted = PumpIfDue();
   }
+}
+
+// Without a pump a wait is not cut at all.
+TTick TKkmLink::Slice(TTick rest) const { return Pump ? std::min(rest, PumpIntervalMs) : rest; }
+
+bool TKkmLink::PumpIfDue() {
+  if (!Pump || LinkClock.Now() - LastPump < PumpIntervalMs) return false;
+  Pump();
+  LastPump = LinkClock.Now();
+  return true;
 }
 
 bool TKkmLink::WaitForAnswer(std::size_t count, TTick limitMs) {
@@ -84,7 +114,10 @@ bool TKkmLink::WaitForAnswer(std::size_t count, TTick limitMs) {
 
 void TKkmLink::WaitMoreThan(TTick ms) {
   const TTick start = LinkClock.Now();
-  while (LinkClock.Now() - start <= ms) LinkClock.SleepUntil(start + ms + 1);
+  while (LinkClock.Now() - start <= ms) {
+    LinkClock.SleepUntil(LinkClock.Now() + Slice(start + ms + 1 - LinkClock.Now()));
+    PumpIfDue();
+  }
 }
 
 void TKkmLink::Delay(TTick ms) { WaitMoreThan(ms + 1); }
@@ -99,7 +132,15 @@ void TKkmLink::FullPurge() {
   if (Port) Port->FullPurge();
 }
 
-std::size_t TKkmLink::ReadBytes(std::uint8_t* buffer, std::size_t n) { return Port ? Port->ReadBytes(buffer, n) : 0; }
+// The port's own read may block for its whole time limit; with a pump the bytes are
+// waited for here, in slices, under the same limit, and then only what came is read.
+std::size_t TKkmLink::ReadBytes(std::uint8_t* buffer, std::size_t n) {
+  if (!Port) return 0;
+  if (!Pump) return Port->ReadBytes(buffer, n);
+  WaitForInput(n, ReadTimeLimit(n) - 1);  // over once the limit has passed, as the port's own read
+  const std::size_t queued = std::min(n, Port->InputQueued());
+  return queued == 0 ? 0 : Port->ReadBytes(buffer, queued);
+}
 
 std::size_t TKkmLink::WriteBytes(const std::uint8_t* bytes, std::size_t n) {
   return Port ? Port->WriteBytes(bytes, n) : 0;

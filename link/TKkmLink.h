@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -103,6 +105,16 @@ class TKkmLink {
   // ended); Reason None when there was none.
   const TLinkFailure& LastFailure() const { return Failure; }
 
+  // Called at least every PumpIntervalMs while the link waits (for input, in a pause,
+  // for a port to open), so that a window can paint meanwhile. Never inside a call
+  // that the system may hold longer than that.
+  void SetPump(std::function<void()> pump) { Pump = std::move(pump); }
+
+  // A search that no longer needs this link sets the flag; every wait then ends at
+  // once, and the probe tries no further candidate.
+  void SetStopFlag(const std::atomic<bool>* stop) { Stop = stop; }
+  bool Stopped() const { return Stop != nullptr && Stop->load(); }
+
   // A line for the trace; nothing without one.
   void Trace(const std::string& event) { LineTrace.Event(event); }
 
@@ -122,6 +134,9 @@ class TKkmLink {
   bool End(bool ok);
   std::string OperationsUnderWay() const;
   void WaitMoreThan(TTick ms);
+  bool PumpIfDue();
+  TTick Slice(TTick rest) const;
+  TOpenedPort OpenPumping(const std::string& device);
 
   TClock& LinkClock;
   TPortOpener Opener;
@@ -131,6 +146,9 @@ class TKkmLink {
   std::vector<TOperationName> Operations;
   TLinkFailure Failure;
   TTick LineTimeLeftMs = 0;  // of the last Send, for the answer window after it
+  std::function<void()> Pump;
+  TTick LastPump = 0;
+  const std::atomic<bool>* Stop = nullptr;
 };
 
 // One operation on the link, from its start to its result: the trace gets both, and

@@ -45,18 +45,20 @@ std::string ConnectionText(const TKkmConnection& connection) {
   return connection.Device + " · ККМ № " + digits + " · ПО " + DottedVersion(connection.Version);
 }
 
-std::optional<TKkmConnection> Connect(TKkmLink& link, const std::string& device, TConnectView& view) {
+namespace {
+
+// The register forgotten, the device opened; false after telling the user why not.
+bool OpenForConnect(TKkmLink& link, const std::string& device, TConnectView& view) {
   link.ClosePort();
   link.KkmAddress = 0;
   link.FirmwareVersion = 0;
-  if (!link.OpenPort(device)) {
-    Tell(view, TMessageKind::Warning, WithReason(PortUnavailable, PortFaultText(link.PortFault(), link.PortGroup())));
-    return std::nullopt;
-  }
-  if (!ProbeAddress(link) || !QueryVersion(link)) {
-    Tell(view, TMessageKind::Error, NoConnectionText);
-    return std::nullopt;
-  }
+  if (link.OpenPort(device)) return true;
+  Tell(view, TMessageKind::Warning, WithReason(PortUnavailable, PortFaultText(link.PortFault(), link.PortGroup())));
+  return false;
+}
+
+// The version found is one the program has a firmware row for.
+std::optional<TKkmConnection> KnownFirmware(TKkmLink& link, const std::string& device, TConnectView& view) {
   if (link.FirmwareVersion == 0) {
     Tell(view, TMessageKind::Warning, OldFirmware);
     return std::nullopt;
@@ -66,4 +68,22 @@ std::optional<TKkmConnection> Connect(TKkmLink& link, const std::string& device,
     return std::nullopt;
   }
   return ConnectionOf(link, device);
+}
+
+}  // namespace
+
+std::optional<TKkmConnection> Connect(TKkmLink& link, const std::string& device, TConnectView& view) {
+  if (!OpenForConnect(link, device, view)) return std::nullopt;
+  if (!ProbeAddress(link) || !QueryVersion(link)) {
+    Tell(view, TMessageKind::Error, NoConnectionText);
+    return std::nullopt;
+  }
+  return KnownFirmware(link, device, view);
+}
+
+std::optional<TKkmConnection> ConnectFound(TKkmLink& link, const TFoundKkm& found, TConnectView& view) {
+  if (!OpenForConnect(link, found.Device, view)) return std::nullopt;
+  link.KkmAddress = found.Address;
+  link.FirmwareVersion = found.Version;
+  return KnownFirmware(link, found.Device, view);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -22,6 +23,17 @@ class TConnectView {
 // with an old register's version. Returns the connection, or nothing after telling
 // the user why.
 std::optional<TKkmConnection> Connect(TKkmLink& link, const std::string& device, TConnectView& view);
+
+// A register that a search has found (probed and asked its version) on a port that it
+// has closed again.
+struct TFoundKkm {
+  std::string Device;
+  std::uint8_t Address = 0;
+  std::int32_t Version = 0;
+};
+
+// Connects to it as Connect would have, without asking the register again.
+std::optional<TKkmConnection> ConnectFound(TKkmLink& link, const TFoundKkm& found, TConnectView& view);
 
 // The second line of "Выбранный COM-порт недоступен": why the system refused the port;
 // empty when it did not say.

@@ -2,16 +2,48 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSettings>
+#include <QSignalBlocker>
+#include <QTimer>
 #include <utility>
+
+#include "register/PortSearch.h"
 
 namespace {
 
 constexpr int ClientWidth = 340;
-constexpr int ClientHeight = 83;
+constexpr int ClientHeight = 170;  // the four buttons' 83, and below them any other port and the search
+constexpr int SearchPollMs = 50;
+const char* const SettingsOrganisation = "orbi7prog";
+const char* const LastPortKey = "Port/LastDevice";
+const char* const FindCaption = "Найти ККМ";
+const char* const StopCaption = "Остановить поиск";
+const QString ListSeparator = QStringLiteral(" — ");
+
+// "COM7 — USB-SERIAL CH340", or the device alone where the system has no description.
+QString ListEntry(const TSerialPortInfo& port) {
+  const QString device = QString::fromStdString(port.Device);
+  return port.Description.empty() ? device : device + ListSeparator + QString::fromStdString(port.Description);
+}
+
+QSettings ProgramSettings() {
+  return QSettings(QString::fromLatin1(SettingsOrganisation), QString::fromLatin1(SettingsOrganisation));
+}
+
+QString JoinedDevices(const std::vector<std::string>& devices, const std::vector<TSearchState>& states,
+                      TSearchState state) {
+  QStringList names;
+  for (std::size_t i = 0; i < devices.size(); ++i) {
+    if (states[i] == state) names << QString::fromStdString(devices[i]);
+  }
+  return names.join(QStringLiteral(", "));
+}
 
 struct TRadioPlace {
   const char* Name;
@@ -58,9 +90,70 @@ TInit_Com::TInit_Com(TKkmLink& link, TKkmConnection& connection, TUserMessages& 
   }
   RadioButtons[0]->setChecked(true);
 
+  group->addButton(RadioButton5 = new QRadioButton(QStringLiteral("Другой порт:"), this), 0);
+  BuildOtherPort();
+
   setTabOrder(Button1, Button3);
   setTabOrder(Button3, RadioButtons[0]);
   for (std::size_t i = 1; i < RadioButtons.size(); ++i) setTabOrder(RadioButtons[i - 1], RadioButtons[i]);
+  setTabOrder(RadioButtons.back(), RadioButton5);
+  setTabOrder(RadioButton5, ComboBox1);
+  setTabOrder(ComboBox1, Button2);
+}
+
+TInit_Com::~TInit_Com() = default;
+
+void TInit_Com::BuildOtherPort() {
+  RadioButton5->setObjectName(QStringLiteral("RadioButton5"));
+  RadioButton5->setGeometry(16, 92, 89, 17);
+  ComboBox1 = new QComboBox(this);
+  ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+  ComboBox1->setGeometry(106, 90, 218, 21);
+  ComboBox1->setEditable(true);
+  ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+  // Picking or typing a port is choosing it.
+  connect(ComboBox1, &QComboBox::currentTextChanged, RadioButton5, [this] { RadioButton5->setChecked(true); });
+  Button2 = AddButton("Button2", FindCaption, QRect(56, 122, 129, 25));
+  connect(Button2, &QPushButton::clicked, this, &TInit_Com::Button2Click);
+  Label1 = new QLabel(this);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  Label1->setGeometry(16, 150, 308, 17);
+  SearchTimer = new QTimer(this);
+  SearchTimer->setInterval(SearchPollMs);
+  connect(SearchTimer, &QTimer::timeout, this, &TInit_Com::PollSearch);
+}
+
+// Made anew at each showing: adapters come and go. What the user typed stays.
+void TInit_Com::FillPortList() {
+  const QString typed = ComboBox1->currentText();
+  const QSignalBlocker quiet(ComboBox1);
+  ComboBox1->clear();
+  for (const TSerialPortInfo& port : Ports.List())
+    ComboBox1->addItem(ListEntry(port), QString::fromStdString(port.Device));
+  ComboBox1->setCurrentIndex(ComboBox1->findText(typed));
+  if (ComboBox1->currentIndex() < 0) ComboBox1->setEditText(typed);
+}
+
+// The last port connected in an earlier run, where it still is; else COM1.
+void TInit_Com::ChooseLastPort() {
+  const std::string last = ProgramSettings().value(QString::fromLatin1(LastPortKey)).toString().toStdString();
+  const bool listed = ComboBox1->findData(QString::fromStdString(last)) >= 0;
+  bool button = false;
+  for (int n = FirstPortNumber; n <= LastPortNumber; ++n) button = button || Ports.ButtonDevice(n) == last;
+  if (!last.empty() && (button || listed)) ChooseDevice(last);
+}
+
+void TInit_Com::ChooseDevice(const std::string& device) {
+  for (std::size_t i = 0; i < RadioButtons.size(); ++i) {
+    if (Ports.ButtonDevice(static_cast<int>(i) + 1) == device) return RadioButtons[i]->setChecked(true);
+  }
+  const int index = ComboBox1->findData(QString::fromStdString(device));
+  if (index >= 0) {
+    ComboBox1->setCurrentIndex(index);
+  } else {
+    ComboBox1->setEditText(QString::fromStdString(device));
+  }
+  RadioButton5->setChecked(true);
 }
 
 QPushButton* TInit_Com::AddButton(const char* name, const char* caption, QRect bounds) {
@@ -76,16 +169,91 @@ std::string TInit_Com::CheckedDevice() const {
   for (std::size_t i = 0; i < RadioButtons.size(); ++i) {
     if (RadioButtons[i]->isChecked()) return Ports.ButtonDevice(static_cast<int>(i) + 1);
   }
-  return Ports.ButtonDevice(FirstPortNumber);
+  const int index = ComboBox1->findText(ComboBox1->currentText());
+  if (index >= 0) return ComboBox1->itemData(index).toString().toStdString();
+  // A typed name, perhaps copied from an entry with its description.
+  return ComboBox1->currentText().section(ListSeparator, 0, 0).trimmed().toStdString();
 }
 
 void TInit_Com::Button1Click() {
   Connection = {};
-  const std::optional<TKkmConnection> found = Connect(Link, CheckedDevice(), *this);
+  Connected(Connect(Link, CheckedDevice(), *this));
+}
+
+void TInit_Com::Connected(const std::optional<TKkmConnection>& found) {
   ConnectedFlag = found.has_value();
   if (!found) return;
   Connection = *found;
+  ProgramSettings().setValue(QString::fromLatin1(LastPortKey), QString::fromStdString(found->Device));
   accept();
+}
+
+void TInit_Com::Button2Click() {
+  if (Search) {
+    SearchStopped = true;
+    Search->Stop();
+    return;
+  }
+  StartSearch();
+}
+
+// A search is a connect attempt: the register connected before is forgotten, and its
+// port closed so that the search can open it.
+void TInit_Com::StartSearch() {
+  Connection = {};
+  ConnectedFlag = false;
+  Link.ClosePort();
+  Link.KkmAddress = 0;
+  Link.FirmwareVersion = 0;
+  std::vector<std::string> buttons;
+  for (int n = FirstPortNumber; n <= LastPortNumber; ++n) buttons.push_back(Ports.ButtonDevice(n));
+  std::vector<std::string> listed;
+  for (const TSerialPortInfo& port : Ports.List()) listed.push_back(port.Device);
+  const TPortOpener opener = Ports.Open;
+  Search = std::make_unique<TPortSearch>(SearchOrder(buttons, listed), [opener](const std::string&) {
+    return std::make_unique<TKkmLink>(SteadyClock(), opener);
+  });
+  SearchStopped = false;
+  SetSearching(true);
+  SearchTimer->start();
+  PollSearch();
+}
+
+void TInit_Com::PollSearch() {
+  if (!Search) return;
+  const std::vector<TSearchState> states = Search->States();
+  const QString searching = JoinedDevices(Search->Devices(), states, TSearchState::Searching);
+  const QString unavailable = JoinedDevices(Search->Devices(), states, TSearchState::Unavailable);
+  QString text = searching.isEmpty() ? QString() : QStringLiteral("Поиск ККМ: %1…").arg(searching);
+  if (!unavailable.isEmpty()) text += QStringLiteral(" Не открываются: %1").arg(unavailable);
+  Label1->setText(text.trimmed());
+  if (Search->Done()) EndSearch();
+}
+
+void TInit_Com::EndSearch() {
+  SearchTimer->stop();
+  const std::optional<TFoundKkm> found = Search->Found();
+  Search.reset();  // the other probes have been told to stop and end within 100 ms
+  SetSearching(false);
+  if (SearchStopped) return;
+  if (!found) {
+    UserMessages.Show(TMessageKind::Information, "ККМ не найдена ни на одном порту.");
+    return;
+  }
+  ChooseDevice(found->Device);
+  Connected(ConnectFound(Link, *found, *this));
+}
+
+void TInit_Com::SetSearching(bool searching) {
+  for (QWidget* control : std::initializer_list<QWidget*>{Button1, Button3, RadioButton5, ComboBox1})
+    control->setEnabled(!searching);
+  for (QRadioButton* radio : RadioButtons) radio->setEnabled(!searching);
+  Button2->setText(QString::fromUtf8(searching ? StopCaption : FindCaption));
+}
+
+// Escape does nothing while the search runs; "Остановить поиск" ends it.
+void TInit_Com::reject() {
+  if (!Search) QDialog::reject();
 }
 
 void TInit_Com::Button3Click() { reject(); }
@@ -97,6 +265,8 @@ void TInit_Com::FormActivate() {
 
 void TInit_Com::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
+  FillPortList();
+  if (!std::exchange(ShownBefore, true)) ChooseLastPort();
   if (screen() != nullptr) move(screen()->availableGeometry().center() - QPoint(width() / 2, height() / 2));
   FormActivate();
 }

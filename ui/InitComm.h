@@ -2,17 +2,26 @@
 
 #include <QDialog>
 #include <array>
+#include <memory>
+#include <optional>
+#include <string>
 
 #include "document/UserMessages.h"
 #include "link/PortSystem.h"
 #include "link/TKkmLink.h"
 #include "register/Connect.h"
 
+class QComboBox;
+class QLabel;
 class QPushButton;
 class QRadioButton;
+class QTimer;
+class TPortSearch;
 
-// The port dialog: choose COM1 to COM4 and connect. Created once, hidden between
-// showings; the chosen port stays chosen.
+// The port dialog: choose COM1 to COM4 or any other port of the system and connect,
+// or let it search every port for the register. Created once, hidden between
+// showings; the chosen port stays chosen, and the last port connected is chosen
+// again in the next run.
 class TInit_Com : public QDialog, public TConnectView {
   Q_OBJECT
 
@@ -21,6 +30,7 @@ class TInit_Com : public QDialog, public TConnectView {
   // attempt forgets the one before.
   TInit_Com(TKkmLink& link, TKkmConnection& connection, TUserMessages& messages, TPortSystem ports,
             QWidget* parent = nullptr);
+  ~TInit_Com() override;
 
   // The outcome of the last connect attempt of this showing.
   bool ConnectedFlag = false;
@@ -33,7 +43,9 @@ class TInit_Com : public QDialog, public TConnectView {
 
  public slots:
   void Button1Click();
+  void Button2Click();
   void Button3Click();
+  void reject() override;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -42,6 +54,15 @@ class TInit_Com : public QDialog, public TConnectView {
  private:
   void FormActivate();
   QPushButton* AddButton(const char* name, const char* caption, QRect bounds);
+  void BuildOtherPort();
+  void FillPortList();
+  void ChooseLastPort();
+  void ChooseDevice(const std::string& device);
+  void Connected(const std::optional<TKkmConnection>& found);
+  void StartSearch();
+  void PollSearch();
+  void EndSearch();
+  void SetSearching(bool searching);
 
   TKkmLink& Link;
   TKkmConnection& Connection;
@@ -50,4 +71,12 @@ class TInit_Com : public QDialog, public TConnectView {
   QPushButton* Button1 = nullptr;
   QPushButton* Button3 = nullptr;
   std::array<QRadioButton*, 4> RadioButtons{};
+  QRadioButton* RadioButton5 = nullptr;
+  QComboBox* ComboBox1 = nullptr;
+  QPushButton* Button2 = nullptr;
+  QLabel* Label1 = nullptr;
+  std::unique_ptr<TPortSearch> Search;
+  QTimer* SearchTimer = nullptr;
+  bool SearchStopped = false;
+  bool ShownBefore = false;
 };

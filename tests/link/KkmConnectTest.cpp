@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "link/KkmConnect.h"
+#include "link/KkmFrames.h"
 #include "support/ConnectBench.h"
 
 namespace {
@@ -47,7 +49,7 @@ TEST(ProbeAddress, ALateEchoCountsForTheCandidateBeforeOnly) {
     bool Found;
     std::vector<std::uint8_t> Sent;
   };
-  const TCase cases[] = {{15, true, {0xFF, 0xFE}}, {30, false, {0xFF, 0xFE, 0xFD}}};
+  const TCase cases[] = {{9, true, {0xFF}}, {15, true, {0xFF, 0xFE}}, {30, false, {0xFF, 0xFE, 0xFD}}};
   for (const TCase& c : cases) {
     TConnectBench bench(0);
     bench.Kkm.Inject({TFaultKind::Late, TAnswerKind::Echo, -1, 0, c.LateMs});
@@ -69,6 +71,54 @@ TEST(ProbeAddress, NoRegisterOnTheLineIsToldWithinItsBound) {
     EXPECT_EQ(bench.Sent(), Mark(Candidates(0, 99)));
     EXPECT_EQ(bench.Link.LastFailure().Reason, TFailureReason::NoEcho);
     EXPECT_LE(bench.Clock.Now(), 1100u + 2000u) << latency << " ms latency";
+  }
+}
+
+// The window paints at least every 100 ms of a long wait, and that changes nothing on
+// the line: a probe of a silent line, a version query without reply, and a block
+// write that the register answers busy five times, a second late each.
+TEST(LinkPump, WaitsLetTheWindowPaintAtLeastEvery100Ms) {
+  struct TCase {
+    const char* Name;
+    std::function<void(TConnectBench&)> Spoil;
+    std::function<void(TKkmLink&)> Operation;
+  };
+  const TCase cases[] = {
+      {"silent probe", [](TConnectBench& b) { b.Kkm.SetSilent(true); },
+       [](TKkmLink& link) { ProbeAddress(link) || QueryVersion(link); }},
+      {"unanswered query",
+       [](TConnectBench& b) {
+         b.Kkm.Inject({TFaultKind::Silence, TAnswerKind::Reply});
+       },
+       [](TKkmLink& link) { ProbeAddress(link) && QueryVersion(link); }},
+      {"busy block",
+       [](TConnectBench& b) {
+         b.Kkm.SetBusyAnswers(5);
+         b.Kkm.Inject({.Kind = TFaultKind::Late, .Answer = TAnswerKind::Echo, .Times = -1, .LateMs = 1000});
+       },
+       [](TKkmLink& link) {
+         const std::uint8_t byte = 0x5A;
+         link.KkmAddress = 0xFE;
+         WriteMemoryBlock(link, 0x04FC, &byte, 1, TBlockHandshake::BusyAnswers);
+       }},
+  };
+  for (const TCase& c : cases) {
+    TConnectBench plain(1, 105);
+    c.Spoil(plain);
+    plain.Link.OpenPort("COM1");
+    c.Operation(plain.Link);
+
+    TConnectBench painted(1, 105);
+    c.Spoil(painted);
+    std::vector<TTick> paints = {painted.Clock.Now()};
+    painted.Link.SetPump([&] { paints.push_back(painted.Clock.Now()); });
+    painted.Link.OpenPort("COM1");
+    c.Operation(painted.Link);
+    paints.push_back(painted.Clock.Now());
+    EXPECT_EQ(painted.Sent(), plain.Sent()) << c.Name;
+    EXPECT_EQ(painted.Clock.Now(), plain.Clock.Now()) << c.Name;
+    EXPECT_GT(paints.size(), 5u) << c.Name;
+    for (std::size_t i = 1; i < paints.size(); ++i) EXPECT_LE(paints[i] - paints[i - 1], 100u) << c.Name << " " << i;
   }
 }
 

@@ -1,5 +1,6 @@
 // Behind a USB adapter that passes answers on late, every command works as it does
-// on a plain serial port, with the same bytes on the line.
+// on a plain serial port, with the same bytes on the line; so it does behind a device
+// that does not tell its latency.
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,7 @@ namespace {
 // One register of that version behind an adapter of that latency, with the window
 // recorded.
 struct TRig : TSimulatedKkm {
-  TRig(std::int32_t version, std::uint64_t latencyMs) : TSimulatedKkm(version, latencyMs) {
+  TRig(std::int32_t version, std::uint64_t latencyMs, bool told = true) : TSimulatedKkm(version, latencyMs, told) {
     Map = FindFirmware(version)->Map;
     ProgramSettings(Kkm, InUseSettings());
     View.Answers().push_back(TAnswer::Yes);
@@ -28,12 +29,12 @@ struct TRig : TSimulatedKkm {
   TRecordingBackup Backup;
 };
 
-class LatencyTransfer : public ::testing::TestWithParam<std::tuple<std::int32_t, std::uint64_t>> {};
+class LatencyTransfer : public ::testing::TestWithParam<std::tuple<std::int32_t, std::uint64_t, bool>> {};
 
 TEST_P(LatencyTransfer, AFullReadAndAFullWriteSendWhatTheySendWithoutLatency) {
-  const auto [version, latency] = GetParam();
+  const auto [version, latency, told] = GetParam();
   TRig plain(version, 0);
-  TRig late(version, latency);
+  TRig late(version, latency, told);
 
   TKkmSettings readPlain;
   TKkmSettings readLate;
@@ -54,10 +55,11 @@ TEST_P(LatencyTransfer, AFullReadAndAFullWriteSendWhatTheySendWithoutLatency) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryLayoutAndAdapter, LatencyTransfer,
-                         ::testing::Combine(::testing::Values(103, 104, 105), ::testing::Values(1u, 4u, 16u)),
+                         ::testing::Combine(::testing::Values(103, 104, 105), ::testing::Values(1u, 4u, 16u),
+                                            ::testing::Bool()),
                          [](const auto& info) {
                            return "version" + std::to_string(std::get<0>(info.param)) + "_latency" +
-                                  std::to_string(std::get<1>(info.param));
+                                  std::to_string(std::get<1>(info.param)) + (std::get<2>(info.param) ? "" : "_untold");
                          });
 
 }  // namespace

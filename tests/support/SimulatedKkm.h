@@ -12,8 +12,8 @@
 // A register at number 01 (address 0xFE) on a simulated line, through an adapter of
 // that latency, on a virtual clock that starts at 0, with the link connected to it.
 struct TSimulatedKkm {
-  explicit TSimulatedKkm(std::int32_t version = 104, std::uint64_t latencyMs = 0)
-      : Kkm(1, version), Link(Clock, SimulatedPortOpener(Clock, Kkm, latencyMs)) {
+  explicit TSimulatedKkm(std::int32_t version = 104, std::uint64_t latencyMs = 0, bool latencyTold = true)
+      : Kkm(1, version), Link(Clock, SimulatedPortOpener(Clock, Kkm, latencyMs, latencyTold)) {
     Link.OpenPort("COM1");
     Link.KkmAddress = Kkm.Address();
     Link.FirmwareVersion = version;

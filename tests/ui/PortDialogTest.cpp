@@ -1,7 +1,10 @@
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -33,7 +36,7 @@ struct TBench {
       return TOpenedPort::Opened(std::make_unique<TSimulatedLine>(SteadyClock(), *kkm));
     };
     ports.ButtonDevice = [](int n) { return "COM" + std::to_string(n); };
-    ports.List = [] { return std::vector<TSerialPortInfo>{}; };
+    ports.List = [this] { return Listed; };
     return ports;
   }
 
@@ -55,6 +58,7 @@ struct TBench {
 
   TSimulatedRegister Kkm;
   TSimulatedRegister Kkm3;
+  std::vector<TSerialPortInfo> Listed;
   TRecordingMessages Messages;
   TMainForm Form;
 };
@@ -71,24 +75,36 @@ class PortDialogTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // The last port connected is kept in the user's settings: here, in a folder of the
+  // test's own.
+  void initTestCase() {
+    QVERIFY(ConfigFolder.isValid());
+    qputenv("XDG_CONFIG_HOME", ConfigFolder.path().toUtf8());
+  }
+
   void DialogLayout() {
     TBench bench;
     TInit_Com& dialog = bench.Form.PortDialog();
     QVERIFY(!dialog.isVisible());
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Настройка последовательного интерфейса"));
-    QCOMPARE(dialog.size(), QSize(340, 83));
+    QCOMPARE(dialog.size(), QSize(340, 170));
     QVERIFY(!(dialog.windowFlags() & Qt::WindowCloseButtonHint));
     QCOMPARE(Control<QPushButton>(dialog, "Button1")->geometry(), QRect(56, 48, 129, 25));
     QCOMPARE(Control<QPushButton>(dialog, "Button3")->text(), QStringLiteral("Закрыть"));
     QVERIFY(Control<QRadioButton>(dialog, "RadioButton1")->isChecked());
     QCOMPARE(Control<QRadioButton>(dialog, "RadioButton3")->geometry(), QRect(176, 16, 65, 17));
     QCOMPARE(Control<QRadioButton>(dialog, "RadioButton2")->toolTip(), QStringLiteral("COM2"));
-    QWidget* expected[] = {
-        Control<QPushButton>(dialog, "Button1"),       Control<QPushButton>(dialog, "Button3"),
-        Control<QRadioButton>(dialog, "RadioButton1"), Control<QRadioButton>(dialog, "RadioButton2"),
-        Control<QRadioButton>(dialog, "RadioButton3"), Control<QRadioButton>(dialog, "RadioButton4")};
+    QWidget* expected[] = {Control<QPushButton>(dialog, "Button1"),       Control<QPushButton>(dialog, "Button3"),
+                           Control<QRadioButton>(dialog, "RadioButton1"), Control<QRadioButton>(dialog, "RadioButton2"),
+                           Control<QRadioButton>(dialog, "RadioButton3"), Control<QRadioButton>(dialog, "RadioButton4"),
+                           Control<QRadioButton>(dialog, "RadioButton5"), Control<QComboBox>(dialog, "ComboBox1")};
     for (std::size_t i = 0; i + 1 < std::size(expected); ++i)
       QCOMPARE(expected[i]->nextInFocusChain(), expected[i + 1]);
+    // The list's edit box belongs to it; the search button comes last.
+    QCOMPARE(Control<QComboBox>(dialog, "ComboBox1")->lineEdit()->nextInFocusChain(),
+             Control<QPushButton>(dialog, "Button2"));
+    QCOMPARE(Control<QPushButton>(dialog, "Button2")->text(), QStringLiteral("Найти ККМ"));
+    QCOMPARE(Control<QRadioButton>(dialog, "RadioButton5")->text(), QStringLiteral("Другой порт:"));
   }
 
   void ClosingAtOnceReportsNoLinkAndLeavesTheButtons() {
@@ -184,6 +200,64 @@ class PortDialogTest : public QObject {
     bench.PortCommand({[&](TInit_Com& d) { shownPort = d.CheckedDevice(); }, Close});
     QCOMPARE(shownPort, std::string("COM2"));
   }
+
+  // The search finds COM1's register, connects as the connect button does, and the
+  // next run chooses that port again; a port typed into the list is opened by name.
+  void TheSearchConnectsAndTheNextRunChoosesThePortAgain() {
+    {
+      TBench bench;
+      bench.Listed = {{"COM7", "USB-SERIAL CH340", "1A86:7523", "", ""}};
+      QString entry;
+      bench.PortCommand({[&](TInit_Com& d) {
+                           entry = Control<QComboBox>(d, "ComboBox1")->itemText(0);
+                           Check(d, "RadioButton3");
+                           QTest::mouseClick(Control<QPushButton>(d, "Button2"), Qt::LeftButton);
+                           QCOMPARE(Control<QPushButton>(d, "Button2")->text(), QStringLiteral("Остановить поиск"));
+                           QVERIFY(!Control<QPushButton>(d, "Button1")->isEnabled());
+                           QTRY_VERIFY_WITH_TIMEOUT(!d.isVisible(), 10000);
+                         },
+                         Close});
+      QCOMPARE(entry, QStringLiteral("COM7 — USB-SERIAL CH340"));
+      QCOMPARE(bench.Status(), QStringLiteral("Установлен интерфейс с ККМ"));
+      QCOMPARE(bench.Form.Connection().Device, std::string("COM1"));
+      QCOMPARE(Control<QLabel>(bench.Form, "PanelConnection")->toolTip(), QStringLiteral("COM1 · ККМ № 00 · ПО 1.0.4"));
+      QVERIFY(bench.Messages.Shown.empty());
+    }
+    TBench next;
+    std::string chosen;
+    next.PortCommand({[&](TInit_Com& d) {
+                        chosen = d.CheckedDevice();
+                        Control<QComboBox>(d, "ComboBox1")->setEditText(QStringLiteral("/dev/ttyUSB9"));
+                        chosen += " " + d.CheckedDevice();
+                        PressConnect(d);
+                      },
+                      Close});
+    QCOMPARE(chosen, std::string("COM1 /dev/ttyUSB9"));
+    QCOMPARE(next.Messages.Shown.at(0).Text, std::string("Выбранный COM-порт недоступен\nПорт не найден в системе."));
+  }
+
+  void ASearchWithoutARegisterSaysSoAndStaysOpen() {
+    TBench bench;
+    bench.Kkm.SetSilent(true);
+    bench.Kkm3.SetSilent(true);
+    bool open = false;
+    bench.PortCommand({[&](TInit_Com& d) {
+                         QTest::mouseClick(Control<QPushButton>(d, "Button2"), Qt::LeftButton);
+                         QVERIFY(Control<QLabel>(d, "Label1")->text().startsWith(QStringLiteral("Поиск ККМ: COM1, ")));
+                         QTRY_VERIFY_WITH_TIMEOUT(!bench.Messages.Shown.empty(), 10000);
+                         open = d.isVisible();
+                         QCOMPARE(Control<QPushButton>(d, "Button2")->text(), QStringLiteral("Найти ККМ"));
+                       },
+                       Close});
+    QVERIFY(open);
+    const std::vector<TRecordingMessages::TShown> none = {
+        {TMessageKind::Information, "ККМ не найдена ни на одном порту."}};
+    QCOMPARE(bench.Messages.Shown, none);
+    QVERIFY(!bench.ReadWriteEnabled());
+  }
+
+ private:
+  QTemporaryDir ConfigFolder;
 };
 
 QTEST_MAIN(PortDialogTest)

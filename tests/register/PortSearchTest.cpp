@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "register/PortSearch.h"
+#include "sim/SimulatedLine.h"
+#include "sim/SimulatedRegister.h"
+
+namespace {
+
+// One port a search goes over: a virtual clock of its own, and a register (silent
+// where none answers) or no device at all.
+struct TSearchedPort {
+  TSearchedPort(int number, bool silent, bool present) : Kkm(number, 104), Present(present) { Kkm.SetSilent(silent); }
+
+  TVirtualClock Clock{0};
+  TSimulatedRegister Kkm;
+  bool Present;
+};
+
+// COM1 silent, COM2 absent, COM3 a register at number 99, COM4 one at number 05.
+struct TSearchBench {
+  TSearchBench() {
+    Ports.try_emplace("COM1", 0, true, true);
+    Ports.try_emplace("COM2", 0, false, false);
+    Ports.try_emplace("COM3", 99, false, true);
+    Ports.try_emplace("COM4", 5, false, true);
+  }
+
+  std::unique_ptr<TPortSearch> Start(std::vector<std::string> devices) {
+    return std::make_unique<TPortSearch>(std::move(devices), [this](const std::string& device) {
+      TSearchedPort& port = Ports.at(device);
+      return std::make_unique<TKkmLink>(port.Clock, [&port](const std::string& name) {
+        if (!port.Present) return TOpenedPort::Failed(TPortFault::Absent);
+        return SimulatedPortOpener(port.Clock, port.Kkm)(name);
+      });
+    });
+  }
+
+  static void AwaitDone(const TPortSearch& search) {
+    while (!search.Done()) std::this_thread::yield();
+  }
+
+  std::map<std::string, TSearchedPort> Ports;
+};
+
+std::size_t CandidatesSent(const TSimulatedRegister& kkm) {
+  std::size_t count = 0;
+  for (const auto& record : kkm.Traffic()) count += record.Parity == TParity::Mark ? 1 : 0;
+  return count;
+}
+
+TEST(PortSearch, TheFirstPortInOrderWithARegisterCounts) {
+  TSearchBench bench;
+  auto search = bench.Start({"COM1", "COM2", "COM3", "COM4"});
+  TSearchBench::AwaitDone(*search);
+  const std::optional<TFoundKkm> found = search->Found();
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->Device, "COM3");
+  EXPECT_EQ(found->Address, 0x66);
+  EXPECT_EQ(found->Version, 104);
+  const auto states = search->States();
+  EXPECT_EQ(states[0], TSearchState::NotFound);
+  EXPECT_EQ(states[1], TSearchState::Unavailable);
+  EXPECT_EQ(states[2], TSearchState::Found);
+  search.reset();  // every thread has ended
+  // The silent line got nothing but the probe's candidates.
+  for (const auto& record : bench.Ports.at("COM1").Kkm.Traffic()) EXPECT_EQ(record.Parity, TParity::Mark);
+}
+
+TEST(PortSearch, NoRegisterAnywhereIsDoneWithoutOne) {
+  TSearchBench bench;
+  auto search = bench.Start({"COM1", "COM2"});
+  TSearchBench::AwaitDone(*search);
+  EXPECT_FALSE(search->Found());
+  search.reset();
+  EXPECT_EQ(CandidatesSent(bench.Ports.at("COM1").Kkm), 100u);
+}
+
+// Each silent line's own clock stops the search half way through its probe; every
+// probe has ended within 100 ms of that on its clock.
+TEST(PortSearch, StoppingEndsEveryProbeWithin100Ms) {
+  TSearchBench bench;
+  bench.Ports.at("COM3").Kkm.SetSilent(true);
+  bench.Ports.at("COM4").Kkm.SetSilent(true);
+  constexpr TTick StopAt = 600;
+  std::atomic<TPortSearch*> running{nullptr};
+  for (const char* device : {"COM1", "COM3", "COM4"}) {
+    bench.Ports.at(device).Clock.At(StopAt, [&running] {
+      while (running.load() == nullptr) std::this_thread::yield();
+      running.load()->Stop();
+    });
+  }
+  auto search = bench.Start({"COM1", "COM3", "COM4"});
+  running.store(search.get());
+  TSearchBench::AwaitDone(*search);
+  EXPECT_FALSE(search->Found());
+  search.reset();  // every thread has ended
+  for (const char* device : {"COM1", "COM3", "COM4"}) {
+    EXPECT_LE(bench.Ports.at(device).Clock.Now(), StopAt + 100) << device;
+    EXPECT_LT(CandidatesSent(bench.Ports.at(device).Kkm), 60u) << device;
+  }
+}
+
+TEST(PortSearch, OrderIsTheButtonsThenTheListEachOnce) {
+  EXPECT_EQ(SearchOrder({"COM1", "COM2", "COM3", "COM4"}, {"COM3", "COM7", "COM1", "COM12"}),
+            (std::vector<std::string>{"COM1", "COM2", "COM3", "COM4", "COM7", "COM12"}));
+}
+
+}  // namespace
