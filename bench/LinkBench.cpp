@@ -6,12 +6,16 @@
 //   bench write: …                      (the toolbar's whole write)
 //   bench read:  …                      (the toolbar's whole read)
 //   bench read-latency16: …             (the same read behind a USB adapter with a 16 ms timer)
+//   bench probe: wall_ms=…              (connecting to a register at number 99)
+//   bench search: wall_ms=… ratio=…     (the search over three silent ports and that register,
+//                                        connected; ratio: over the probe's time)
 //
 // The model counts every character on the line, one register turnaround each time
 // the line changes direction towards the PC (and behind an adapter its latency with
 // it), and the pauses the commands make. wakeups counts the times this process went
 // to sleep and was woken.
 
+#include <pty.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -23,7 +27,9 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "document/SettingsRules.h"
@@ -32,6 +38,8 @@
 #include "link/KkmFrames.h"
 #include "link/PosixSerialPort.h"
 #include "link/TKkmLink.h"
+#include "register/Connect.h"
+#include "register/PortSearch.h"
 #include "register/TransferCommands.h"
 #include "sim/RegisterContents.h"
 #include "sim/SimulatedLine.h"
@@ -138,7 +146,7 @@ struct TSimulator {
   pid_t Pid = -1;
   std::string Device;
 
-  bool Start(unsigned latencyMs) {
+  bool Start(unsigned latencyMs, int number = 1) {
     int out[2];
     if (pipe(out) != 0) return false;
     Pid = fork();
@@ -148,8 +156,9 @@ struct TSimulator {
       close(out[1]);
       const std::string version = std::to_string(FirmwareVersion);
       const std::string latency = std::to_string(latencyMs);
-      execl(ORBI7SIM_PATH, ORBI7SIM_PATH, "--number", "1", "--version", version.c_str(), "--latency", latency.c_str(),
-            static_cast<char*>(nullptr));
+      const std::string kkmNumber = std::to_string(number);
+      execl(ORBI7SIM_PATH, ORBI7SIM_PATH, "--number", kkmNumber.c_str(), "--version", version.c_str(), "--latency",
+            latency.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
     close(out[1]);
@@ -253,6 +262,61 @@ TKkmSettings SimulatorSettings() {
   return settings;
 }
 
+struct TQuietView final : TConnectView {
+  TUserMessages& Messages() override { return View; }
+  TBenchView View;
+};
+
+double MsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// A pseudo-terminal that nobody answers on: a port without a register.
+struct TSilentLine {
+  TSilentLine() {
+    char name[128] = {};
+    if (openpty(&Master, &Slave, name, nullptr, nullptr) == 0) Device = name;
+  }
+  ~TSilentLine() {
+    if (Master >= 0) close(Master);
+    if (Slave >= 0) close(Slave);
+  }
+  int Master = -1;
+  int Slave = -1;
+  std::string Device;
+};
+
+// Connecting to a register at number 99 on one port, then finding it by the search
+// over that port and three silent ones; false when either failed.
+bool MeasureConnecting() {
+  TSimulator simulator;
+  if (!simulator.Start(0, 99)) return false;
+  TQuietView view;
+  TKkmLink link;
+  auto start = std::chrono::steady_clock::now();
+  if (!Connect(link, simulator.Device, view)) return false;
+  const double probeMs = MsSince(start);
+  link.ClosePort();
+  std::printf("bench probe: wall_ms=%.1f\n", probeMs);
+
+  const TSilentLine silent[3];
+  std::vector<std::string> devices;
+  for (const TSilentLine& line : silent) devices.push_back(line.Device);
+  devices.push_back(simulator.Device);
+  start = std::chrono::steady_clock::now();
+  std::optional<TFoundKkm> found;
+  {
+    TPortSearch search(devices, [](const std::string&) { return std::make_unique<TKkmLink>(); });
+    while (!search.Done()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    found = search.Found();
+  }
+  if (!found || !ConnectFound(link, *found, view)) return false;
+  const double searchMs = MsSince(start);
+  std::printf("bench search: wall_ms=%.1f ratio=%.3f\n", searchMs, searchMs / probeMs);
+  std::fflush(stdout);
+  return true;
+}
+
 }  // namespace
 
 int main() {
@@ -289,6 +353,10 @@ int main() {
   }
   if (!(readBehindAdapter == SimulatorSettings())) {
     std::fprintf(stderr, "bench: the settings read behind the adapter differ from the register's\n");
+    return 1;
+  }
+  if (!MeasureConnecting()) {
+    std::fprintf(stderr, "bench: connecting to the register at number 99 failed\n");
     return 1;
   }
   return 0;
