@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
   if (!QDir().mkpath(folder.path())) return 1;
 
   TSilentMessages messages;
-  TMainForm form(messages);
+  TDemoRegisters demo;  // the pictures show the demo's ports, whatever the machine has
+  TMainForm form(messages, demo.Ports());
   form.show();
   auto* pages = form.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
   const QStringList names = {QStringLiteral("main-groups.png"), QStringLiteral("main-taxes.png"),

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -113,6 +114,8 @@ void TInit_Com::BuildOtherPort() {
   ComboBox1->setInsertPolicy(QComboBox::NoInsert);
   // Picking or typing a port is choosing it.
   connect(ComboBox1, &QComboBox::currentTextChanged, RadioButton5, [this] { RadioButton5->setChecked(true); });
+  // An entry is read from its start, the device's name.
+  connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] { ComboBox1->lineEdit()->setCursorPosition(0); });
   Button2 = AddButton("Button2", FindCaption, QRect(56, 122, 129, 25));
   connect(Button2, &QPushButton::clicked, this, &TInit_Com::Button2Click);
   Label1 = new QLabel(this);
@@ -130,8 +133,10 @@ void TInit_Com::FillPortList() {
   ComboBox1->clear();
   for (const TSerialPortInfo& port : Ports.List())
     ComboBox1->addItem(ListEntry(port), QString::fromStdString(port.Device));
-  ComboBox1->setCurrentIndex(ComboBox1->findText(typed));
+  // The entry shown before stays shown; the first is shown where none was.
+  ComboBox1->setCurrentIndex(typed.isEmpty() ? 0 : ComboBox1->findText(typed));
   if (ComboBox1->currentIndex() < 0) ComboBox1->setEditText(typed);
+  ComboBox1->lineEdit()->setCursorPosition(0);
 }
 
 // The last port connected in an earlier run, where it still is; else COM1.
