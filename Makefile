@@ -5,11 +5,12 @@
 # make test-windows: the whole program and every test built for Windows with MinGW-w64
 #            against a static Qt (built once by scripts/build-qt-windows, 15 to 40
 #            minutes on 2 cores), and run under Wine: the layers' tests, the window
-#            tests, the serial backend end to end and the package; then the Debian
-#            package.
-# make windows: dist/orbi7prog-windows-x64.zip, both programs and a README for the technician.
+#            tests, the serial backend end to end, the zip and the setup; then the
+#            Debian package.
+# make windows: dist/orbi7prog-windows-x64.zip, both programs and a README for the
+#            technician, and dist/orbi7prog-<version>-setup-x64.exe, their setup.
 # make deb: dist/orbi7prog_<version>_amd64.deb.
-# make packages: the zip and the Debian package.
+# make packages: the zip, the setup and the Debian package.
 # make screenshots-windows: the main window drawn by the Windows style under Wine.
 MAKEFLAGS += --no-print-directory
 BUILD      ?= build
@@ -74,7 +75,7 @@ windows-build: qt-windows $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD_WINDOWS) -j $(JOBS)
 
 windows: windows-build
-	@echo dist/orbi7prog-windows-x64.zip
+	@ls dist/orbi7prog-windows-x64.zip dist/orbi7prog-*-setup-x64.exe
 
 deb: build
 	cmake --build $(BUILD) -j $(JOBS) --target deb
