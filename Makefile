@@ -5,8 +5,12 @@
 # make test-windows: the whole program and every test built for Windows with MinGW-w64
 #            against a static Qt (built once by scripts/build-qt-windows, 15 to 40
 #            minutes on 2 cores), and run under Wine: the layers' tests, the window
-#            tests, the serial backend end to end and the package.
-# make windows: dist/orbi7prog-windows-x64.zip, both programs and a README for the technician.
+#            tests, the serial backend end to end, the zip and the setup; then the
+#            Debian package.
+# make windows: dist/orbi7prog-windows-x64.zip, both programs and a README for the
+#            technician, and dist/orbi7prog-<version>-setup-x64.exe, their setup.
+# make deb: dist/orbi7prog_<version>_amd64.deb.
+# make packages: the zip, the setup and the Debian package.
 # make screenshots-windows: the main window drawn by the Windows style under Wine.
 MAKEFLAGS += --no-print-directory
 BUILD      ?= build
@@ -20,7 +24,7 @@ JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 .PHONY: all deps build run test test-plain test-asan test-fuzz qt-windows windows-build windows test-windows \
-        screenshots screenshots-windows bench clean
+        deb packages screenshots screenshots-windows bench clean
 
 all: build
 
@@ -38,8 +42,9 @@ run: build
 
 test: test-plain test-asan test-fuzz
 
+# The Debian package's tests (label "package") run with the Windows ones.
 test-plain: build
-	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -LE package
 
 test-asan: deps
 	cmake -S . -B $(BUILD_ASAN) -DCMAKE_BUILD_TYPE=Debug -DORBI7_SANITIZE=ON
@@ -70,11 +75,19 @@ windows-build: qt-windows $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD_WINDOWS) -j $(JOBS)
 
 windows: windows-build
-	@echo dist/orbi7prog-windows-x64.zip
+	@ls dist/orbi7prog-windows-x64.zip dist/orbi7prog-*-setup-x64.exe
 
-# The tests run under Wine, in a Windows installation of the build folder's own.
+deb: build
+	cmake --build $(BUILD) -j $(JOBS) --target deb
+
+packages: windows deb
+	@ls -l dist
+
+# The tests run under Wine, in a Windows installation of the build folder's own; the
+# Debian package's after them.
 test-windows: windows-build
 	ctest --test-dir $(BUILD_WINDOWS) --output-on-failure -j $(JOBS)
+	ctest --test-dir $(BUILD) --output-on-failure -L package
 
 # Settings-sized traffic through the termios backend to orbi7sim on a pseudo-terminal.
 bench: build
