@@ -8,6 +8,7 @@
 #            tests, the serial backend end to end and the package.
 # make windows: dist/orbi7prog-windows-x64.zip, both programs and a README for the technician.
 # make screenshots-windows: the main window drawn by the Windows style under Wine.
+# make bench-windows: the Win32 calls of a settings read under Wine, against orbi7sim.
 MAKEFLAGS += --no-print-directory
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
@@ -20,7 +21,7 @@ JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 .PHONY: all deps build run test test-plain test-asan test-fuzz qt-windows windows-build windows test-windows \
-        screenshots screenshots-windows bench clean
+        screenshots screenshots-windows bench bench-windows clean
 
 all: build
 
@@ -79,6 +80,14 @@ test-windows: windows-build
 # Settings-sized traffic through the termios backend to orbi7sim on a pseudo-terminal.
 bench: build
 	$(BUILD)/bench/orbi7bench
+
+# The Win32 calls a whole settings read makes, counted through the port's table of
+# calls: the end-to-end test's bench alone, against orbi7sim on a pseudo-terminal
+# that Wine maps to COM4.
+bench-windows: windows-build
+	WINEPREFIX=$(abspath $(BUILD_WINDOWS))/wine WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= \
+	  tests/wine/serial-end-to-end $(WINE) $(abspath $(BUILD))/tools/orbi7sim \
+	  $(BUILD_WINDOWS)/tests/serial_end_to_end.exe --gtest_filter='*ReconfiguresThePort*'
 
 screenshots: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/app/orbi7prog-screenshots $(BUILD)/screenshots
