@@ -8,6 +8,8 @@
 #include <QScreen>
 #include <utility>
 
+#include "ui/WindowFont.h"
+
 namespace {
 
 constexpr int ClientWidth = 340;
@@ -34,7 +36,7 @@ TInit_Com::TInit_Com(TKkmLink& link, TKkmConnection& connection, TUserMessages& 
   setWindowTitle(QStringLiteral("Настройка последовательного интерфейса"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   setFixedSize(ClientWidth, ClientHeight);
-  QFont font(QStringLiteral("MS Sans Serif"));
+  QFont font(WindowFontFamily());
   font.setPixelSize(11);
   setFont(font);
   setAutoFillBackground(true);
