@@ -7,7 +7,8 @@
 #            minutes on 2 cores), and run under Wine: the layers' tests, the window
 #            tests, the serial backend end to end and the package.
 # make windows: dist/orbi7prog-windows-x64.zip, both programs and a README for the technician.
-# make screenshots-windows: the main window drawn by the Windows style under Wine.
+# make screenshots-windows: the main window drawn by the Windows style under Wine, at
+#            100 %, 125 % and 150 % display scaling.
 # make bench-windows: the Win32 calls of a settings read under Wine, against orbi7sim.
 MAKEFLAGS += --no-print-directory
 BUILD      ?= build
@@ -93,10 +94,12 @@ screenshots: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/app/orbi7prog-screenshots $(BUILD)/screenshots
 
 # The Windows platform of Qt under Wine, on a virtual screen, drawn by the Windows
-# style: under Wine's own theme the newer Windows style leaves out the check marks.
+# style: under Wine's own theme the newer Windows style leaves out the check marks. At
+# 100 % display scaling into screenshots/, at 125 % and 150 % into its folders 125/
+# and 150/.
 screenshots-windows: windows-build
-	WINEPREFIX=$(abspath $(BUILD_WINDOWS))/wine WINEDEBUG=-all xvfb-run -a -s "-screen 0 1024x768x24" \
-	  $(WINE) $(BUILD_WINDOWS)/app/orbi7prog-screenshots.exe $(BUILD_WINDOWS)/screenshots -style windows
+	WINEPREFIX=$(abspath $(BUILD_WINDOWS))/wine WINEDEBUG=-all tests/wine/screenshots $(WINE) \
+	  $(BUILD_WINDOWS)/app/orbi7prog-screenshots.exe $(BUILD_WINDOWS)/screenshots -style windows
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ) $(BUILD_WINDOWS) dist
