@@ -173,30 +173,11 @@ TCallCounts Calls, SwitchCalls;
 int Switches = 0;
 bool Switching = false;
 
-void Count(int TCallCounts::*call) {
-  ++(Calls.*call);
-  if (Switching) ++(SwitchCalls.*call);
-}
-
-BOOL WINAPI CountedSetCommState(HANDLE handle, LPDCB dcb) {
-  Count(&TCallCounts::SetCommState);
-  return SetCommState(handle, dcb);
-}
-BOOL WINAPI CountedGetCommState(HANDLE handle, LPDCB dcb) {
-  Count(&TCallCounts::GetCommState);
-  return GetCommState(handle, dcb);
-}
-BOOL WINAPI CountedFlushFileBuffers(HANDLE handle) {
-  Count(&TCallCounts::FlushFileBuffers);
-  return FlushFileBuffers(handle);
-}
-BOOL WINAPI CountedPurgeComm(HANDLE handle, DWORD flags) {
-  Count(&TCallCounts::PurgeComm);
-  return PurgeComm(handle, flags);
-}
-BOOL WINAPI CountedSetCommTimeouts(HANDLE handle, LPCOMMTIMEOUTS timeouts) {
-  Count(&TCallCounts::SetCommTimeouts);
-  return SetCommTimeouts(handle, timeouts);
+template <auto Call, int TCallCounts::*Field, typename... TArguments>
+BOOL WINAPI Counted(TArguments... arguments) {
+  ++(Calls.*Field);
+  if (Switching) ++(SwitchCalls.*Field);
+  return Call(arguments...);
 }
 
 class TSwitchWatchingPort final : public TForwardingPort {
@@ -212,11 +193,11 @@ class TSwitchWatchingPort final : public TForwardingPort {
 
 TOpenedPort OpenCounted(const std::string& device) {
   TCommCalls calls;
-  calls.SetCommState = CountedSetCommState;
-  calls.GetCommState = CountedGetCommState;
-  calls.FlushFileBuffers = CountedFlushFileBuffers;
-  calls.PurgeComm = CountedPurgeComm;
-  calls.SetCommTimeouts = CountedSetCommTimeouts;
+  calls.SetCommState = Counted<&SetCommState, &TCallCounts::SetCommState, HANDLE, LPDCB>;
+  calls.GetCommState = Counted<&GetCommState, &TCallCounts::GetCommState, HANDLE, LPDCB>;
+  calls.FlushFileBuffers = Counted<&FlushFileBuffers, &TCallCounts::FlushFileBuffers, HANDLE>;
+  calls.PurgeComm = Counted<&PurgeComm, &TCallCounts::PurgeComm, HANDLE, DWORD>;
+  calls.SetCommTimeouts = Counted<&SetCommTimeouts, &TCallCounts::SetCommTimeouts, HANDLE, LPCOMMTIMEOUTS>;
   TOpenedPort opened = TWin32SerialPort::Open(device, calls);
   if (opened.Port) opened.Port = std::make_unique<TSwitchWatchingPort>(std::move(opened.Port));
   return opened;
