@@ -11,7 +11,9 @@
 #            technician, and dist/orbi7prog-<version>-setup-x64.exe, their setup.
 # make deb: dist/orbi7prog_<version>_amd64.deb.
 # make packages: the zip, the setup and the Debian package.
-# make screenshots-windows: the main window drawn by the Windows style under Wine.
+# make screenshots-windows: the main window drawn by the Windows style under Wine, at
+#            100 %, 125 % and 150 % display scaling.
+# make bench-windows: the Win32 calls of a settings read under Wine, against orbi7sim.
 MAKEFLAGS += --no-print-directory
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
@@ -24,7 +26,7 @@ JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 .PHONY: all deps build run test test-plain test-asan test-fuzz qt-windows windows-build windows test-windows \
-        deb packages screenshots screenshots-windows bench clean
+        deb packages screenshots screenshots-windows bench bench-windows clean
 
 all: build
 
@@ -93,14 +95,24 @@ test-windows: windows-build
 bench: build
 	$(BUILD)/bench/orbi7bench
 
+# The Win32 calls a whole settings read makes, counted through the port's table of
+# calls: the end-to-end test's bench alone, against orbi7sim on a pseudo-terminal
+# that Wine maps to COM4.
+bench-windows: windows-build
+	WINEPREFIX=$(abspath $(BUILD_WINDOWS))/wine WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= \
+	  tests/wine/serial-end-to-end $(WINE) $(abspath $(BUILD))/tools/orbi7sim \
+	  $(BUILD_WINDOWS)/tests/serial_end_to_end.exe --gtest_filter='*ReconfiguresThePort*'
+
 screenshots: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/app/orbi7prog-screenshots $(BUILD)/screenshots
 
 # The Windows platform of Qt under Wine, on a virtual screen, drawn by the Windows
-# style: under Wine's own theme the newer Windows style leaves out the check marks.
+# style: under Wine's own theme the newer Windows style leaves out the check marks. At
+# 100 % display scaling into screenshots/, at 125 % and 150 % into its folders 125/
+# and 150/.
 screenshots-windows: windows-build
-	WINEPREFIX=$(abspath $(BUILD_WINDOWS))/wine WINEDEBUG=-all xvfb-run -a -s "-screen 0 1024x768x24" \
-	  $(WINE) $(BUILD_WINDOWS)/app/orbi7prog-screenshots.exe $(BUILD_WINDOWS)/screenshots -style windows
+	WINEPREFIX=$(abspath $(BUILD_WINDOWS))/wine WINEDEBUG=-all tests/wine/screenshots $(WINE) \
+	  $(BUILD_WINDOWS)/app/orbi7prog-screenshots.exe $(BUILD_WINDOWS)/screenshots -style windows
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ) $(BUILD_WINDOWS) dist

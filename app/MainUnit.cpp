@@ -21,6 +21,7 @@
 #include "ui/InitComm.h"
 #include "ui/RatesPage.h"
 #include "ui/TaxesPage.h"
+#include "ui/WindowFont.h"
 
 // The pictures live in a static library, whose resources are not registered on their own.
 
@@ -41,9 +42,8 @@ const char* const CloseQuestion = "Закрыть приложение?";
 QFont WindowFont() {
   // Where the window's own fonts are missing, take the narrow metric-compatible
   // ones, so that the captions fit the widths they were laid out for.
-  QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
   QFont::insertSubstitution(QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"));
-  QFont font(QStringLiteral("MS Sans Serif"));
+  QFont font(WindowFontFamily());
   font.setPixelSize(11);
   return font;
 }
@@ -220,7 +220,7 @@ void TMainForm::BuildBottomBand() {
   Panel1 = new QFrame(this);
   Panel1->setObjectName(QStringLiteral("Panel1"));
   Panel1->setGeometry(0, ClientHeight - 24, ClientWidth, 24);
-  QFont font(QStringLiteral("MS Sans Serif"));
+  QFont font(WindowFontFamily());
   font.setPixelSize(13);
   font.setBold(true);
   const QString caption = QStringLiteral("Сервисная программа ОРБИ-7");

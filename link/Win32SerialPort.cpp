@@ -31,7 +31,32 @@ void SetControlFlags(DCB& dcb) {
 }
 
 static_assert(ControlFlags == (0x0001 | 0x0080 | (RTS_CONTROL_HANDSHAKE << 12)));
-static_assert(MARKPARITY == 3 && SPACEPARITY == 4);
+static_assert(NOPARITY == 0 && MARKPARITY == 3 && SPACEPARITY == 4);
+
+constexpr char XonCharacter = 0x11;
+constexpr char XoffCharacter = 0x13;
+// A parity no device control block holds: after a switch the driver refused, so that
+// the next switch is made whichever parity it asks for.
+constexpr BYTE UnknownParity = 0xFF;
+
+// Whether the driver holds what was set, as far as its read-back tells. Wine on a
+// pseudo-terminal (8.0 here) sets MARK and SPACE and says so, and the terminal keeps
+// them as stick parity, but the terminal drops PARENB, and Wine's GetCommState then
+// leaves Parity unset (8 was read back). So a read-back that names no parity at all
+// tells nothing, and SetCommState's own result stands; one that names another parity
+// (a driver that quietly fell back to none, say) refuses the setting.
+bool DriverHolds(const TCommCalls& calls, HANDLE handle, const DCB& set) {
+  DCB held{};
+  held.DCBlength = sizeof held;
+  if (!calls.GetCommState(handle, &held)) return false;
+  const bool parityKept = held.Parity == set.Parity || held.Parity > SPACEPARITY;
+  return held.BaudRate == set.BaudRate && held.ByteSize == set.ByteSize && held.StopBits == set.StopBits && parityKept;
+}
+
+bool Applied(const TCommCalls& calls, HANDLE handle, const DCB& dcb) {
+  DCB copy = dcb;
+  return calls.SetCommState(handle, &copy) && DriverHolds(calls, handle, dcb);
+}
 
 DWORD WaitTimeout(TTick ms) { return static_cast<DWORD>(std::min<TTick>(ms, MAXDWORD - 1)); }
 
@@ -46,6 +71,8 @@ DCB RegisterLineSettings(DCB dcb) {
   SetControlFlags(dcb);
   dcb.XonLim = 1;
   dcb.XoffLim = 1;
+  dcb.XonChar = XonCharacter;
+  dcb.XoffChar = XoffCharacter;
   return dcb;
 }
 
@@ -79,56 +106,72 @@ TPortFault OpenFault(DWORD error) {
   }
 }
 
-TOpenedPort TWin32SerialPort::Open(const std::string& device) {
-  const HANDLE handle =
-      CreateFileA(Win32DevicePath(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+TOpenedPort TWin32SerialPort::Open(const std::string& device, const TCommCalls& calls) {
+  const HANDLE handle = calls.CreateFileA(Win32DevicePath(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                          OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return TOpenedPort::Failed(OpenFault(GetLastError()));
-  auto port = std::make_unique<TWin32SerialPort>(handle);
-  SetupComm(handle, QueueSize, QueueSize);
-  port->ApplyLineSettings();
-  port->ApplyTimeouts();
+  auto port = std::make_unique<TWin32SerialPort>(handle, calls);
+  // The queue sizes are a recommendation; a driver that declines it works with queues
+  // of its own size.
+  calls.SetupComm(handle, QueueSize, QueueSize);
+  if (const TPortFault fault = port->ApplyLineSettings(); fault != TPortFault::None) return TOpenedPort::Failed(fault);
+  // Without its time-outs a read could wait for ever.
+  port->Timeouts = RegisterTimeouts();
+  if (!calls.SetCommTimeouts(handle, &port->Timeouts)) return TOpenedPort::Failed(TPortFault::Other);
   port->Purge();
-  EscapeCommFunction(handle, CLRDTR);
+  // The control block has DTR off already; Wine on a pseudo-terminal refuses this
+  // call, which changes nothing there.
+  calls.EscapeCommFunction(handle, CLRDTR);
+  // Since Windows 10 2004 a program that does not ask for a finer timer gets the
+  // default tick of 15.6 ms in its sleeps and time-outs, whatever other programs ask
+  // for; the link waits in steps of a few milliseconds. Asked for only while a port is
+  // open, since a finer tick costs the whole machine power.
+  port->FineTimer = calls.TimeBeginPeriod(1) == TIMERR_NOERROR;
   return TOpenedPort::Opened(std::move(port));
 }
 
 TWin32SerialPort::~TWin32SerialPort() {
   FullPurge();
-  CloseHandle(Handle);
+  Calls.CloseHandle(Handle);
+  if (FineTimer) Calls.TimeEndPeriod(1);
 }
 
-// The results are not looked at: a driver that cannot take a setting shows it as a
-// missing or wrong answer of the register.
-void TWin32SerialPort::ApplyLineSettings() {
-  DCB dcb{};
-  dcb.DCBlength = sizeof dcb;
-  GetCommState(Handle, &dcb);
-  dcb = RegisterLineSettings(dcb);
-  SetCommState(Handle, &dcb);
+// The line settings first without parity, so that a driver that refuses them is told
+// from one that refuses only stick parity; then SPACE and MARK, each read back. The
+// port is left with MARK.
+TPortFault TWin32SerialPort::ApplyLineSettings() {
+  DCB reported{};
+  reported.DCBlength = sizeof reported;
+  if (!Calls.GetCommState(Handle, &reported)) return TPortFault::Other;
+  Dcb = RegisterLineSettings(reported);
+  Dcb.Parity = NOPARITY;
+  if (!Applied(Calls, Handle, Dcb)) return TPortFault::Other;
+  for (const BYTE parity : {SPACEPARITY, MARKPARITY}) {
+    Dcb.Parity = parity;
+    if (!Applied(Calls, Handle, Dcb)) return TPortFault::NoStickParity;
+  }
+  return TPortFault::None;
 }
 
-void TWin32SerialPort::ApplyTimeouts() {
-  GetCommTimeouts(Handle, &Timeouts);
-  Timeouts = RegisterTimeouts();
-  SetCommTimeouts(Handle, &Timeouts);
-}
-
+// SetCommState reinitialises the whole device, on a USB adapter with several control
+// transfers each time, so a switch changes the parity alone and only when it differs.
+// Neither a GetCommState (the control block is kept here) nor a FlushFileBuffers
+// before it is needed: the protocol switches only after an echo, an acknowledgement
+// or a purge, and every send has drained its bytes, so no byte of the old parity is
+// still under way.
 void TWin32SerialPort::SetParity(bool mark) {
-  DCB dcb{};
-  dcb.DCBlength = sizeof dcb;
-  if (!GetCommState(Handle, &dcb)) return;
-  // SetCommState does not wait for the output queue; the bytes already written must
-  // leave with the old parity.
-  FlushFileBuffers(Handle);
-  dcb.Parity = mark ? MARKPARITY : SPACEPARITY;
-  SetCommState(Handle, &dcb);
+  const BYTE parity = mark ? MARKPARITY : SPACEPARITY;
+  if (Dcb.Parity == parity) return;
+  DCB next = Dcb;
+  next.Parity = parity;
+  Dcb.Parity = Calls.SetCommState(Handle, &next) ? parity : UnknownParity;
 }
 
 std::size_t TWin32SerialPort::InputQueued() {
   DWORD errors = 0;
   COMSTAT status{};
   // Also clears the line-error state, which would otherwise stop further input.
-  if (!ClearCommError(Handle, &errors, &status)) return Queue.size();
+  if (!Calls.ClearCommError(Handle, &errors, &status)) return Queue.size();
   return Queue.size() + status.cbInQue;
 }
 
@@ -141,15 +184,15 @@ void TWin32SerialPort::AwaitInput(TTick timeoutMs, std::size_t /*missing*/) {
   wait.ReadIntervalTimeout = 0;
   wait.ReadTotalTimeoutMultiplier = 0;
   wait.ReadTotalTimeoutConstant = std::max<DWORD>(WaitTimeout(timeoutMs), 1);  // 0 would mean none at all
-  if (!SetCommTimeouts(Handle, &wait)) {
+  if (!Calls.SetCommTimeouts(Handle, &wait)) {
     Sleep(1);
     return;
   }
   const ULONGLONG start = GetTickCount64();
   std::uint8_t byte = 0;
   DWORD got = 0;
-  ReadFile(Handle, &byte, 1, &got, nullptr);
-  SetCommTimeouts(Handle, &Timeouts);
+  Calls.ReadFile(Handle, &byte, 1, &got, nullptr);
+  Calls.SetCommTimeouts(Handle, &Timeouts);
   if (got == 1) {
     Queue.push_back(byte);
   } else if (GetTickCount64() - start < wait.ReadTotalTimeoutConstant) {
@@ -168,11 +211,11 @@ bool TWin32SerialPort::Drain(TTick timeoutMs) {
   const bool emptied = AwaitEmptyOutputQueue(timeoutMs, [this]() -> std::optional<std::size_t> {
     DWORD errors = 0;
     COMSTAT status{};
-    if (!ClearCommError(Handle, &errors, &status)) return std::nullopt;
+    if (!Calls.ClearCommError(Handle, &errors, &status)) return std::nullopt;
     return status.cbOutQue;
   });
   if (!emptied) return false;
-  FlushFileBuffers(Handle);  // some drivers report a failure for a flush they have done
+  Calls.FlushFileBuffers(Handle);  // some drivers report a failure for a flush they have done
   return true;
 }
 
@@ -184,12 +227,12 @@ std::size_t TWin32SerialPort::TakeQueued(std::uint8_t* buffer, std::size_t n) {
 }
 
 void TWin32SerialPort::Purge() {
-  PurgeComm(Handle, PURGE_TXCLEAR | PURGE_RXCLEAR);
+  Calls.PurgeComm(Handle, PURGE_TXCLEAR | PURGE_RXCLEAR);
   Queue.clear();
 }
 
 void TWin32SerialPort::FullPurge() {
-  PurgeComm(Handle, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+  Calls.PurgeComm(Handle, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
   Queue.clear();
 }
 
@@ -198,7 +241,7 @@ std::size_t TWin32SerialPort::ReadBytes(std::uint8_t* buffer, std::size_t n) {
   if (got == n) return got;
   DWORD read = 0;
   const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(n - got, MAXDWORD));
-  ReadFile(Handle, buffer + got, wanted, &read, nullptr);  // a failed read may still have taken bytes
+  Calls.ReadFile(Handle, buffer + got, wanted, &read, nullptr);  // a failed read may still have taken bytes
   return got + read;
 }
 
@@ -206,7 +249,7 @@ std::size_t TWin32SerialPort::WriteBytes(const std::uint8_t* bytes, std::size_t 
   DWORD written = 0;
   const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(n, MAXDWORD));
   const auto start = std::chrono::steady_clock::now();
-  WriteFile(Handle, bytes, wanted, &written, nullptr);
+  Calls.WriteFile(Handle, bytes, wanted, &written, nullptr);
   Transmitter.Written(written, start);
   return written;
 }

@@ -16,8 +16,29 @@
 
 // The register's line settings applied to the device control block the driver
 // reported: 9600 baud, 8 data bits, 1 stop bit, MARK parity, the flags word 0x2081,
-// XON and XOFF limits of 1. Every other field keeps its value.
+// XON and XOFF limits of 1, XON and XOFF characters 0x11 and 0x13 (SetCommState
+// refuses a block in which they are equal, and some drivers report both as 0). Every
+// other field keeps its value.
 DCB RegisterLineSettings(DCB current);
+
+// The system calls the port makes, so that a test can answer them as a driver would
+// and the bench can count them.
+struct TCommCalls {
+  decltype(&::CreateFileA) CreateFileA = &::CreateFileA;
+  decltype(&::CloseHandle) CloseHandle = &::CloseHandle;
+  decltype(&::SetupComm) SetupComm = &::SetupComm;
+  decltype(&::GetCommState) GetCommState = &::GetCommState;
+  decltype(&::SetCommState) SetCommState = &::SetCommState;
+  decltype(&::SetCommTimeouts) SetCommTimeouts = &::SetCommTimeouts;
+  decltype(&::EscapeCommFunction) EscapeCommFunction = &::EscapeCommFunction;
+  decltype(&::PurgeComm) PurgeComm = &::PurgeComm;
+  decltype(&::ClearCommError) ClearCommError = &::ClearCommError;
+  decltype(&::FlushFileBuffers) FlushFileBuffers = &::FlushFileBuffers;
+  decltype(&::ReadFile) ReadFile = &::ReadFile;
+  decltype(&::WriteFile) WriteFile = &::WriteFile;
+  decltype(&::timeBeginPeriod) TimeBeginPeriod = &::timeBeginPeriod;
+  decltype(&::timeEndPeriod) TimeEndPeriod = &::timeEndPeriod;
+};
 
 // The time-outs of reads and writes: 1 ms between bytes, 100 ms plus 20 ms a byte
 // for a read, 100 ms plus 1 ms a byte for a write.
@@ -37,13 +58,11 @@ std::string Win32DevicePath(const std::string& device);
 class TWin32SerialPort final : public TSerialPort {
  public:
   // Opens the device ("COM3") exclusively and applies the register's line settings,
-  // or says why not (absent, held by another program). Whether the driver
-  // took the settings is not asked: some report a failure for stick parity that they
-  // carry out all the same (Wine on a pseudo-terminal), and a driver that really
-  // cannot send MARK and SPACE shows as a register that does not answer.
-  static TOpenedPort Open(const std::string& device);
+  // or says why not: absent, held by another program, a driver that refuses the line
+  // settings (Other) or does not keep MARK and SPACE parity (NoStickParity).
+  static TOpenedPort Open(const std::string& device, const TCommCalls& calls = TCommCalls());
 
-  explicit TWin32SerialPort(HANDLE handle) : Handle(handle) {}
+  TWin32SerialPort(HANDLE handle, const TCommCalls& calls) : Calls(calls), Handle(handle) {}
   TWin32SerialPort(const TWin32SerialPort&) = delete;
   TWin32SerialPort& operator=(const TWin32SerialPort&) = delete;
   ~TWin32SerialPort() override;
@@ -62,12 +81,16 @@ class TWin32SerialPort final : public TSerialPort {
   std::size_t WriteBytes(const std::uint8_t* bytes, std::size_t n) override;
 
  private:
-  void ApplyLineSettings();
-  void ApplyTimeouts();
+  TPortFault ApplyLineSettings();
   std::size_t TakeQueued(std::uint8_t* buffer, std::size_t n);
 
+  const TCommCalls Calls;
   HANDLE Handle;
+  // The device control block the driver holds, so that a parity switch changes that
+  // one field and nothing else.
+  DCB Dcb{};
   COMMTIMEOUTS Timeouts{};
+  bool FineTimer = false;  // timeBeginPeriod(1) granted, to be ended at close
   TTransmitterTime Transmitter;
   std::vector<std::uint8_t> Queue;
 };

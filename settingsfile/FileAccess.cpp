@@ -1,5 +1,6 @@
 #include "settingsfile/FileAccess.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -14,6 +15,8 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+
+#include "settingsfile/Win32FileAccess.h"
 #else
 #include <fcntl.h>
 #include <unistd.h>
@@ -26,14 +29,71 @@ struct TFileCloser {
 };
 using TFile = std::unique_ptr<std::FILE, TFileCloser>;
 
+#ifdef _WIN32
+using TSystem = TFileCalls;
+
+const TSystem& System() { return FileCalls(); }
+
+// Virus scanners, the search indexer and synchronising clients open a file that has
+// just been closed, some of them without sharing it, and ReplaceFileW opens the new
+// file without sharing: such a hold lasts moments, so the call is made again after
+// growing pauses, for about a second in all. Any other failure is final at once.
+bool BrieflyHeld(DWORD error) {
+  return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+template <typename TCall>
+bool Persistently(const TSystem& calls, TCall call) {
+  DWORD waited = 0;
+  DWORD pause = 10;
+  while (!call()) {
+    const DWORD error = GetLastError();
+    if (!BrieflyHeld(error) || waited >= HeldFileWaitMs) {
+      SetLastError(error);
+      return false;
+    }
+    const DWORD now = std::min(pause, HeldFileWaitMs - waited);
+    calls.Sleep(now);
+    waited += now;
+    pause *= 2;
+  }
+  return true;
+}
+
+bool Stands(const TSystem& calls, const std::filesystem::path& path) {
+  return calls.GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void Remove(const TSystem& calls, const std::filesystem::path& path) {
+  Persistently(calls, [&] { return calls.DeleteFileW(path.c_str()) != 0; });
+}
+
+// A name beside the target under which nothing stands, of the temporary files' kind.
+std::filesystem::path FreeName(const TSystem& calls, const std::filesystem::path& target) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::filesystem::path name = target;
+    name += ".~" + std::to_string(attempt);
+    if (calls.GetFileAttributesW(name.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
+      return name;
+  }
+  return {};
+}
+
 // Created exclusively, so that a stray file of the same name is never overwritten,
 // through the system's own call: the C runtime that programs built with MinGW use on
-// Windows refuses fopen's "x", which Wine accepts.
-TFile CreateNewFile(const std::filesystem::path& path) {
-#ifdef _WIN32
-  const HANDLE handle =
-      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+// Windows refuses fopen's "x", which Wine accepts. Only a name already taken is worth
+// trying another for.
+TFile CreateNewFile(const TSystem& calls, const std::filesystem::path& path, bool& tryAnotherName) {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  const bool created = Persistently(calls, [&] {
+    handle = calls.CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return handle != INVALID_HANDLE_VALUE;
+  });
+  if (!created) {
+    const DWORD error = GetLastError();
+    tryAnotherName = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+    return nullptr;
+  }
   const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
   if (fd < 0) {
     CloseHandle(handle);
@@ -42,30 +102,76 @@ TFile CreateNewFile(const std::filesystem::path& path) {
   TFile file(_fdopen(fd, "wb"));
   if (!file) _close(fd);
   return file;
+}
+
+// An existing file is replaced with ReplaceFileW, which keeps its owner, permissions
+// and attributes. It is given a name to keep the old file under, so that each outcome
+// it documents leaves every file under a name known here: success; the old file
+// still in place (ERROR_UNABLE_TO_REMOVE_REPLACED, ERROR_UNABLE_TO_MOVE_REPLACEMENT,
+// any other error); or the target's name empty, the old file under the name given
+// and the new one under its own (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, and what
+// ERROR_UNABLE_TO_MOVE_REPLACEMENT means without that name). What stands at the
+// target decides, not the error: an empty name gets the new file, or else the old one
+// back. A file is removed only while the old or the new content stands at the target;
+// keepTemporary says when the new one must stay where it is.
+bool PutInPlace(const TSystem& calls, const std::filesystem::path& temporary, const std::filesystem::path& target,
+                bool exists, bool& keepTemporary) {
+  if (!exists) {
+    // A file that has appeared under the name since is not written over.
+    return Persistently(calls,
+                        [&] { return calls.MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH); });
+  }
+  const std::filesystem::path old = FreeName(calls, target);
+  if (old.empty()) return false;
+  const bool replaced = Persistently(calls, [&] {
+    return calls.ReplaceFileW(target.c_str(), temporary.c_str(), old.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                              nullptr);
+  });
+  if (!replaced && Stands(calls, target)) return false;
+  if (!replaced) {
+    const bool moved = Persistently(calls, [&] {
+      return calls.MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    });
+    if (!moved) {
+      keepTemporary =
+          !Persistently(calls, [&] { return calls.MoveFileExW(old.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH); });
+      return false;
+    }
+  }
+  Remove(calls, old);
+  return true;
+}
+
+void RemoveTemporary(const TSystem& calls, const std::filesystem::path& temporary) { Remove(calls, temporary); }
 #else
+struct TSystem {};  // the POSIX calls are made as they are
+
+const TSystem& System() {
+  static const TSystem system;
+  return system;
+}
+
+TFile CreateNewFile(const TSystem&, const std::filesystem::path& path, bool& tryAnotherName) {
+  tryAnotherName = true;
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
   TFile file(fdopen(fd, "wb"));
   if (!file) ::close(fd);
   return file;
-#endif
 }
 
-// Puts the finished temporary file in the target's place. On Windows an existing file
-// is replaced with ReplaceFileW, which keeps its owner, permissions and attributes.
-bool PutInPlace(const std::filesystem::path& temporary, const std::filesystem::path& target, bool exists) {
-#ifdef _WIN32
-  if (exists) {
-    return ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                        nullptr) != 0;
-  }
-#else
-  (void)exists;
-#endif
+bool PutInPlace(const TSystem&, const std::filesystem::path& temporary, const std::filesystem::path& target, bool,
+                bool&) {
   std::error_code error;
   std::filesystem::rename(temporary, target, error);
   return !error;
 }
+
+void RemoveTemporary(const TSystem&, const std::filesystem::path& temporary) {
+  std::error_code error;
+  std::filesystem::remove(temporary, error);
+}
+#endif
 
 bool WriteAndClose(TFile file, std::string_view bytes) {
   bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
@@ -95,8 +201,16 @@ std::optional<std::string> ReadFileBytes(const std::filesystem::path& path) {
   return bytes;
 }
 
+#ifdef _WIN32
+TFileCalls& FileCalls() {
+  static TFileCalls calls;
+  return calls;
+}
+#endif
+
 bool ReplaceFileBytes(const std::filesystem::path& path, std::string_view bytes) {
   namespace fs = std::filesystem;
+  const TSystem& system = System();
   std::error_code error;
   fs::path target = path;
   if (fs::is_symlink(target, error)) {
@@ -113,15 +227,17 @@ bool ReplaceFileBytes(const std::filesystem::path& path, std::string_view bytes)
 
   fs::path temporary;
   TFile file;
-  for (int attempt = 0; attempt < 100 && !file; ++attempt) {
+  bool tryAnotherName = true;
+  for (int attempt = 0; attempt < 100 && !file && tryAnotherName; ++attempt) {
     temporary = target;
     temporary += ".~" + std::to_string(attempt);
-    file = CreateNewFile(temporary);
+    file = CreateNewFile(system, temporary, tryAnotherName);
   }
   if (!file) return false;
   bool done = WriteAndClose(std::move(file), bytes);
   if (done && exists) fs::permissions(temporary, status.permissions(), error);
-  done = done && PutInPlace(temporary, target, exists);
-  if (!done) fs::remove(temporary, error);
+  bool keepTemporary = false;
+  done = done && PutInPlace(system, temporary, target, exists, keepTemporary);
+  if (!done && !keepTemporary) RemoveTemporary(system, temporary);
   return done;
 }

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "register/PortSearch.h"
+#include "ui/WindowFont.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ TInit_Com::TInit_Com(TKkmLink& link, TKkmConnection& connection, TUserMessages& 
   setWindowTitle(QStringLiteral("Настройка последовательного интерфейса"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   setFixedSize(ClientWidth, ClientHeight);
-  QFont font(QStringLiteral("MS Sans Serif"));
+  QFont font(WindowFontFamily());
   font.setPixelSize(11);
   setFont(font);
   setAutoFillBackground(true);

@@ -1,11 +1,13 @@
-// The Win32 backend's settings, without a device. The whole backend against a
-// register runs in the end-to-end test of the Windows build.
+// The Win32 backend's settings, and the port against drivers made of its system calls.
+// The whole backend against a register runs in the end-to-end test of the Windows
+// build.
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "link/Win32SerialPort.h"
 
@@ -20,8 +22,8 @@ DWORD FlagsWord(const DCB& dcb) {
 TEST(Win32SerialPort, LineSettingsWhateverTheDriverReported) {
   DCB reported;
   std::memset(&reported, 0xFF, sizeof reported);
-  reported.XonChar = 0x11;
-  reported.XoffChar = 0x13;
+  reported.XonChar = 0;  // as some drivers report them
+  reported.XoffChar = 0;
   reported.EofChar = 0x1A;
   const DCB dcb = RegisterLineSettings(reported);
   EXPECT_EQ(dcb.DCBlength, sizeof(DCB));
@@ -32,9 +34,9 @@ TEST(Win32SerialPort, LineSettingsWhateverTheDriverReported) {
   EXPECT_EQ(dcb.Parity, 3);  // MARK
   EXPECT_EQ(dcb.XonLim, 1);
   EXPECT_EQ(dcb.XoffLim, 1);
-  // What the register does not care about stays as the driver had it.
   EXPECT_EQ(dcb.XonChar, 0x11);
   EXPECT_EQ(dcb.XoffChar, 0x13);
+  // What the register does not care about stays as the driver had it.
   EXPECT_EQ(dcb.EofChar, 0x1A);
   EXPECT_EQ(dcb.wReserved, 0xFFFF);
 
@@ -72,6 +74,81 @@ TEST(Win32SerialPort, ARefusedDeviceSaysWhy) {
       {ERROR_GEN_FAILURE, TPortFault::Other},
   };
   for (const auto& [error, fault] : errors) EXPECT_EQ(OpenFault(error), fault) << error;
+}
+
+// A driver made of the port's calls, as a row makes it; SetCommState refuses equal XON
+// and XOFF characters, as Windows documents.
+enum class TDriver { Keeps, ReportsNoParity, RefusesMark, FallsBackToNone, CannotReport, RefusesTimeouts };
+struct {
+  TDriver Kind;
+  DCB Held;
+  std::vector<DCB> Set;
+  int Gets, Flushes, Timers, Closed;
+} Driver;
+
+BOOL WINAPI FakeSetCommState(HANDLE, LPDCB dcb) {
+  Driver.Set.push_back(*dcb);
+  if (dcb->XonChar == dcb->XoffChar || (Driver.Kind == TDriver::RefusesMark && dcb->Parity == MARKPARITY)) return FALSE;
+  Driver.Held = *dcb;
+  if (dcb->Parity == MARKPARITY || dcb->Parity == SPACEPARITY) {
+    if (Driver.Kind == TDriver::FallsBackToNone) Driver.Held.Parity = NOPARITY;
+    if (Driver.Kind == TDriver::ReportsNoParity) Driver.Held.Parity = 8;  // Wine on a pseudo-terminal
+  }
+  return TRUE;
+}
+
+TCommCalls FakeCalls() {
+  TCommCalls calls;
+  calls.CreateFileA = [](LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)
+                          WINAPI { return reinterpret_cast<HANDLE>(0x10); };
+  calls.CloseHandle = [](HANDLE) WINAPI -> BOOL { return ++Driver.Closed; };
+  calls.SetupComm = [](HANDLE, DWORD, DWORD) WINAPI -> BOOL { return FALSE; };
+  calls.GetCommState = [](HANDLE, LPDCB dcb) WINAPI -> BOOL {
+    *dcb = Driver.Held;
+    return ++Driver.Gets, Driver.Kind != TDriver::CannotReport;
+  };
+  calls.SetCommState = FakeSetCommState;
+  calls.SetCommTimeouts = [](HANDLE, LPCOMMTIMEOUTS) WINAPI -> BOOL { return Driver.Kind != TDriver::RefusesTimeouts; };
+  calls.EscapeCommFunction = [](HANDLE, DWORD) WINAPI -> BOOL { return FALSE; };
+  calls.PurgeComm = [](HANDLE, DWORD) WINAPI -> BOOL { return TRUE; };
+  calls.FlushFileBuffers = [](HANDLE) WINAPI -> BOOL { return ++Driver.Flushes; };
+  calls.TimeBeginPeriod = [](UINT) WINAPI -> MMRESULT { return ++Driver.Timers, TIMERR_NOERROR; };
+  calls.TimeEndPeriod = [](UINT) WINAPI -> MMRESULT { return --Driver.Timers, TIMERR_NOERROR; };
+  return calls;
+}
+
+TEST(Win32SerialPort, TheDriverMustKeepTheLineSettingsAndASwitchChangesOnlyTheParity) {
+  const std::pair<TDriver, TPortFault> rows[] = {
+      {TDriver::Keeps, TPortFault::None},
+      {TDriver::ReportsNoParity, TPortFault::None},
+      {TDriver::RefusesMark, TPortFault::NoStickParity},
+      {TDriver::FallsBackToNone, TPortFault::NoStickParity},
+      {TDriver::CannotReport, TPortFault::Other},
+      {TDriver::RefusesTimeouts, TPortFault::Other},
+  };
+  for (const auto& [kind, fault] : rows) {
+    Driver = {kind, {}, {}, 0, 0, 0, 0};  // XON and XOFF both 0, as some drivers report them
+    const int row = static_cast<int>(kind);
+    TOpenedPort opened = TWin32SerialPort::Open("COM1", FakeCalls());
+    EXPECT_EQ(opened.Fault, fault) << row;
+    for (const DCB& dcb : Driver.Set) EXPECT_NE(dcb.XonChar, dcb.XoffChar) << row;
+    const auto [gets, flushes] = std::pair(Driver.Gets, Driver.Flushes);
+    // Opened with MARK: none, one, none, one SetCommState, each changing the parity alone.
+    for (const auto& [mark, sets] : {std::pair(true, 0u), {false, 1u}, {false, 0u}, {true, 1u}}) {
+      if (!opened.Port) break;
+      const std::vector<DCB> before = Driver.Set;
+      opened.Port->SetParity(mark);
+      ASSERT_EQ(Driver.Set.size(), before.size() + sets) << row;
+      DCB expected = before.back();
+      expected.Parity = mark ? MARKPARITY : SPACEPARITY;
+      EXPECT_EQ(std::memcmp(&Driver.Set.back(), &expected, sizeof(DCB)), 0) << row;
+    }
+    EXPECT_EQ(std::pair(Driver.Gets, Driver.Flushes), std::pair(gets, flushes)) << row;
+    EXPECT_EQ(Driver.Timers, opened.Port ? 1 : 0) << row;
+    opened.Port.reset();
+    EXPECT_EQ(Driver.Closed, 1) << row;
+    EXPECT_EQ(Driver.Timers, 0) << row;
+  }
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,7 @@
 #include "link/KkmConnect.h"
 #include "link/KkmFrames.h"
 #include "link/TKkmLink.h"
+#include "link/Win32SerialPort.h"
 #include "register/Connect.h"
 #include "register/TransferCommands.h"
 #include "register/TransferFixture.h"
@@ -159,6 +162,73 @@ TEST_F(SerialEndToEnd, SettingsGoInOnlyWithoutPurchasesAndComeBackAsWritten) {
   TKkmSettings expected = settings;
   expected.Tax(3).Rate.clear();  // a tax that is off is not read
   EXPECT_EQ(read, expected);
+}
+
+// The Win32 calls of a whole settings read, counted through the port's table of
+// calls; those made inside a parity switch also on their own.
+struct TCallCounts {
+  int SetCommState = 0, GetCommState = 0, FlushFileBuffers = 0, PurgeComm = 0, SetCommTimeouts = 0;
+};
+TCallCounts Calls, SwitchCalls;
+int Switches = 0;
+bool Switching = false;
+
+template <auto Call, int TCallCounts::*Field, typename... TArguments>
+BOOL WINAPI Counted(TArguments... arguments) {
+  ++(Calls.*Field);
+  if (Switching) ++(SwitchCalls.*Field);
+  return Call(arguments...);
+}
+
+class TSwitchWatchingPort final : public TForwardingPort {
+ public:
+  using TForwardingPort::TForwardingPort;
+  void SetParity(bool mark) override {
+    ++Switches;
+    Switching = true;
+    Port->SetParity(mark);
+    Switching = false;
+  }
+};
+
+TOpenedPort OpenCounted(const std::string& device) {
+  TCommCalls calls;
+  calls.SetCommState = Counted<&SetCommState, &TCallCounts::SetCommState, HANDLE, LPDCB>;
+  calls.GetCommState = Counted<&GetCommState, &TCallCounts::GetCommState, HANDLE, LPDCB>;
+  calls.FlushFileBuffers = Counted<&FlushFileBuffers, &TCallCounts::FlushFileBuffers, HANDLE>;
+  calls.PurgeComm = Counted<&PurgeComm, &TCallCounts::PurgeComm, HANDLE, DWORD>;
+  calls.SetCommTimeouts = Counted<&SetCommTimeouts, &TCallCounts::SetCommTimeouts, HANDLE, LPCOMMTIMEOUTS>;
+  TOpenedPort opened = TWin32SerialPort::Open(device, calls);
+  if (opened.Port) opened.Port = std::make_unique<TSwitchWatchingPort>(std::move(opened.Port));
+  return opened;
+}
+
+// Each SetCommState reinitialises the device (several control transfers on a USB
+// adapter): a switch of parity is one at most, and needs nothing else.
+TEST_F(SerialEndToEnd, ASettingsReadReconfiguresThePortAtMostTwiceAnExchange) {
+  Link.ClosePort();  // the port is opened exclusively
+  TKkmLink link(SteadyClock(), OpenCounted);
+  TConnectRecorder view;
+  ASSERT_TRUE(Connect(link, MappedPort, view).has_value());
+  Calls = SwitchCalls = {};
+  Switches = 0;
+  const std::uint64_t framesBefore = link.FramesSent;
+  TKkmSettings read;
+  TRecordingWindowView reading;
+  ASSERT_TRUE(ReadSettingsFromKkm(link, ConnectionOf(link), read, reading));
+  const auto exchanges = static_cast<int>(link.FramesSent - framesBefore);
+  ASSERT_GT(exchanges, 0);
+  std::printf(
+      "bench win32-calls: exchanges=%d SetCommState=%d GetCommState=%d FlushFileBuffers=%d PurgeComm=%d "
+      "SetCommTimeouts=%d; per exchange SetCommState=%.2f; parity switches=%d with SetCommState=%d "
+      "GetCommState=%d FlushFileBuffers=%d\n",
+      exchanges, Calls.SetCommState, Calls.GetCommState, Calls.FlushFileBuffers, Calls.PurgeComm, Calls.SetCommTimeouts,
+      static_cast<double>(Calls.SetCommState) / exchanges, Switches, SwitchCalls.SetCommState, SwitchCalls.GetCommState,
+      SwitchCalls.FlushFileBuffers);
+  EXPECT_LE(Calls.SetCommState, 2 * exchanges);
+  EXPECT_LE(SwitchCalls.SetCommState, Switches);
+  EXPECT_EQ(SwitchCalls.GetCommState, 0);
+  EXPECT_EQ(SwitchCalls.FlushFileBuffers, 0);
 }
 
 }  // namespace

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+// The family of the windows' own captions, for every window and dialog that sets its
+// font. They were laid out for "MS Sans Serif"; on Windows that is a bitmap font of a
+// few fixed sizes, which at 125 % and 150 % display scaling draws captions wider than
+// their places, so there it is "Microsoft Sans Serif", its TrueType twin of the same
+// metrics, which scales. Where the family is missing (Linux, Wine without Windows'
+// fonts), Qt is told to take the narrow metric-compatible one instead.
+QString WindowFontFamily();
