@@ -11,13 +11,25 @@ std::string Shown(const std::string& text) { return text.empty() ? Nothing : tex
 
 std::string Quoted(const std::string& name) { return "«" + name + "»"; }
 
+// A line for each field that differs, in one of two wordings: a change, "Налог 1:
+// ставка 18,00 → 20,00", or a write the register did not keep, "Налог 1: ставка —
+// записано 20,00, в ККМ 18,00" (from is then what the register holds).
 class TChangeList {
  public:
+  explicit TChangeList(bool mismatches) : Mismatches(mismatches) {}
+
   void Add(const std::string& item, const std::string& field, const std::string& from, const std::string& to) {
     if (from == to) return;
-    Lines.push_back(item + ": " + (field.empty() ? "" : field + " ") + from + Arrow + to);
+    if (Mismatches) {
+      Lines.push_back(item + (field.empty() ? "" : ": " + field) + " — записано " + to + ", в ККМ " + from);
+    } else {
+      Lines.push_back(item + ": " + (field.empty() ? "" : field + " ") + from + Arrow + to);
+    }
   }
   std::vector<std::string> Lines;
+
+ private:
+  bool Mismatches;
 };
 
 void TaxChanges(TChangeList& list, int t, const TTaxSetting& before, const TTaxSetting& after) {
@@ -55,15 +67,23 @@ std::string Changes(std::size_t n) {
   return std::to_string(n) + " " + word;
 }
 
-}  // namespace
-
-std::vector<std::string> SettingsChanges(const TKkmSettings& before, const TKkmSettings& after) {
-  TChangeList list;
+std::vector<std::string> ListDifferences(const TKkmSettings& before, const TKkmSettings& after, bool mismatches) {
+  TChangeList list(mismatches);
   for (int t = 1; t <= TaxCount; ++t) TaxChanges(list, t, before.Tax(t), after.Tax(t));
   RateChanges(list, "Скидка ", before.Discounts, after.Discounts);
   RateChanges(list, "Надбавка ", before.Surcharges, after.Surcharges);
   for (int g = 1; g <= GroupCount; ++g) GroupChanges(list, g, before.Group(g), after.Group(g));
   return list.Lines;
+}
+
+}  // namespace
+
+std::vector<std::string> SettingsChanges(const TKkmSettings& before, const TKkmSettings& after) {
+  return ListDifferences(before, after, false);
+}
+
+std::vector<std::string> WriteMismatches(const TKkmSettings& written, const TKkmSettings& held) {
+  return ListDifferences(held, written, true);
 }
 
 std::string ChangeListText(const std::vector<std::string>& changes) {

@@ -17,6 +17,11 @@
 // within a group its tax, discount and surcharge, as its columns.
 std::vector<std::string> SettingsChanges(const TKkmSettings& before, const TKkmSettings& after);
 
+// What the register holds where it did not keep what was written, one line per field,
+// named as above: "Скидка 3 — записано 05,00, в ККМ 00,00". Both documents are as a
+// read brings them; none when they agree.
+std::vector<std::string> WriteMismatches(const TKkmSettings& written, const TKkmSettings& held);
+
 inline constexpr std::size_t MaxListedChanges = 20;
 
 // The lines as a message shows them: at most MaxListedChanges, then

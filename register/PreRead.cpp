@@ -36,9 +36,9 @@ bool ReadsAsOn(const TRegisterMemory& memory, const TRamMap& map, int t) {
 
 }  // namespace
 
-TTransferPlan PreReadPlan(const TRamMap& map, const TKkmSettings& document) {
+TTransferPlan PreReadPlan(const TRamMap& map, const TKkmSettings& document, const char* status) {
   TTransferPlan plan;
-  plan.Status(PreReadStatus);
+  plan.Status(status);
   PlanRanges(plan, map.SurchargeTable, BlockBytes(map));
   for (int t = 1; t <= LayoutTaxCount(map); ++t) {
     const bool onInDocument = document.Tax(t).Enabled;

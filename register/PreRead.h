@@ -15,4 +15,5 @@ inline constexpr const char* PreReadStatus = "Чтение установок К
 // name of every tax that is on in the document or reads as on in the register: a name
 // the write will overwrite, or one that must come back when the old settings are
 // written again.
-TTransferPlan PreReadPlan(const TRamMap& map, const TKkmSettings& document);
+// The status line says `status` meanwhile.
+TTransferPlan PreReadPlan(const TRamMap& map, const TKkmSettings& document, const char* status = PreReadStatus);

@@ -31,6 +31,10 @@ const char* const BackupPlace = "Прежние установки будут с
 const char* const BackupRefused = "Не удается сохранить прежние установки ККМ в папку ";
 const char* const BackupRefusedEnd = ".\r\nЗапись установок отменена: в ККМ ничего не записано.";
 const char* const HoldsPurchases = "ККМ содержит покупки.\r\nНеобходимо вывести контрольную ленту.";
+const char* const Checking = "Проверка записи";
+const char* const NotConfirmed = "Запись не подтверждена";
+const char* const NotConfirmedBox = "Запись не подтверждена: ККМ хранит не то, что было записано.";
+const char* const BackupKept = "Прежние установки сохранены в файл ";
 
 const char* const Reading = "Чтение";
 const char* const Writing = "Запись";
@@ -172,21 +176,16 @@ std::unique_ptr<TRegisterMemory> PreRead(TKkmLink& link, TWindowView& view, cons
 
 // The changes as a read would show them: the settings the register holds, against
 // those its memory will hold once the write's bytes are stored into it.
-std::vector<std::string> WriteChanges(const TKkmSettings& held, const TRegisterMemory& before,
-                                      const TTransferPlan& write, const TRamMap& map) {
-  const auto after = std::make_unique<TRegisterMemory>(before);
-  StoreWrites(write, *after);
-  TKkmSettings will = held;
-  DecodeSettings(*after, map, will);
-  return SettingsChanges(held, will);
-}
+TKkmSettings MeantSettings(const TKkmSettings& held, const TRegisterMemory& before, const TTransferPlan& write,
+                           const TRamMap& map);
 
 std::string Confirmation(const std::vector<std::string>& changes, const std::string& backupFile) {
   return std::string(ConfirmWrite) + "\r\n\r\n" + ChangeListText(changes) + "\r\n\r\n" + BackupPlace + backupFile;
 }
 
 struct TConfirmedWrite {
-  TKkmSettings Held;  // what the register holds, as a read would bring it into the document
+  TKkmSettings Held;   // what the register holds, as a read would bring it into the document
+  TKkmSettings Meant;  // what it will hold once written, read the same way
   std::string BackupFile;
 };
 
@@ -204,9 +203,11 @@ std::optional<TConfirmedWrite> AskWithChanges(TKkmLink& link, const TKkmConnecti
     return std::nullopt;
   }
   view.SetStatus("");  // it would say that the pre-read still reads
-  TConfirmedWrite confirmed{settings, backup.NewFileName(KkmNumberOf(connection.Address), connection.Version)};
+  TConfirmedWrite confirmed{settings, settings,
+                            backup.NewFileName(KkmNumberOf(connection.Address), connection.Version)};
   DecodeSettings(*before, map, confirmed.Held);
-  if (!view.Messages().Confirm(Confirmation(WriteChanges(confirmed.Held, *before, write, map), confirmed.BackupFile))) {
+  confirmed.Meant = MeantSettings(confirmed.Held, *before, write, map);
+  if (!view.Messages().Confirm(Confirmation(SettingsChanges(confirmed.Held, confirmed.Meant), confirmed.BackupFile))) {
     view.SetAll();
     return std::nullopt;
   }
@@ -296,11 +297,49 @@ TTransferPlan WritePlan(const TFirmware& firmware, const TKkmSettings& settings,
                     firmware.Handshake);
     if (i + 1 < pieces.size()) plan.Delay(200);
   }
+  return plan;
+}
+
+// The described ending of a write that the register has taken.
+TTransferPlan WriteEndingPlan() {
+  TTransferPlan plan;
   plan.Status(WritingDone);
   plan.Display(WritingDone, "");
   plan.Delay(600);
   plan.RestoreDisplay();
   return plan;
+}
+
+TTransferPlan RestoreDisplayPlan() {
+  TTransferPlan plan;
+  plan.RestoreDisplay();
+  return plan;
+}
+
+// What the write meant: the register's memory as the pre-read found it with the
+// write's bytes stored into it, decoded as a read decodes it.
+TKkmSettings MeantSettings(const TKkmSettings& held, const TRegisterMemory& before, const TTransferPlan& write,
+                           const TRamMap& map) {
+  const auto after = std::make_unique<TRegisterMemory>(before);
+  StoreWrites(write, *after);
+  TKkmSettings meant = held;
+  DecodeSettings(*after, map, meant);
+  return meant;
+}
+
+// The fields a read of the register shows otherwise than the write meant; none when
+// it took everything.
+std::vector<std::string> Mismatches(const TTransferRunner& run, const TKkmSettings& meant, const TRamMap& map) {
+  TKkmSettings held = meant;
+  DecodeSettings(run.Memory(), map, held);
+  return WriteMismatches(meant, held);
+}
+
+void ShowNotConfirmed(const std::vector<std::string>& mismatches, const std::string& backupFile, TWindowView& view) {
+  std::string text = NotConfirmedBox;
+  for (const std::string& line : mismatches) text += "\r\n" + line;
+  view.Messages().Show(TMessageKind::Error, text + "\r\n" + BackupKept + backupFile);
+  view.SetStatus(NotConfirmed);
 }
 
 }  // namespace
@@ -351,9 +390,11 @@ bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSe
   const std::optional<TConfirmedWrite> confirmed = AskWithChanges(link, connection, settings, write, view, backup);
   if (!confirmed) return false;
   StartTransfer(view);
-  const TTransferPlan check = PurchaseCheckPlan(map);
-  TTransferRunner run(link, view, check.Exchanges() + write.Exchanges());
-  if (!run.Run(check)) {
+  const TTransferPlan purchases = PurchaseCheckPlan(map);
+  const TTransferPlan verify = PreReadPlan(map, confirmed->Meant, Checking);
+  const TTransferPlan ending = WriteEndingPlan();
+  TTransferRunner run(link, view, purchases.Exchanges() + write.Exchanges() + verify.Exchanges() + ending.Exchanges());
+  if (!run.Run(purchases)) {
     LinkFailure(view);
     return false;
   }
@@ -361,9 +402,21 @@ bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSe
     view.SetAll();
     return false;
   }
-  if (!run.Run(write)) {
-    // A write that has begun to change the register says that it holds a part of it.
+  // A write that has begun to change the register says that it holds a part of it;
+  // so does one whose check could not read it back.
+  if (!run.Run(write) || !run.Run(verify)) {
     LinkFailure(view, run.WroteAny() ? PartialWrite : NoInterface);
+    return false;
+  }
+  const std::vector<std::string> mismatches = Mismatches(run, confirmed->Meant, map);
+  if (!mismatches.empty()) {
+    ShowNotConfirmed(mismatches, confirmed->BackupFile, view);
+    run.Run(RestoreDisplayPlan());
+    view.SetAll();
+    return false;
+  }
+  if (!run.Run(ending)) {
+    LinkFailure(view, PartialWrite);
     return false;
   }
   view.SetAll();

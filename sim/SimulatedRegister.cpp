@@ -122,6 +122,7 @@ void TSimulatedRegister::Store(std::uint16_t address, const std::uint8_t* bytes,
   for (std::size_t i = 0; i < n; ++i) {
     const std::size_t at = (address + i) & 0xFFFF;
     if (block && at >= BlockStoreLimit) continue;
+    if (std::find(KeptCells.begin(), KeptCells.end(), at) != KeptCells.end()) continue;
     Ram[at] = bytes[i];
     if (at == DisplayUpdateAddress && bytes[i] == 1) ++Updates;
   }

@@ -94,6 +94,9 @@ class TSimulatedRegister {
   // always.
   void SetBusyAnswers(int count) { BusyAnswers = count; }
   void SetLeadingByte(std::uint8_t leading) { LeadingByte = leading; }
+  // A cell that acknowledges every write and keeps its value, as a cell the firmware
+  // puts back or a memory fault would.
+  void KeepCell(std::uint16_t address) { KeptCells.push_back(address); }
   void SetTurnaroundNs(TLineNs ns) { TurnaroundNs = ns; }
   // Reads of more than one byte that touch the `count` bytes from `first` on are
   // acknowledged and then never answered, as by a firmware that reads that memory a
@@ -136,4 +139,5 @@ class TSimulatedRegister {
   std::vector<std::uint8_t> Frame;
   TLineNs TransmitterFreeNs = 0;
   std::vector<TLineRecord> Record;
+  std::vector<std::uint16_t> KeptCells;
 };

@@ -146,12 +146,38 @@ TEST_P(SafeWriteLayouts, PreReadGoesAheadOfTheWriteWhichThenWritesTheDocument) {
   const auto counter = std::find(all.begin(), all.end(), TExchange{ReadCommand, Map.PurchaseCounter, {}});
   ASSERT_NE(counter, all.end());
   EXPECT_EQ(counter - all.begin(), PreReadPlan(Map, Settings).Exchanges());
-  // Every exchange before the counter is a pre-read range, none after it is.
+  // Every exchange before the counter is a pre-read range.
   for (auto e = all.begin(); e != counter; ++e) EXPECT_EQ(e->Command, ReadCommand);
   TKkmSettings expected = Settings;
   if (!HasFourthTax(Map)) expected.Tax(4) = {false, "", "", expected.Tax(4).Kind};
   EXPECT_EQ(ReadBack(), expected);
   EXPECT_EQ(Backup.Saved.size(), 1u);
+}
+
+// Cells that acknowledge the write and keep their value: the check after the write
+// reads them back, names each field, and the write is not confirmed. The read and
+// write buttons stay on, and the register's display gets its lines back.
+TEST_P(SafeWriteLayouts, AWriteTheRegisterDoesNotKeepIsNotConfirmed) {
+  Settings = FullSettings();
+  Kkm.KeepCell(static_cast<std::uint16_t>(DiscountAddress(Map, 3) + 1));
+  Kkm.KeepCell(TaxRateAddress(Map, 1));
+  Kkm.KeepCell(GroupAddress(Map, 12));
+  const std::vector<std::uint8_t> shown = Kkm.DisplayLine(1);
+  EXPECT_FALSE(Write());
+  const std::string expected =
+      "Запись не подтверждена: ККМ хранит не то, что было записано.\r\n"
+      "Налог 1: ставка — записано 18,00, в ККМ 28,00\r\n"
+      "Скидка 3 — записано 03,00, в ККМ 00,00\r\n"
+      "Группа 12: надбавка — записано 3, в ККМ —\r\n"
+      "Прежние установки сохранены в файл " +
+      Backup.Names.at(0);
+  ASSERT_FALSE(View.Shown().empty());
+  EXPECT_EQ(View.Shown().back().Kind, TMessageKind::Error);
+  EXPECT_EQ(View.Shown().back().Text, expected);
+  EXPECT_EQ(View.Status, "Запись не подтверждена");
+  EXPECT_EQ(View.Calls.back(), "SetAll");
+  EXPECT_EQ(std::count(View.Calls.begin(), View.Calls.end(), "ButtonDisabled"), 0);
+  EXPECT_EQ(Kkm.DisplayLine(1), shown);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryLayout, SafeWriteLayouts, ::testing::Values(103, 104, 105));

@@ -116,6 +116,9 @@ TEST_F(WriteCommandTest, AllTaxesDisabledWritesZeroDigitsAndNoNames) {
                                                {BlockCommand, 0x047C, TBytes(image.begin() + 64, image.begin() + 128)},
                                                {BlockCommand, 0x04BC, TBytes(image.begin() + 128, image.end())},
                                                {BlockCommand, 0x04FC, {0}}};
+  // The check reads the settings block back, 16 bytes an exchange; no tax is on, so no name.
+  for (int range = 0; range < 12; ++range)
+    expected.push_back({ReadCommand, static_cast<std::uint16_t>(Map.SurchargeTable + 16 * range), {}});
   expected = expected + DisplayCall(Cat(WritingText, Ascii(" OK!"))) +
              DisplayCall(Ascii("ITOG       12.50"), Ascii("SMENA 3         "));
   EXPECT_EQ(WriteExchanges(), expected);
@@ -168,7 +171,8 @@ TEST_F(WriteCommandTest, TaxesNamesKindsAndProgress) {
             (TBytes{0xCD, 0xE0, 0xEB, 0xEE, 0xE3, 0x20, 0xF1, 0x20, 0xEF, 0xF0, 0xEE, 0xE4, 0xE0, 0xE6, 0x20, 0xE8}));
   EXPECT_EQ(WritesOf(WriteCommand).size(), 4u * 22 + 64 + 108 + 2 + 6 * 4);
 
-  // Two runs of the indicator: the pre-read's 16 range reads, then the write's.
+  // Two runs of the indicator: the pre-read's 16 range reads, then the write's with
+  // the same 16 reads of its check.
   std::vector<std::vector<TRecordingWindowView::TProgress>> runs(1);
   for (const auto& step : View.Progress) {
     if (step.Total == 0) {
@@ -179,7 +183,7 @@ TEST_F(WriteCommandTest, TaxesNamesKindsAndProgress) {
   }
   ASSERT_EQ(runs.size(), 3u);
   const int preRead = 12 + 4;
-  const int total = 2 + 4 * 22 + 64 + 108 + 2 + 4 + 36;
+  const int total = 2 + 4 * 22 + 64 + 108 + 2 + 4 + 36 + preRead;
   EXPECT_EQ(runs[0].front().Total, preRead);
   EXPECT_EQ(runs[0].back().Done, preRead);
   EXPECT_EQ(runs[1].front().Total, total);
