@@ -213,6 +213,8 @@ void TMainForm::BuildStatusLine() {
 void TMainForm::ShowConnection() {
   const QString text = QString::fromStdString(ConnectionText(KkmConnection));
   PanelConnection->setToolTip(text);
+  // The status text is centred in what the connection leaves of the line.
+  PanelStatus->setContentsMargins(0, 0, text.isEmpty() ? 0 : ConnectionWidth, 0);
   PanelConnection->setText(PanelConnection->fontMetrics().elidedText(text, Qt::ElideMiddle, PanelConnection->width()));
 }
 
