@@ -17,6 +17,7 @@
 #include "register/TransferCommands.h"
 #include "settingsfile/SettingsFile.h"
 #include "ui/ApplicationTitle.h"
+#include "ui/ComparisonDialog.h"
 #include "ui/GroupsPage.h"
 #include "ui/InitComm.h"
 #include "ui/RatesPage.h"
@@ -34,7 +35,9 @@ constexpr int ButtonWidth = 39;
 constexpr int ButtonHeight = 38;
 constexpr int DividerWidth = 8;
 constexpr int ImageSize = 32;
-constexpr int ImageCount = 7;
+constexpr int ImageCount = 8;
+// Read, write and compare: on only while connected.
+constexpr std::size_t RegisterButtons[] = {3, 4, 6};
 constexpr int ConnectionWidth = 150;
 
 const char* const CloseQuestion = "Закрыть приложение?";
@@ -129,13 +132,15 @@ void TMainForm::BuildToolBar() {
   ToolBar1->setGeometry(0, 0, ClientWidth, ToolBarHeight);
   ToolButtons[0] = AddToolButton("ToolButton1", 0, 0, "Чтение установок из файла", &TMainForm::ToolButton1Click);
   ToolButtons[1] = AddToolButton("ToolButton2", 39, 1, "Сохранение установок в файл", &TMainForm::ToolButton2Click);
-  AddDivider("ToolButton7", 78);
+  // The dividers are named after the buttons, which the comparison's ToolButton7 joins.
+  AddDivider("ToolButton8", 78);
   ToolButtons[2] = AddToolButton("ToolButton3", 86, 3, "Установка интерфейса с ККМ", &TMainForm::ToolButton3Click);
-  AddDivider("ToolButton8", 125);
+  AddDivider("ToolButton9", 125);
   ToolButtons[3] = AddToolButton("ToolButton4", 133, 4, "Чтение установок из ККМ", &TMainForm::ToolButton4Click);
   ToolButtons[4] = AddToolButton("ToolButton5", 172, 5, "Запись установок в ККМ", &TMainForm::ToolButton5Click);
-  AddDivider("ToolButton9", 211);
-  ToolButtons[5] = AddToolButton("ToolButton6", 219, 6, "Выход", &TMainForm::ToolButton6Click);
+  ToolButtons[6] = AddToolButton("ToolButton7", 211, 7, "Сравнение установок с ККМ", &TMainForm::ToolButton7Click);
+  AddDivider("ToolButton10", 250);
+  ToolButtons[5] = AddToolButton("ToolButton6", 258, 6, "Выход", &TMainForm::ToolButton6Click);
 }
 
 void TMainForm::BuildPages() {
@@ -266,13 +271,11 @@ void TMainForm::SetAll() {
 }
 
 void TMainForm::ButtonEnabled() {
-  ToolButtons[3]->setEnabled(true);
-  ToolButtons[4]->setEnabled(true);
+  for (const std::size_t i : RegisterButtons) ToolButtons[i]->setEnabled(true);
 }
 
 void TMainForm::ButtonDisabled() {
-  ToolButtons[3]->setEnabled(false);
-  ToolButtons[4]->setEnabled(false);
+  for (const std::size_t i : RegisterButtons) ToolButtons[i]->setEnabled(false);
 }
 
 void TMainForm::DisableToolbarAndPages() {
@@ -327,6 +330,15 @@ void TMainForm::ToolButton4Click() {
 
 void TMainForm::ToolButton5Click() {
   RunTransfer([this] { WriteSettingsToKkm(KkmLink, KkmConnection, KkmSettings, *this, *this, *Backup); });
+}
+
+void TMainForm::ToolButton7Click() {
+  RunTransfer([this] { CompareWithKkm(KkmLink, KkmConnection, KkmSettings, *this, *this); });
+}
+
+void TMainForm::ShowComparison(const std::vector<std::string>& lines) {
+  TComparisonDialog dialog(lines, this);
+  dialog.exec();
 }
 
 void TMainForm::SetProgress(int done, int total) {

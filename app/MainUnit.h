@@ -55,6 +55,7 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   void ProcessMessages() override;
   void SetProgress(int done, int total) override;
   void ShowGroupCell(int g, TGroupField field) override;
+  void ShowComparison(const std::vector<std::string>& lines) override;
 
   // TRuleView
   void ShowPage(TSettingsPage page) override;
@@ -71,6 +72,7 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   void ToolButton4Click();
   void ToolButton5Click();
   void ToolButton6Click();
+  void ToolButton7Click();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -104,7 +106,7 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   TSettingsBackup* Backup = &UserBackups;
   std::vector<QIcon> ImageList1;
   QWidget* ToolBar1 = nullptr;
-  std::array<QToolButton*, 6> ToolButtons{};
+  std::array<QToolButton*, 7> ToolButtons{};
   QTabWidget* PageControl1 = nullptr;
   TGroupsPage* GroupsPage = nullptr;
   TTaxesPage* TaxesPage = nullptr;

@@ -1,6 +1,7 @@
 // Writes pictures of the main window, one per page, into the folder given as the
 // first argument. Meant for the offscreen platform.
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QMessageBox>
 #include <QTabWidget>
@@ -65,6 +66,34 @@ bool SaveWriteQuestion(const QDir& folder) {
   return ok;
 }
 
+// The comparison's dialog on the demo's register, with the same document changed.
+bool SaveComparison(const QDir& folder) {
+  TDemoRegisters demo;
+  TQtUserMessages messages(QString::fromUtf8(ApplicationTitle));
+  TMainForm form(messages, demo.Ports());
+  form.show();
+  form.PortDialog().Button1Click();
+  form.ButtonEnabled();
+  Click(form, "ToolButton4");
+  TKkmSettings& settings = form.Settings();
+  settings.Tax(1).Rate = "18,00";
+  settings.Discount(3) = "05,00";
+  settings.Group(12) = {"1", "", ""};
+  settings.Group(40) = {"2", "", "1"};
+  bool ok = false;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr || dialog->objectName() != QStringLiteral("ComparisonDialog")) return;
+    watch.stop();
+    ok = Save(*dialog, folder, QStringLiteral("comparison.png"));
+    dialog->accept();
+  });
+  watch.start(100);
+  Click(form, "ToolButton7");
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -100,5 +129,6 @@ int main(int argc, char** argv) {
   ok = Save(dialog, folder, QStringLiteral("port-dialog.png")) && ok;
   dialog.hide();
   ok = SaveWriteQuestion(folder) && ok;
+  ok = SaveComparison(folder) && ok;
   return ok ? 0 : 1;
 }

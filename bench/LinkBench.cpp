@@ -5,6 +5,7 @@
 //   bench preread: …                    (what a write reads before its confirmation)
 //   bench write: …                      (the toolbar's whole write)
 //   bench read:  …                      (the toolbar's whole read)
+//   bench compare: …                    (the comparison of that document with the register)
 //   bench read-latency16: …             (the same read behind a USB adapter with a 16 ms timer)
 //   bench probe: wall_ms=…              (connecting to a register at number 99)
 //   bench search: wall_ms=… ratio=…     (the search over three silent ports and that register,
@@ -337,7 +338,8 @@ int main() {
       Measure("bytes", line, [&] { return ReadAndDisplay(line.Link); }) && Measure("preread", line, preRead) &&
       Measure("write", line,
               [&] { return WriteSettingsToKkm(line.Link, ConnectionOf(line.Link), written, view, view, view); }) &&
-      Measure("read", line, [&] { return ReadSettingsFromKkm(line.Link, ConnectionOf(line.Link), read, view); });
+      Measure("read", line, [&] { return ReadSettingsFromKkm(line.Link, ConnectionOf(line.Link), read, view); }) &&
+      Measure("compare", line, [&] { return CompareWithKkm(line.Link, ConnectionOf(line.Link), written, view, view); });
   if (good && !(read == written)) {
     std::fprintf(stderr, "bench: the settings read back differ from those written\n");
     return 1;

@@ -57,15 +57,18 @@ void GroupChanges(TChangeList& list, int g, const TGroupBinding& before, const T
   list.Add(item, "надбавка", Shown(before.Surcharge), Shown(after.Surcharge));
 }
 
-// "изменение", "изменения" or "изменений", as the number before it asks.
-std::string Changes(std::size_t n) {
+// The number with the word in the form the number asks for: one (1, 21), few (2 to 4,
+// 22 to 24) or many (5 to 20, 25...).
+std::string Counted(std::size_t n, const char* one, const char* few, const char* many) {
   const std::size_t lastTwo = n % 100;
   const std::size_t last = n % 10;
-  const char* word = "изменений";
-  if (last == 1 && lastTwo != 11) word = "изменение";
-  if (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14)) word = "изменения";
+  const char* word = many;
+  if (last == 1 && lastTwo != 11) word = one;
+  if (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14)) word = few;
   return std::to_string(n) + " " + word;
 }
+
+std::string Changes(std::size_t n) { return Counted(n, "изменение", "изменения", "изменений"); }
 
 std::vector<std::string> ListDifferences(const TKkmSettings& before, const TKkmSettings& after, bool mismatches) {
   TChangeList list(mismatches);
@@ -84,6 +87,14 @@ std::vector<std::string> SettingsChanges(const TKkmSettings& before, const TKkmS
 
 std::vector<std::string> WriteMismatches(const TKkmSettings& written, const TKkmSettings& held) {
   return ListDifferences(held, written, true);
+}
+
+std::vector<std::string> ComparisonLines(const std::vector<std::string>& changes) {
+  if (changes.empty()) return {"Установки в ККМ совпадают с документом."};
+  std::vector<std::string> lines = {"Запись этого документа изменит в ККМ: " +
+                                    Counted(changes.size(), "поле", "поля", "полей")};
+  lines.insert(lines.end(), changes.begin(), changes.end());
+  return lines;
 }
 
 std::string ChangeListText(const std::vector<std::string>& changes) {

@@ -22,6 +22,10 @@ std::vector<std::string> SettingsChanges(const TKkmSettings& before, const TKkmS
 // read brings them; none when they agree.
 std::vector<std::string> WriteMismatches(const TKkmSettings& written, const TKkmSettings& held);
 
+// The comparison of a document with the register: "Запись этого документа изменит в
+// ККМ: N полей" and every change, or "Установки в ККМ совпадают с документом." alone.
+std::vector<std::string> ComparisonLines(const std::vector<std::string>& changes);
+
 inline constexpr std::size_t MaxListedChanges = 20;
 
 // The lines as a message shows them: at most MaxListedChanges, then

@@ -344,6 +344,12 @@ void ShowNotConfirmed(const std::vector<std::string>& mismatches, const std::str
 
 }  // namespace
 
+void TWindowView::ShowComparison(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += (text.empty() ? "" : "\r\n") + line;
+  Messages().Show(TMessageKind::Information, text);
+}
+
 bool ReadSettingsFromKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSettings& settings, TWindowView& view) {
   if (connection.Firmware == nullptr) {
     RefuseWithoutMap(view);
@@ -419,6 +425,39 @@ bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSe
     LinkFailure(view, PartialWrite);
     return false;
   }
+  view.SetAll();
+  return true;
+}
+
+bool CompareWithKkm(TKkmLink& link, const TKkmConnection& connection, const TKkmSettings& settings, TWindowView& view,
+                    TRuleView& rules) {
+  if (connection.Firmware == nullptr) {
+    RefuseWithoutMap(view);
+    return false;
+  }
+  const TRamMap& map = connection.Firmware->Map;
+  TKkmSettings document = settings;
+  if (!Error_Proc(document, rules)) return false;
+  if (!GroupFieldsFit(document, view)) {
+    view.SetAll();
+    return false;
+  }
+  const std::optional<SettingsImage> image = BuildSettingsImage(document, LayoutTaxCount(map));
+  if (!image) {
+    view.SetAll();
+    return false;
+  }
+  const TTransferPlan write = WritePlan(*connection.Firmware, document, *image);
+  StartTransfer(view);
+  const std::unique_ptr<TRegisterMemory> before = PreRead(link, view, map, document);
+  if (!before) {
+    LinkFailure(view);
+    return false;
+  }
+  view.SetStatus("");
+  TKkmSettings held = document;
+  DecodeSettings(*before, map, held);
+  view.ShowComparison(ComparisonLines(SettingsChanges(held, MeantSettings(held, *before, write, map))));
   view.SetAll();
   return true;
 }

@@ -24,3 +24,10 @@ bool ReadSettingsFromKkm(TKkmLink& link, const TKkmConnection& connection, TKkmS
 // or when the backup of its settings cannot be saved.
 bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSettings& settings, TWindowView& view,
                         TRuleView& rules, TSettingsBackup& backup);
+
+// Reads what a write would overwrite, as the write does before its question, and shows
+// every field that a write of the document would change (ShowComparison); nothing is
+// written and the document stays as it is. The rules and the group check run on a
+// copy of it, with the write's messages. True when the comparison was shown.
+bool CompareWithKkm(TKkmLink& link, const TKkmConnection& connection, const TKkmSettings& settings, TWindowView& view,
+                    TRuleView& rules);

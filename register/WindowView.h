@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "document/TKkmSettings.h"
 #include "document/UserMessages.h"
@@ -25,6 +26,9 @@ class TWindowView {
   // Brings the group page to the front with the cell of group g (1 to 108) and that
   // field current, so that the user sees which entry a write refused.
   virtual void ShowGroupCell(int /*g*/, TGroupField /*field*/) {}
+  // The comparison with the register, its lines as ComparisonLines gives them; a view
+  // without a list of its own shows them in an information box.
+  virtual void ShowComparison(const std::vector<std::string>& lines);
 
  protected:
   ~TWindowView() = default;

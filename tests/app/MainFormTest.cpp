@@ -20,7 +20,9 @@ class MainFormTest : public QObject {
 
  private:
   template <typename T>
-  static T* Child(QWidget& form, const char* name) { return Control<T>(form, name); }
+  static T* Child(QWidget& form, const char* name) {
+    return Control<T>(form, name);
+  }
 
  private slots:
   void StartsNotConnected() {
@@ -34,6 +36,7 @@ class MainFormTest : public QObject {
     QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
     QVERIFY(!Child<QToolButton>(form, "ToolButton4")->isEnabled());
     QVERIFY(!Child<QToolButton>(form, "ToolButton5")->isEnabled());
+    QVERIFY(!Child<QToolButton>(form, "ToolButton7")->isEnabled());
     for (const char* available : {"ToolButton1", "ToolButton2", "ToolButton3", "ToolButton6"}) {
       QVERIFY2(Child<QToolButton>(form, available)->isEnabled(), available);
     }
@@ -60,9 +63,13 @@ class MainFormTest : public QObject {
     TRecordingMessages messages;
     TMainForm form(messages);
     const std::vector<std::tuple<const char*, int, const char*>> buttons = {
-        {"ToolButton1", 0, "Чтение установок из файла"}, {"ToolButton2", 39, "Сохранение установок в файл"},
-        {"ToolButton3", 86, "Установка интерфейса с ККМ"}, {"ToolButton4", 133, "Чтение установок из ККМ"},
-        {"ToolButton5", 172, "Запись установок в ККМ"},   {"ToolButton6", 219, "Выход"},
+        {"ToolButton1", 0, "Чтение установок из файла"},
+        {"ToolButton2", 39, "Сохранение установок в файл"},
+        {"ToolButton3", 86, "Установка интерфейса с ККМ"},
+        {"ToolButton4", 133, "Чтение установок из ККМ"},
+        {"ToolButton5", 172, "Запись установок в ККМ"},
+        {"ToolButton7", 211, "Сравнение установок с ККМ"},
+        {"ToolButton6", 258, "Выход"},
     };
     for (const auto& [name, x, hint] : buttons) {
       auto* button = Child<QToolButton>(form, name);
@@ -75,8 +82,8 @@ class MainFormTest : public QObject {
       QVERIFY2(image.pixelColor(16, 16).alpha() > 0 || image.pixelColor(10, 20).alpha() > 0, name);
       QCOMPARE(button->focusPolicy(), Qt::NoFocus);
     }
-    for (const auto& [name, x] : std::vector<std::pair<const char*, int>>{
-             {"ToolButton7", 78}, {"ToolButton8", 125}, {"ToolButton9", 211}}) {
+    for (const auto& [name, x] :
+         std::vector<std::pair<const char*, int>>{{"ToolButton8", 78}, {"ToolButton9", 125}, {"ToolButton10", 250}}) {
       auto* divider = Child<QWidget>(form, name);
       QCOMPARE(divider->geometry(), QRect(x, 2, 8, 38));
     }
@@ -91,17 +98,18 @@ class MainFormTest : public QObject {
     TWindowView& view = form;
     auto* read = Child<QToolButton>(form, "ToolButton4");
     auto* write = Child<QToolButton>(form, "ToolButton5");
+    auto* compare = Child<QToolButton>(form, "ToolButton7");
     auto* toolbar = Child<QWidget>(form, "ToolBar1");
     auto* pages = Child<QWidget>(form, "PageControl1");
     view.ButtonEnabled();
-    QVERIFY(read->isEnabled() && write->isEnabled());
+    QVERIFY(read->isEnabled() && write->isEnabled() && compare->isEnabled());
     view.DisableToolbarAndPages();
     QVERIFY(!toolbar->isEnabled() && !pages->isEnabled());
     QVERIFY(read->isEnabledTo(toolbar));  // its own flag is unchanged while the toolbar is off
     view.SetAll();
     QVERIFY(toolbar->isEnabled() && pages->isEnabled() && read->isEnabled());
     view.ButtonDisabled();
-    QVERIFY(!read->isEnabled() && !write->isEnabled());
+    QVERIFY(!read->isEnabled() && !write->isEnabled() && !compare->isEnabled());
     view.SetStatus("Нет связи с ККМ");
     QCOMPARE(Child<QLabel>(form, "PanelStatus")->text(), QStringLiteral("Нет связи с ККМ"));
   }

@@ -1,7 +1,11 @@
 #include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -67,6 +71,37 @@ class TransferWindowTest : public QObject {
     QCOMPARE(Control<QLineEdit>(bench.Form, "Edit29")->text(), QStringLiteral("НДС"));
     QCOMPARE(Control<TStringGrid>(bench.Form, "StringGrid2")->Cell(1, 2), QStringLiteral("10,00"));
     QCOMPARE(Control<TStringGrid>(bench.Form, "StringGrid1")->Cell(3, 2), QStringLiteral("1"));
+  }
+
+  // The comparison by mouse: its dialog lists what a write would change; closed with OK,
+  // the register and the document are as they were.
+  void ComparisonShowsItsDialogAndChangesNothing() {
+    TBench bench;
+    Control<QToolButton>(bench.Form, "ToolButton4")->click();
+    bench.Form.Settings().Discount(5) = "07,25";
+    const TKkmSettings document = bench.Form.Settings();
+    const auto heldBefore = bench.Demo.Com1.Memory();
+    QStringList shown;
+    QString title;
+    QTimer watch;  // looks for the dialog while the register is read, without waiting itself
+    connect(&watch, &QTimer::timeout, [&] {
+      auto* dialog = bench.Form.findChild<QDialog*>(QStringLiteral("ComparisonDialog"));
+      if (dialog == nullptr || !dialog->isVisible()) return;
+      watch.stop();
+      title = dialog->windowTitle();
+      auto* list = Control<QListWidget>(*dialog, "ComparisonList");
+      for (int i = 0; i < list->count(); ++i) shown << list->item(i)->text();
+      QTest::mouseClick(dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    });
+    watch.start(20);
+    QTest::mouseClick(Control<QToolButton>(bench.Form, "ToolButton7"), Qt::LeftButton);
+    QCOMPARE(title, QStringLiteral("Сравнение с ККМ"));
+    QCOMPARE(shown, QStringList({QStringLiteral("Запись этого документа изменит в ККМ: 1 поле"),
+                                 QStringLiteral("Скидка 5: 00,00 → 07,25")}));
+    QCOMPARE(bench.Form.Settings(), document);
+    QVERIFY(bench.Demo.Com1.Memory() == heldBefore);
+    QVERIFY(Control<QWidget>(bench.Form, "ToolBar1")->isEnabled());
+    QVERIFY(Control<QToolButton>(bench.Form, "ToolButton7")->isEnabled());
   }
 
   void WriteThenReadGivesBackTheChangedSettings() {

@@ -41,9 +41,18 @@ TEST(SettingsChanges, OneLinePerChangedFieldInTheOrderOfTheWrite) {
                                                 "Группа 12: скидка 2 → —",
                                                 "Группа 12: надбавка — → 3",
                                             }));
+  EXPECT_EQ(ComparisonLines(SettingsChanges(before, after)).front(), "Запись этого документа изменит в ККМ: 12 полей");
+  // A register that kept the old values, as the write's check words it.
+  const std::vector<std::string> kept = WriteMismatches(after, before);
+  EXPECT_EQ(kept.at(0), "Налог 1: ставка — записано 20,00, в ККМ 18,00");
+  EXPECT_EQ(kept.at(7), "Скидка 3 — записано 05,00, в ККМ 00,00");
+  EXPECT_EQ(kept.back(), "Группа 12: надбавка — записано 3, в ККМ —");
   TKkmSettings kind = before;
   kind.Tax(1).Kind = "Н";
   EXPECT_EQ(SettingsChanges(before, kind), (std::vector<std::string>{"Налог 1: вид И → Н"}));
+  EXPECT_EQ(ComparisonLines(SettingsChanges(before, kind)),
+            (std::vector<std::string>{"Запись этого документа изменит в ККМ: 1 поле", "Налог 1: вид И → Н"}));
+  EXPECT_EQ(ComparisonLines({}), std::vector<std::string>{"Установки в ККМ совпадают с документом."});
 }
 
 TEST(SettingsChanges, WhatATaxThatStaysOffHoldsIsNoChange) {
@@ -59,11 +68,16 @@ TEST(SettingsChanges, ListShowsTwentyLinesAndCountsTheRest) {
   struct TCase {
     int Groups;  // changed, one line each
     std::string Last;
+    std::string Fields;  // as the comparison counts them
   };
   const TCase cases[] = {
-      {20, "Группа 20: налог — → 1"},       {21, "… и ещё 1 изменение"},  {22, "… и ещё 2 изменения"},
-      {25, "… и ещё 5 изменений"},          {31, "… и ещё 11 изменений"}, {41, "… и ещё 21 изменение"},
-      {GroupCount, "… и ещё 88 изменений"},
+      {20, "Группа 20: налог — → 1", "20 полей"},
+      {21, "… и ещё 1 изменение", "21 поле"},
+      {22, "… и ещё 2 изменения", "22 поля"},
+      {25, "… и ещё 5 изменений", "25 полей"},
+      {31, "… и ещё 11 изменений", "31 поле"},
+      {41, "… и ещё 21 изменение", "41 поле"},
+      {GroupCount, "… и ещё 88 изменений", "108 полей"},
   };
   const TKkmSettings before;
   for (const TCase& c : cases) {
@@ -78,6 +92,9 @@ TEST(SettingsChanges, ListShowsTwentyLinesAndCountsTheRest) {
     std::size_t lines = 1;
     for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) ++lines;
     EXPECT_EQ(lines, c.Groups > 20 ? 21u : 20u) << c.Groups;
+    const std::vector<std::string> compared = ComparisonLines(changes);
+    EXPECT_EQ(compared.size(), changes.size() + 1);  // the comparison lists them all
+    EXPECT_EQ(compared.front(), "Запись этого документа изменит в ККМ: " + c.Fields);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -181,6 +182,35 @@ TEST_P(SafeWriteLayouts, AWriteTheRegisterDoesNotKeepIsNotConfirmed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryLayout, SafeWriteLayouts, ::testing::Values(103, 104, 105));
+
+// The comparison reads as the pre-read does and lists what a write of the document
+// would change, with no limit; it writes nothing and leaves the document as it is.
+TEST_F(SafeWriteTest, ComparisonListsWhatAWriteWouldChangeAndWritesNothing) {
+  struct TCase {
+    std::function<void(TKkmSettings&)> Edit;
+    std::string Shown;
+  };
+  const TCase cases[] = {
+      {[](TKkmSettings&) {}, "Установки в ККМ совпадают с документом."},
+      {[](TKkmSettings& s) {
+         s.Discount(3) = "5";  // brought into form on a copy only
+         s.Group(12).Tax = "1";
+       },
+       "Запись этого документа изменит в ККМ: 2 поля\r\nСкидка 3: 00,00 → 05,00\r\nГруппа 12: налог — → 1"},
+  };
+  for (const TCase& c : cases) {
+    Kkm.ClearTraffic();
+    Settings = InUseSettings();
+    c.Edit(Settings);
+    const TKkmSettings before = Settings;
+    ASSERT_TRUE(CompareWithKkm(Link, Connection, Settings, View, Rules));
+    EXPECT_EQ(View.Shown().back(), (TRecordingMessages::TShown{TMessageKind::Information, c.Shown}));
+    EXPECT_EQ(Settings, before);
+    EXPECT_EQ(Reads().size(), 12u + 2u);  // the block in ranges of 16, the names of the two taxes on
+    EXPECT_TRUE(SettingsWrites().empty());
+    EXPECT_EQ(View.Calls.back(), "SetAll");
+  }
+}
 
 TEST_F(SafeWriteTest, NameIsReadOnlyOfATaxThatIsOnInTheDocumentOrInTheRegister) {
   Settings = InUseSettings();  // taxes 1 and 2 on in the register
