@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <cstdio>
+#include <functional>
 
 #include "app/DemoRegisters.h"
 #include "app/MainUnit.h"
@@ -35,9 +36,10 @@ bool Save(QWidget& widget, const QDir& folder, const QString& name) {
 
 void Click(QWidget& form, const char* button) { form.findChild<QToolButton*>(QString::fromLatin1(button))->click(); }
 
-// The write's question as the user sees it, with the changes it lists: the demo's
-// register read, a few settings changed, the write asked for and answered no.
-bool SaveWriteQuestion(const QDir& folder) {
+// The demo's register read, a few settings changed, then the command of `button`; the
+// modal window it brings up once it has read the register is saved and closed.
+bool SaveModalOfCommand(const QDir& folder, const char* button, const QString& name,
+                        const std::function<void(QDialog&)>& close) {
   TDemoRegisters demo;
   TQtUserMessages messages(QString::fromUtf8(ApplicationTitle));
   TMainForm form(messages, demo.Ports());
@@ -52,46 +54,29 @@ bool SaveWriteQuestion(const QDir& folder) {
   settings.Group(12) = {"1", "", ""};
   settings.Group(40) = {"2", "", "1"};
   bool ok = false;
-  // The question comes once the write has read the register.
   QTimer watch;
   QObject::connect(&watch, &QTimer::timeout, [&] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (box == nullptr) return;
+    auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (modal == nullptr) return;
     watch.stop();
-    ok = Save(*box, folder, QStringLiteral("write-question.png"));
-    box->button(QMessageBox::No)->click();
+    ok = Save(*modal, folder, name);
+    close(*modal);
   });
   watch.start(100);
-  Click(form, "ToolButton5");
+  Click(form, button);
   return ok;
 }
 
-// The comparison's dialog on the demo's register, with the same document changed.
+// The write's question as the user sees it, with the changes it lists, answered no.
+bool SaveWriteQuestion(const QDir& folder) {
+  return SaveModalOfCommand(folder, "ToolButton5", QStringLiteral("write-question.png"),
+                            [](QDialog& box) { qobject_cast<QMessageBox*>(&box)->button(QMessageBox::No)->click(); });
+}
+
+// The comparison's dialog for the same document.
 bool SaveComparison(const QDir& folder) {
-  TDemoRegisters demo;
-  TQtUserMessages messages(QString::fromUtf8(ApplicationTitle));
-  TMainForm form(messages, demo.Ports());
-  form.show();
-  form.PortDialog().Button1Click();
-  form.ButtonEnabled();
-  Click(form, "ToolButton4");
-  TKkmSettings& settings = form.Settings();
-  settings.Tax(1).Rate = "18,00";
-  settings.Discount(3) = "05,00";
-  settings.Group(12) = {"1", "", ""};
-  settings.Group(40) = {"2", "", "1"};
-  bool ok = false;
-  QTimer watch;
-  QObject::connect(&watch, &QTimer::timeout, [&] {
-    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-    if (dialog == nullptr || dialog->objectName() != QStringLiteral("ComparisonDialog")) return;
-    watch.stop();
-    ok = Save(*dialog, folder, QStringLiteral("comparison.png"));
-    dialog->accept();
-  });
-  watch.start(100);
-  Click(form, "ToolButton7");
-  return ok;
+  return SaveModalOfCommand(folder, "ToolButton7", QStringLiteral("comparison.png"),
+                            [](QDialog& dialog) { dialog.accept(); });
 }
 
 }  // namespace
