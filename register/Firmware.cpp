@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include "register/RegisterRecords.h"
+
 namespace {
 
 // The three-tax layout of the early firmware: room for three kind bytes and three
@@ -35,6 +37,15 @@ constexpr TRamMap FourTaxColumn() {
   map.TaxNameTable = 0x2E23;
   return map;
 }
+
+// The settings image is the block as the map lays it out, table for table.
+constexpr bool ImageFollowsMap(const TRamMap& map, int taxes) {
+  const auto offset = [&map](std::uint16_t table) { return static_cast<std::size_t>(table - map.SurchargeTable); };
+  return offset(map.DiscountTable) == ImageDiscountOffset && offset(map.GroupTable) == ImageGroupOffset &&
+         offset(map.TaxKindTable) == ImageTaxKindOffset && offset(map.TaxRateTable) == ImageTaxRateOffset(taxes) &&
+         offset(map.SettingsChecksum) == SettingsBlockSize(taxes);
+}
+static_assert(ImageFollowsMap(ThreeTaxColumn(), 3) && ImageFollowsMap(FourTaxColumn(), 4));
 
 constexpr std::array<TFirmware, 6> Rows = {{
     {100, ThreeTaxColumn(), TBlockHandshake::OneEcho},

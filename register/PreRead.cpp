@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr std::size_t RateBytes = 4;
-
 // Reads `count` bytes from `address` on, MaxRangeRead at a time.
 void PlanRanges(TTransferPlan& plan, std::uint16_t address, std::size_t count) {
   for (std::size_t done = 0; done < count;) {

@@ -11,7 +11,6 @@ namespace {
 
 constexpr std::size_t RateLength = 5;
 constexpr std::size_t SeparatorPosition = 2;
-constexpr int RateBytes = 4;
 constexpr std::string_view KindI = "И";
 constexpr std::string_view KindN = "Н";
 

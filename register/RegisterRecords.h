@@ -18,7 +18,8 @@
 
 // A discount, surcharge or tax rate: four digit characters, two before the decimal
 // separator and two after it; the separator itself is not stored.
-using RegisterRate = std::array<std::uint8_t, 4>;
+inline constexpr int RateBytes = 4;
+using RegisterRate = std::array<std::uint8_t, RateBytes>;
 inline constexpr std::uint8_t ZeroDigit = 0x30;
 inline constexpr RegisterRate SwitchedOffRate = {ZeroDigit, ZeroDigit, ZeroDigit, ZeroDigit};
 
@@ -52,16 +53,18 @@ inline constexpr int MaxGroupNumber = GroupNumberBits;
 // image is that block and checksum, ready to be written.
 using SettingsImage = std::vector<std::uint8_t>;
 inline constexpr std::size_t ImageSurchargeOffset = 0;
-inline constexpr std::size_t ImageDiscountOffset = 32;
-inline constexpr std::size_t ImageGroupOffset = 64;
-inline constexpr std::size_t ImageTaxKindOffset = 172;
+inline constexpr std::size_t ImageDiscountOffset = ImageSurchargeOffset + RateBytes * RateCount;
+inline constexpr std::size_t ImageGroupOffset = ImageDiscountOffset + RateBytes * RateCount;
+inline constexpr std::size_t ImageTaxKindOffset = ImageGroupOffset + GroupCount;
 constexpr std::size_t ImageTaxRateOffset(int taxCount) {
   return ImageTaxKindOffset + static_cast<std::size_t>(taxCount);
 }
 constexpr std::size_t SettingsBlockSize(int taxCount) {
-  return ImageTaxRateOffset(taxCount) + 4 * static_cast<std::size_t>(taxCount);
+  return ImageTaxRateOffset(taxCount) + RateBytes * static_cast<std::size_t>(taxCount);
 }
 constexpr std::size_t SettingsImageSize(int taxCount) { return SettingsBlockSize(taxCount) + 1; }
+static_assert(ImageDiscountOffset == 32 && ImageGroupOffset == 64 && ImageTaxKindOffset == 172);
+static_assert(SettingsBlockSize(4) == 192 && SettingsBlockSize(3) == 187);
 
 // The image goes to the settings copy area, the same for every firmware, in blocks of
 // 64 bytes from 0x043C on: 64, 64, 64 and 1 bytes of a four-tax image, 64, 64 and 60

@@ -45,8 +45,6 @@ const char* const OfGroups = "товарных групп";
 const char* const ReadingDone = "Чтение OK!";
 const char* const WritingDone = "Запись OK!";
 
-constexpr int RateBytes = 4;
-
 void RefuseWithoutMap(TWindowView& view) {
   view.Messages().Show(TMessageKind::Information, NoFirmwareVersion);
   view.ButtonDisabled();
