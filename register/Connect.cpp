@@ -58,7 +58,7 @@ bool OpenForConnect(TKkmLink& link, const std::string& device, TConnectView& vie
 }
 
 // The version found is one the program has a firmware row for.
-std::optional<TKkmConnection> KnownFirmware(TKkmLink& link, const std::string& device, TConnectView& view) {
+std::optional<TKkmConnection> WithFirmwareRow(TKkmLink& link, const std::string& device, TConnectView& view) {
   if (link.FirmwareVersion == 0) {
     Tell(view, TMessageKind::Warning, OldFirmware);
     return std::nullopt;
@@ -78,12 +78,12 @@ std::optional<TKkmConnection> Connect(TKkmLink& link, const std::string& device,
     Tell(view, TMessageKind::Error, NoConnectionText);
     return std::nullopt;
   }
-  return KnownFirmware(link, device, view);
+  return WithFirmwareRow(link, device, view);
 }
 
 std::optional<TKkmConnection> ConnectFound(TKkmLink& link, const TFoundKkm& found, TConnectView& view) {
   if (!OpenForConnect(link, found.Device, view)) return std::nullopt;
   link.KkmAddress = found.Address;
   link.FirmwareVersion = found.Version;
-  return KnownFirmware(link, found.Device, view);
+  return WithFirmwareRow(link, found.Device, view);
 }

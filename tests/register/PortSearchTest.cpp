@@ -72,15 +72,6 @@ TEST(PortSearch, TheFirstPortInOrderWithARegisterCounts) {
   for (const auto& record : bench.Ports.at("COM1").Kkm.Traffic()) EXPECT_EQ(record.Parity, TParity::Mark);
 }
 
-TEST(PortSearch, NoRegisterAnywhereIsDoneWithoutOne) {
-  TSearchBench bench;
-  auto search = bench.Start({"COM1", "COM2"});
-  TSearchBench::AwaitDone(*search);
-  EXPECT_FALSE(search->Found());
-  search.reset();
-  EXPECT_EQ(CandidatesSent(bench.Ports.at("COM1").Kkm), 100u);
-}
-
 // Each silent line's own clock stops the search half way through its probe; every
 // probe has ended within 100 ms of that on its clock.
 TEST(PortSearch, StoppingEndsEveryProbeWithin100Ms) {
