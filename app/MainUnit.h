@@ -10,6 +10,7 @@
 #include "link/TKkmLink.h"
 #include "register/Firmware.h"
 #include "register/WindowView.h"
+#include "register/WriteBackup.h"
 #include "settingsfile/SettingsBackup.h"
 #include "ui/FileDialogs.h"
 
@@ -42,7 +43,7 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   void UseFileDialogs(TFileDialogs& dialogs) { FileDialogs = &dialogs; }
   // Where a write keeps the register's previous settings; the user's backup folder by
   // default.
-  void UseSettingsBackup(TSettingsBackup& backup) { Backup = &backup; }
+  void UseWriteBackup(TWriteBackup& backup) { Backup = &backup; }
 
   // TWindowView
   TUserMessages& Messages() override { return UserMessages; }
@@ -102,8 +103,9 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   TKkmConnection KkmConnection;  // set by a connect that succeeds, forgotten by every attempt
   TQtFileDialogs QtFileDialogs;
   TFileDialogs* FileDialogs = &QtFileDialogs;
-  TBackupFolder UserBackups{DefaultBackupFolder()};
-  TSettingsBackup* Backup = &UserBackups;
+  TBackupFolder UserBackupFolder{DefaultBackupFolder()};
+  TWriteBackupIn<TBackupFolder> UserBackups{UserBackupFolder};
+  TWriteBackup* Backup = &UserBackups;
   std::vector<QIcon> ImageList1;
   QWidget* ToolBar1 = nullptr;
   std::array<QToolButton*, 7> ToolButtons{};

@@ -101,7 +101,7 @@ class TPauseCountingClock final : public TClock {
 
 // The window as the commands see it: it answers the write's question as told and
 // keeps the last box shown, and it keeps the backups of a write in memory.
-class TBenchView final : public TWindowView, public TRuleView, public TUserMessages, public TSettingsBackup {
+class TBenchView final : public TWindowView, public TRuleView, public TUserMessages, public TWriteBackup {
  public:
   TUserMessages& Messages() override { return *this; }
   TAnswer Show(TMessageKind kind, const std::string& text) override {

@@ -99,7 +99,7 @@ bool RewriteTaxRates(TKkmSettings& settings, TRuleView& view) {
     if (!tax.Enabled) continue;
     const auto canonical = Canonical(tax.Rate, true);
     if (!canonical) {
-      view.Messages().Show(TMessageKind::Warning, BadTaxRate);
+      view.Messages().Show(TMessageKind::Warning, BadRateWarning(TSection::Taxes));
       view.ShowPage(TSettingsPage::Taxes);
       view.FocusTaxRate(t);
       return false;
@@ -141,3 +141,8 @@ void NormaliseKind(TKkmSettings& settings, int t, const std::string& text) {
 int GroupFieldLimit(TGroupField field) { return field == TGroupField::Tax ? MaxTaxNumber : RateCount; }
 
 const char* GroupFieldRange(TGroupField field) { return field == TGroupField::Tax ? TaxRange : RateRange; }
+
+const char* BadRateWarning(TSection section) {
+  if (section == TSection::Taxes) return BadTaxRate;
+  return section == TSection::Discounts ? BadDiscount : BadSurcharge;
+}

@@ -13,6 +13,10 @@
 int GroupFieldLimit(TGroupField field);
 const char* GroupFieldRange(TGroupField field);
 
+// The warning for a rate of the section (Taxes, Discounts or Surcharges) that is not a
+// rate, as Error_Proc gives it.
+const char* BadRateWarning(TSection section);
+
 // Stores text as field of group g (1 to 108) and checks it at once; a discount
 // empties the group's surcharge and the reverse, even when it is then refused.
 void ValidateGroupEntry(TKkmSettings& settings, TRuleView& view, int g, TGroupField field, const std::string& text);

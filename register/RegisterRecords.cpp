@@ -21,9 +21,6 @@ std::string CharactersOf(std::uint8_t first, std::uint8_t second) {
   return Cp1251ToUtf8(std::string_view(bytes, 2));
 }
 
-// 0 for an empty field; call only for a field that GroupByteFault lets through.
-int FieldValue(std::string_view text, int limit) { return *GroupFieldNumber(text, limit); }
-
 std::string NumberText(int number) { return number == 0 ? std::string() : std::to_string(number); }
 
 int CheckedNumber(int number, int last, const char* what) {
@@ -33,44 +30,11 @@ int CheckedNumber(int number, int last, const char* what) {
 
 std::uint16_t At(std::uint16_t table, int offset) { return static_cast<std::uint16_t>(table + offset); }
 
-std::optional<TRecordFault> FindRateFault(const std::array<std::string, RateCount>& rates, TSection section) {
-  for (int n = 1; n <= RateCount; ++n) {
-    if (!EncodeRate(rates[n - 1])) return TRecordFault{section, n};
-  }
-  return std::nullopt;
-}
-
-std::optional<TRecordFault> FindGroupFault(const TKkmSettings& settings) {
-  for (int g = 1; g <= GroupCount; ++g) {
-    if (const auto field = GroupByteFault(settings.Group(g))) return TRecordFault{TSection::Groups, g, *field};
-  }
-  return std::nullopt;
-}
-
-bool IsTaxOn(const TKkmSettings& settings, int t, int taxCount) { return t <= taxCount && settings.Tax(t).Enabled; }
-
-void PutRate(SettingsImage& image, std::size_t offset, const RegisterRate& rate) {
-  std::copy(rate.begin(), rate.end(), image.begin() + static_cast<std::ptrdiff_t>(offset));
-}
-
-void PutRates(SettingsImage& image, std::size_t offset, const std::array<std::string, RateCount>& rates) {
-  for (int n = 1; n <= RateCount; ++n) PutRate(image, offset + RateBytes * (n - 1), *EncodeRate(rates[n - 1]));
-}
-
-void PutTaxes(SettingsImage& image, const TKkmSettings& settings, int taxCount) {
-  for (int t = 1; t <= taxCount; ++t) {
-    const TTaxSetting& tax = settings.Tax(t);
-    image[ImageTaxKindOffset + t - 1] = EncodeTaxKind(t, tax.Enabled, tax.Kind);
-    PutRate(image, ImageTaxRateOffset(taxCount) + RateBytes * (t - 1),
-            tax.Enabled ? *EncodeRate(tax.Rate) : SwitchedOffRate);
-  }
-}
-
 std::uint8_t Byte(const TRegisterMemory& memory, std::uint16_t address) { return memory[address]; }
 
 RegisterRate RateAt(const TRegisterMemory& memory, std::uint16_t address) {
   RegisterRate rate{};
-  for (int i = 0; i < 4; ++i) rate[i] = Byte(memory, static_cast<std::uint16_t>(address + i));
+  for (int i = 0; i < RateBytes; ++i) rate[i] = Byte(memory, static_cast<std::uint16_t>(address + i));
   return rate;
 }
 
@@ -136,22 +100,18 @@ TGroupBinding DecodeGroupByte(std::uint8_t byte) {
   return binding;
 }
 
-std::optional<TGroupField> GroupByteFault(const TGroupBinding& binding) {
-  if (!GroupFieldNumber(binding.Tax, MaxGroupTax)) return TGroupField::Tax;
-  if (!GroupFieldNumber(binding.Discount, MaxGroupNumber)) return TGroupField::Discount;
-  if (!GroupFieldNumber(binding.Surcharge, MaxGroupNumber)) return TGroupField::Surcharge;
-  return std::nullopt;
-}
-
 std::optional<std::uint8_t> EncodeGroupByte(const TGroupBinding& binding) {
-  if (GroupByteFault(binding)) return std::nullopt;
+  const auto tax = GroupFieldNumber(binding.Tax, MaxGroupTax);
+  const auto discount = GroupFieldNumber(binding.Discount, MaxGroupNumber);
+  const auto surcharge = GroupFieldNumber(binding.Surcharge, MaxGroupNumber);
+  if (!tax || !discount || !surcharge) return std::nullopt;
   int byte = 0;
   if (!binding.Surcharge.empty()) {
-    byte = FieldValue(binding.Surcharge, MaxGroupNumber) << GroupNumberShift;
+    byte = *surcharge << GroupNumberShift;
   } else if (!binding.Discount.empty()) {
-    byte = GroupDiscountBit | FieldValue(binding.Discount, MaxGroupNumber) << GroupNumberShift;
+    byte = GroupDiscountBit | *discount << GroupNumberShift;
   }
-  return static_cast<std::uint8_t>(byte | FieldValue(binding.Tax, MaxGroupTax));
+  return static_cast<std::uint8_t>(byte | *tax);
 }
 
 std::uint8_t SettingsBlockChecksum(std::span<const std::uint8_t> block) {
@@ -190,16 +150,6 @@ std::uint16_t GroupAddress(const TRamMap& map, int g) {
   return At(map.GroupTable, CheckedNumber(g, GroupCount, "group") - 1);
 }
 
-std::optional<TRecordFault> FindRecordFault(const TKkmSettings& settings, int taxCount) {
-  if (auto fault = FindRateFault(settings.Surcharges, TSection::Surcharges)) return fault;
-  if (auto fault = FindRateFault(settings.Discounts, TSection::Discounts)) return fault;
-  if (auto fault = FindGroupFault(settings)) return fault;
-  for (int t = 1; t <= TaxCount; ++t) {
-    if (IsTaxOn(settings, t, taxCount) && !EncodeRate(settings.Tax(t).Rate)) return TRecordFault{TSection::Taxes, t};
-  }
-  return std::nullopt;
-}
-
 std::vector<TImagePiece> SettingsImagePieces(std::size_t imageSize) {
   std::vector<TImagePiece> pieces;
   for (std::size_t offset = 0; offset < imageSize; offset += SettingsCopyBlock) {
@@ -207,18 +157,6 @@ std::vector<TImagePiece> SettingsImagePieces(std::size_t imageSize) {
                       std::min(SettingsCopyBlock, imageSize - offset)});
   }
   return pieces;
-}
-
-std::optional<SettingsImage> BuildSettingsImage(const TKkmSettings& settings, int taxCount) {
-  if (FindRecordFault(settings, taxCount)) return std::nullopt;
-  const std::size_t blockSize = SettingsBlockSize(taxCount);
-  SettingsImage image(SettingsImageSize(taxCount), 0);
-  PutRates(image, ImageSurchargeOffset, settings.Surcharges);
-  PutRates(image, ImageDiscountOffset, settings.Discounts);
-  for (int g = 1; g <= GroupCount; ++g) image[ImageGroupOffset + g - 1] = *EncodeGroupByte(settings.Group(g));
-  PutTaxes(image, settings, taxCount);
-  image[blockSize] = SettingsBlockChecksum(std::span(image).first(blockSize));
-  return image;
 }
 
 void DecodeSettings(const TRegisterMemory& memory, const TRamMap& map, TKkmSettings& settings) {

@@ -98,9 +98,8 @@ TaxNameBytes EncodeTaxName(std::string_view name);
 
 // Group bindings. A field is empty, or a whole number that fits its bits (tax 0-7,
 // discount and surcharge 0-15); 0 is not empty. A surcharge wins over a discount.
-// EncodeGroupByte gives nothing exactly when GroupByteFault names a field.
+// EncodeGroupByte gives nothing when a field has no place in the byte.
 TGroupBinding DecodeGroupByte(std::uint8_t byte);
-std::optional<TGroupField> GroupByteFault(const TGroupBinding& binding);
 std::optional<std::uint8_t> EncodeGroupByte(const TGroupBinding& binding);
 
 // The plain 8-bit sum of the settings block, not complemented.
@@ -133,22 +132,3 @@ using TRegisterMemory = std::array<std::uint8_t, 0x10000>;
 // The settings that memory holds, by the read's rules: a tax that is off, and one that
 // the layout has no room for, has no rate and no name, and keeps its kind.
 void DecodeSettings(const TRegisterMemory& memory, const TRamMap& map, TKkmSettings& settings);
-
-// A document field that has no register form: a rate that EncodeRate refuses (of a
-// discount, a surcharge or a tax that is on), or a group field that GroupByteFault
-// names. Index is the number of the tax, rate or group, from 1.
-struct TRecordFault {
-  TSection Section;
-  int Index;
-  TGroupField Field = TGroupField::Tax;  // for groups only
-
-  bool operator==(const TRecordFault&) const = default;
-};
-
-// The first fault in image order: surcharges, discounts, groups, taxes.
-std::optional<TRecordFault> FindRecordFault(const TKkmSettings& settings, int taxCount);
-
-// The settings image of a document for a layout with room for taxCount taxes; taxes
-// beyond it are not in the image. Gives nothing exactly when FindRecordFault finds a
-// fault.
-std::optional<SettingsImage> BuildSettingsImage(const TKkmSettings& settings, int taxCount);

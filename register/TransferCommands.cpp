@@ -1,7 +1,6 @@
 #include "register/TransferCommands.h"
 
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +14,7 @@
 #include "link/KkmFrames.h"
 #include "register/Firmware.h"
 #include "register/PreRead.h"
+#include "register/RegisterForm.h"
 #include "register/RegisterRecords.h"
 #include "register/TransferPlan.h"
 
@@ -55,11 +55,38 @@ void StartTransfer(TWindowView& view) {
   view.DisableToolbarAndPages();
 }
 
-void LinkFailure(TWindowView& view, const std::string& box = NoInterface) {
+// The lost link's box and status; the command's exit then gives the window back with
+// read and write off. False, for the command to return.
+bool LinkFailure(TWindowView& view, TCommandExit& exit, const std::string& box = NoInterface) {
   view.Messages().Show(TMessageKind::Information, box);
   view.SetStatus(NoConnectionText);
-  view.SetAll();
-  view.ButtonDisabled();
+  exit.LoseLink();
+  return false;
+}
+
+// The fault's box, and the field brought into view as the rules bring theirs.
+void ShowFault(const TFormFault& fault, TWindowView& view, TRuleView& rules) {
+  view.Messages().Show(fault.Kind, fault.Message);
+  switch (fault.Section) {
+    case TSection::Groups: return view.ShowGroupCell(fault.Index, fault.Field);
+    case TSection::Taxes:
+      rules.ShowPage(TSettingsPage::Taxes);
+      return rules.FocusTaxRate(fault.Index);
+    case TSection::Discounts:
+    case TSection::Surcharges:
+      rules.ShowPage(TSettingsPage::Rates);
+      return rules.MakeRateRowCurrent(
+          fault.Section == TSection::Discounts ? TRateList::Discounts : TRateList::Surcharges, fault.Index);
+  }
+}
+
+// The document in the register's form for the map; nothing, with the fault shown, when
+// a field has none.
+std::optional<TRegisterForm> RegisterFormFor(const TKkmSettings& settings, const TRamMap& map, TWindowView& view,
+                                             TRuleView& rules) {
+  TRegisterConversion conversion = ConvertForRegister(settings, LayoutTaxCount(map));
+  if (conversion.Fault) ShowFault(*conversion.Fault, view, rules);
+  return std::move(conversion.Form);
 }
 
 std::string Numbered(const char* text, int n) { return text + std::to_string(n); }
@@ -123,46 +150,6 @@ TTransferPlan ReadPlan(const TRamMap& map) {
 
 // Writing -------------------------------------------------------------------
 
-// A whole number with an optional sign that fits an int, as the messages below tell
-// it apart from other text; nothing for any other text.
-std::optional<long long> SignedIntegerValue(const std::string& text) {
-  std::size_t i = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
-  if (i == text.size()) return std::nullopt;
-  long long value = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return std::nullopt;
-    value = value * 10 + (text[i] - '0');
-    if (value > std::numeric_limits<int>::max() + 1ll) return std::nullopt;
-  }
-  if (text[0] == '-') value = -value;
-  if (value > std::numeric_limits<int>::max()) return std::nullopt;
-  return value;
-}
-
-// Every group field must be empty or a number in the range the pages allow, read as
-// the pages read it, since a file can bring anything into the grid. A number outside
-// the range gets the range message; anything else, a sign or blanks included, is not
-// a number the group byte can take.
-bool GroupFieldsFit(const TKkmSettings& settings, TWindowView& view) {
-  constexpr TGroupField Fields[] = {TGroupField::Tax, TGroupField::Discount, TGroupField::Surcharge};
-  for (int g = 1; g <= GroupCount; ++g) {
-    for (const TGroupField field : Fields) {
-      const std::string& text = settings.Group(g).Field(field);
-      const int limit = GroupFieldLimit(field);
-      if (GroupFieldNumber(text, limit)) continue;
-      const auto value = SignedIntegerValue(text);
-      if (value && (*value < 0 || *value > limit)) {
-        view.Messages().Show(TMessageKind::Plain, GroupFieldRange(field));
-      } else {
-        view.Messages().Show(TMessageKind::Error, "'" + text + "' is not a valid integer value");
-      }
-      view.ShowGroupCell(g, field);
-      return false;
-    }
-  }
-  return true;
-}
-
 // The register's memory as the pre-read leaves it; nothing when an exchange failed.
 std::unique_ptr<TRegisterMemory> PreRead(TKkmLink& link, TWindowView& view, const TRamMap& map,
                                          const TKkmSettings& settings) {
@@ -189,15 +176,15 @@ struct TConfirmedWrite {
 
 // Reads what the write will overwrite and asks the question with the changes listed;
 // nothing when the link failed (reported) or the user said no. Ends with the toolbar
-// and pages enabled unless it gives the answer yes.
+// and pages to be given back unless it gives the answer yes.
 std::optional<TConfirmedWrite> AskWithChanges(TKkmLink& link, const TKkmConnection& connection,
                                               const TKkmSettings& settings, const TTransferPlan& write,
-                                              TWindowView& view, TSettingsBackup& backup) {
+                                              TWindowView& view, TWriteBackup& backup, TCommandExit& exit) {
   const TRamMap& map = connection.Firmware->Map;
   StartTransfer(view);
   const std::unique_ptr<TRegisterMemory> before = PreRead(link, view, map, settings);
   if (!before) {
-    LinkFailure(view);
+    LinkFailure(view, exit);
     return std::nullopt;
   }
   view.SetStatus("");  // it would say that the pre-read still reads
@@ -205,10 +192,8 @@ std::optional<TConfirmedWrite> AskWithChanges(TKkmLink& link, const TKkmConnecti
                             backup.NewFileName(KkmNumberOf(connection.Address), connection.Version)};
   DecodeSettings(*before, map, confirmed.Held);
   confirmed.Meant = MeantSettings(confirmed.Held, *before, write, map);
-  if (!view.Messages().Confirm(Confirmation(SettingsChanges(confirmed.Held, confirmed.Meant), confirmed.BackupFile))) {
-    view.SetAll();
+  if (!view.Messages().Confirm(Confirmation(SettingsChanges(confirmed.Held, confirmed.Meant), confirmed.BackupFile)))
     return std::nullopt;
-  }
   return confirmed;
 }
 
@@ -221,7 +206,7 @@ bool NoPurchases(const TTransferRunner& run, const TRamMap& map, TWindowView& vi
 }
 
 // False, with a box naming the folder, when the register's settings could not be kept.
-bool KeptInBackup(TSettingsBackup& backup, const std::string& file, const TKkmSettings& held, TWindowView& view) {
+bool KeptInBackup(TWriteBackup& backup, const std::string& file, const TKkmSettings& held, TWindowView& view) {
   if (backup.Save(file, held)) return true;
   view.Messages().Show(TMessageKind::Warning, BackupRefused + backup.Folder() + BackupRefusedEnd);
   return false;
@@ -234,22 +219,22 @@ TTransferPlan PurchaseCheckPlan(const TRamMap& map) {
   return plan;
 }
 
-void PlanTaxWrite(TTransferPlan& plan, const TRamMap& map, const TKkmSettings& settings, const SettingsImage& image,
-                  int t) {
+void PlanTaxWrite(TTransferPlan& plan, const TRamMap& map, const TRegisterForm& form, int t) {
   plan.Status(Numbered("Запись налогов. Налог - ", t));
   plan.Pump();
+  const SettingsImage& image = form.Image;
   plan.Write(TaxKindAddress(map, t), image[ImageTaxKindOffset + t - 1]);
   // The image holds four zero digits for a tax that is off.
   const std::size_t rate = ImageTaxRateOffset(LayoutTaxCount(map)) + RateBytes * (t - 1);
   for (int i = 0; i < RateBytes; ++i)
     plan.Write(static_cast<std::uint16_t>(TaxRateAddress(map, t) + i), image[rate + i]);
-  if (!settings.Tax(t).Enabled) return;
+  const std::optional<TaxNameBytes>& name = form.Names[t - 1];
+  if (!name) return;  // a tax that is off keeps its name record
   const std::uint16_t record = TaxNameAddress(map, t);
   plan.Write(record, TaxNameRecord::Marker);
-  const TaxNameBytes name = EncodeTaxName(settings.Tax(t).Name);
   for (int i = 0; i < TaxNameRecord::NameLength; ++i) {
     plan.Pump();
-    plan.Write(static_cast<std::uint16_t>(record + TaxNameRecord::NameOffset + i), name[i]);
+    plan.Write(static_cast<std::uint16_t>(record + TaxNameRecord::NameOffset + i), (*name)[i]);
   }
 }
 
@@ -263,15 +248,16 @@ void PlanRateWrites(TTransferPlan& plan, std::uint16_t (*address)(const TRamMap&
   }
 }
 
-TTransferPlan WritePlan(const TFirmware& firmware, const TKkmSettings& settings, const SettingsImage& image) {
+TTransferPlan WritePlan(const TFirmware& firmware, const TRegisterForm& form) {
   const TRamMap& map = firmware.Map;
+  const SettingsImage& image = form.Image;
   TTransferPlan plan;
   // The window keeps repainting while the image is worked out, row by row of the
   // tables it holds.
   for (int row = 0; row < 2 * RateCount + GroupCount; ++row) plan.Pump();
   plan.Delay(150);
   plan.Display(Writing, OfTaxes);
-  for (int t = 1; t <= LayoutTaxCount(map); ++t) PlanTaxWrite(plan, map, settings, image, t);
+  for (int t = 1; t <= LayoutTaxCount(map); ++t) PlanTaxWrite(plan, map, form, t);
   plan.Display(Writing, OfDiscounts);
   PlanRateWrites(plan, DiscountAddress, map, image, ImageDiscountOffset, "Запись скидок. Скидка - ");
   plan.Display(Writing, OfSurcharges);
@@ -354,76 +340,54 @@ bool ReadSettingsFromKkm(TKkmLink& link, const TKkmConnection& connection, TKkmS
     return false;
   }
   const TRamMap& map = connection.Firmware->Map;
+  TCommandExit exit(view);
   StartTransfer(view);
   const TTransferPlan plan = ReadPlan(map);
   TTransferRunner run(link, view, plan.Exchanges());
-  if (!run.Run(plan)) {
-    LinkFailure(view);
-    return false;
-  }
+  if (!run.Run(plan)) return LinkFailure(view, exit);
   // Only a read that has read everything replaces the document (and so the pages):
   // one that breaks off never mixes two registers' settings.
   DecodeSettings(run.Memory(), map, settings);
   for (const TSection section : {TSection::Taxes, TSection::Discounts, TSection::Surcharges, TSection::Groups})
     settings.Changed(section);
-  view.SetAll();
   return true;
 }
 
 bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSettings& settings, TWindowView& view,
-                        TRuleView& rules, TSettingsBackup& backup) {
+                        TRuleView& rules, TWriteBackup& backup) {
   if (connection.Firmware == nullptr) {
     RefuseWithoutMap(view);
     return false;
   }
   const TRamMap& map = connection.Firmware->Map;
   if (!Error_Proc(settings, rules)) return false;
-  if (!GroupFieldsFit(settings, view)) {
-    view.SetAll();
-    return false;
-  }
+  TCommandExit exit(view);
+  const std::optional<TRegisterForm> form = RegisterFormFor(settings, map, view, rules);
+  if (!form) return false;
   if (!HasFourthTax(map) && settings.Tax(TaxCount).Enabled) {
     view.Messages().Show(TMessageKind::Information, NoFourthTax);
   }
-  const std::optional<SettingsImage> image = BuildSettingsImage(settings, LayoutTaxCount(map));
-  if (!image) {  // the rules and the group check above leave nothing that has no register form
-    view.SetAll();
-    return false;
-  }
-  const TTransferPlan write = WritePlan(*connection.Firmware, settings, *image);
-  const std::optional<TConfirmedWrite> confirmed = AskWithChanges(link, connection, settings, write, view, backup);
+  const TTransferPlan write = WritePlan(*connection.Firmware, *form);
+  const std::optional<TConfirmedWrite> confirmed =
+      AskWithChanges(link, connection, settings, write, view, backup, exit);
   if (!confirmed) return false;
   StartTransfer(view);
   const TTransferPlan purchases = PurchaseCheckPlan(map);
   const TTransferPlan verify = PreReadPlan(map, confirmed->Meant, Checking);
   const TTransferPlan ending = WriteEndingPlan();
   TTransferRunner run(link, view, purchases.Exchanges() + write.Exchanges() + verify.Exchanges() + ending.Exchanges());
-  if (!run.Run(purchases)) {
-    LinkFailure(view);
-    return false;
-  }
-  if (!NoPurchases(run, map, view) || !KeptInBackup(backup, confirmed->BackupFile, confirmed->Held, view)) {
-    view.SetAll();
-    return false;
-  }
+  if (!run.Run(purchases)) return LinkFailure(view, exit);
+  if (!NoPurchases(run, map, view) || !KeptInBackup(backup, confirmed->BackupFile, confirmed->Held, view)) return false;
   // A write that has begun to change the register says that it holds a part of it;
   // so does one whose check could not read it back.
-  if (!run.Run(write) || !run.Run(verify)) {
-    LinkFailure(view, run.WroteAny() ? PartialWrite : NoInterface);
-    return false;
-  }
+  if (!run.Run(write) || !run.Run(verify)) return LinkFailure(view, exit, run.WroteAny() ? PartialWrite : NoInterface);
   const std::vector<std::string> mismatches = Mismatches(run, confirmed->Meant, map);
   if (!mismatches.empty()) {
     ShowNotConfirmed(mismatches, confirmed->BackupFile, view);
     run.Run(RestoreDisplayPlan());
-    view.SetAll();
     return false;
   }
-  if (!run.Run(ending)) {
-    LinkFailure(view, PartialWrite);
-    return false;
-  }
-  view.SetAll();
+  if (!run.Run(ending)) return LinkFailure(view, exit, PartialWrite);
   return true;
 }
 
@@ -436,26 +400,16 @@ bool CompareWithKkm(TKkmLink& link, const TKkmConnection& connection, const TKkm
   const TRamMap& map = connection.Firmware->Map;
   TKkmSettings document = settings;
   if (!Error_Proc(document, rules)) return false;
-  if (!GroupFieldsFit(document, view)) {
-    view.SetAll();
-    return false;
-  }
-  const std::optional<SettingsImage> image = BuildSettingsImage(document, LayoutTaxCount(map));
-  if (!image) {
-    view.SetAll();
-    return false;
-  }
-  const TTransferPlan write = WritePlan(*connection.Firmware, document, *image);
+  TCommandExit exit(view);
+  const std::optional<TRegisterForm> form = RegisterFormFor(document, map, view, rules);
+  if (!form) return false;
+  const TTransferPlan write = WritePlan(*connection.Firmware, *form);
   StartTransfer(view);
   const std::unique_ptr<TRegisterMemory> before = PreRead(link, view, map, document);
-  if (!before) {
-    LinkFailure(view);
-    return false;
-  }
+  if (!before) return LinkFailure(view, exit);
   view.SetStatus("");
   TKkmSettings held = document;
   DecodeSettings(*before, map, held);
   view.ShowComparison(ComparisonLines(SettingsChanges(held, MeantSettings(held, *before, write, map))));
-  view.SetAll();
   return true;
 }

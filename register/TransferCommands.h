@@ -1,11 +1,11 @@
 #pragma once
 
 #include "document/RuleView.h"
-#include "document/SettingsBackup.h"
 #include "document/TKkmSettings.h"
 #include "link/TKkmLink.h"
 #include "register/Firmware.h"
 #include "register/WindowView.h"
+#include "register/WriteBackup.h"
 
 // The two transfer commands of the toolbar: the whole document out of the connected
 // register, and the whole document into it, at the addresses of the connection's
@@ -23,7 +23,7 @@ bool ReadSettingsFromKkm(TKkmLink& link, const TKkmConnection& connection, TKkmS
 // is written when the user does not confirm, when the register still holds purchases,
 // or when the backup of its settings cannot be saved.
 bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSettings& settings, TWindowView& view,
-                        TRuleView& rules, TSettingsBackup& backup);
+                        TRuleView& rules, TWriteBackup& backup);
 
 // Reads what a write would overwrite, as the write does before its question, and shows
 // every field that a write of the document would change (ShowComparison); nothing is

@@ -33,3 +33,22 @@ class TWindowView {
  protected:
   ~TWindowView() = default;
 };
+
+// Gives the toolbar and pages back (SetAll) when a command that has taken them ends,
+// at every exit; after a lost link it then turns read and write off (ButtonDisabled).
+class TCommandExit {
+ public:
+  explicit TCommandExit(TWindowView& view) : View(view) {}
+  TCommandExit(const TCommandExit&) = delete;
+  TCommandExit& operator=(const TCommandExit&) = delete;
+  ~TCommandExit() {
+    View.SetAll();
+    if (LinkLost) View.ButtonDisabled();
+  }
+
+  void LoseLink() { LinkLost = true; }
+
+ private:
+  TWindowView& View;
+  bool LinkLost = false;
+};

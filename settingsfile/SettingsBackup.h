@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "document/SettingsBackup.h"
+#include "document/TKkmSettings.h"
 
 // The user's folder for the settings a write replaces: %APPDATA%\orbi7prog\backups
 // on Windows, $XDG_DATA_HOME/orbi7prog/backups elsewhere, or
@@ -22,15 +22,18 @@ std::tm LocalTimeNow();
 // Backups as settings files in one folder, named by register number, firmware version
 // and local time: "kkm37-105-20261209-143205.dat". A name already taken gets "-2",
 // "-3" and so on before ".dat".
-class TBackupFolder final : public TSettingsBackup {
+class TBackupFolder {
  public:
   using TLocalTime = std::function<std::tm()>;
 
   explicit TBackupFolder(std::filesystem::path folder, TLocalTime now = LocalTimeNow);
 
-  std::string NewFileName(int kkmNumber, std::int32_t version) override;
-  std::string Folder() const override { return Utf8FromPath(Place); }
-  bool Save(const std::string& fileName, const TKkmSettings& settings) override;
+  // The UTF-8 name of a file not there yet for register `kkmNumber` with firmware
+  // `version`, read now.
+  std::string NewFileName(int kkmNumber, std::int32_t version);
+  std::string Folder() const { return Utf8FromPath(Place); }
+  // Makes the folder if need be; false when the file could not be written whole.
+  bool Save(const std::string& fileName, const TKkmSettings& settings);
 
  private:
   std::filesystem::path Place;

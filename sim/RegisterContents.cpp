@@ -4,17 +4,17 @@
 #include <string>
 
 #include "register/Firmware.h"
-#include "register/RegisterRecords.h"
+#include "register/RegisterForm.h"
 
 void ProgramSettings(TSimulatedRegister& kkm, const TKkmSettings& settings) {
   const TFirmware* firmware = FindFirmware(kkm.FirmwareVersion());
   if (firmware == nullptr) return;
   const TRamMap& map = firmware->Map;
-  const auto image = BuildSettingsImage(settings, LayoutTaxCount(map));
-  if (!image) return;
+  const auto form = ConvertForRegister(settings, LayoutTaxCount(map)).Form;
+  if (!form) return;
   auto& memory = kkm.Memory();
-  std::copy(image->begin(), image->end(), memory.begin() + map.SurchargeTable);
-  memory[map.SettingsChecksumCopy] = image->back();
+  std::copy(form->Image.begin(), form->Image.end(), memory.begin() + map.SurchargeTable);
+  memory[map.SettingsChecksumCopy] = form->Image.back();
   for (int t = 1; t <= LayoutTaxCount(map); ++t) {
     const TaxNameBytes name = EncodeTaxName(settings.Tax(t).Name);
     const std::uint16_t record = TaxNameAddress(map, t);

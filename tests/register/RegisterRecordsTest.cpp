@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <initializer_list>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
 #include "document/RateText.h"
 #include "register/Firmware.h"
+#include "register/RegisterForm.h"
 #include "register/RegisterRecords.h"
 
 namespace {
@@ -21,6 +24,13 @@ TBytes Concat(std::initializer_list<TBytes> parts) {
 }
 
 TBytes BytesOf(const SettingsImage& image) { return TBytes(image.begin(), image.end()); }
+
+// The image of a document that has a register form.
+SettingsImage ImageOf(const TKkmSettings& settings, int taxCount) {
+  const TRegisterConversion conversion = ConvertForRegister(settings, taxCount);
+  EXPECT_FALSE(conversion.Fault.has_value());
+  return conversion.Form ? conversion.Form->Image : SettingsImage();
+}
 
 TRamMap Selected(std::int32_t version) { return FindFirmware(version)->Map; }
 
@@ -198,6 +208,8 @@ TEST(GroupByte, EveryByteComesBackExceptABareDiscountFlag) {
   }
 }
 
+// The byte refuses what has no place in it; the document's conversion names the field,
+// which the group page's own range decides.
 TEST(GroupByte, NamesTheFieldThatHasNoPlaceInTheByte) {
   struct TCase {
     TGroupBinding Binding;
@@ -217,10 +229,15 @@ TEST(GroupByte, NamesTheFieldThatHasNoPlaceInTheByte) {
   };
   for (const TCase& c : cases) {
     const std::string shown = c.Binding.Tax + "|" + c.Binding.Discount + "|" + c.Binding.Surcharge;
-    EXPECT_EQ(GroupByteFault(c.Binding), c.Field) << shown;
     EXPECT_FALSE(EncodeGroupByte(c.Binding).has_value()) << shown;
+    TKkmSettings settings;
+    settings.Group(3) = c.Binding;
+    const TRegisterConversion conversion = ConvertForRegister(settings, 4);
+    EXPECT_FALSE(conversion.Form.has_value()) << shown;
+    ASSERT_TRUE(conversion.Fault.has_value()) << shown;
+    EXPECT_EQ(conversion.Fault->Field, c.Field) << shown;
   }
-  EXPECT_FALSE(GroupByteFault(Binding("7", "15", "")).has_value());
+  EXPECT_TRUE(EncodeGroupByte(Binding("7", "15", "")).has_value());
 }
 
 // Checksum and purchase counter ----------------------------------------------
@@ -337,11 +354,9 @@ TEST(SettingsImageLayout, PiecesCoverTheImageAtTheirFixedAddresses) {
 // Settings image -------------------------------------------------------------
 
 TEST(SettingsImage, OfTheDefaultDocument) {
-  const auto image = BuildSettingsImage(TKkmSettings(), 4);
-  ASSERT_TRUE(image.has_value());
   // 80 digits 0x30 sum to 0xF00.
   const TBytes expected = Concat({Repeat(0x30, 64), Repeat(0x00, 108), Repeat(0x00, 4), Repeat(0x30, 16), {0x00}});
-  EXPECT_EQ(BytesOf(*image), expected);
+  EXPECT_EQ(BytesOf(ImageOf(TKkmSettings(), 4)), expected);
 }
 
 TKkmSettings SomeTaxesAndBindings() {
@@ -361,8 +376,9 @@ TKkmSettings SomeTaxesAndBindings() {
 }
 
 TEST(SettingsImage, OfADocumentWithTaxesAndBindings) {
-  const auto image = BuildSettingsImage(SomeTaxesAndBindings(), 4);
-  ASSERT_TRUE(image.has_value());
+  const TRegisterConversion conversion = ConvertForRegister(SomeTaxesAndBindings(), 4);
+  ASSERT_TRUE(conversion.Form.has_value());
+  const SettingsImage* image = &conversion.Form->Image;
   // Digits above the 80 zero digits (3840): surcharges 1+5 and 4*9, discount 1+2+5,
   // taxes 1+8, 5 and 2+5: 3911. Groups 0x9A+0x41+0x80+0x93 = 494; kinds 1+0+2+2 = 5.
   // 3911 + 494 + 5 = 4410 = 0x113A.
@@ -373,13 +389,19 @@ TEST(SettingsImage, OfADocumentWithTaxesAndBindings) {
   const TBytes taxRates = {0x31, 0x38, 0x30, 0x30, 0x30, 0x30, 0x30, 0x30,
                            0x30, 0x35, 0x30, 0x30, 0x30, 0x32, 0x35, 0x30};
   EXPECT_EQ(BytesOf(*image), Concat({surcharges, discounts, groups, kinds, taxRates, {0x3A}}));
+  // The names go with the taxes that are on.
+  const auto& names = conversion.Form->Names;
+  EXPECT_EQ(names[0], EncodeTaxName("НДС"));
+  EXPECT_FALSE(names[1].has_value());
+  EXPECT_EQ(names[3], EncodeTaxName("Четвёртый"));
+  EXPECT_FALSE(ConvertForRegister(SomeTaxesAndBindings(), 3).Form->Names[3].has_value());
 }
 
 // Mended: the three-tax register got the four-tax image, whose checksum is 0xC0 more
 // than that of the 187 bytes it holds (tax 4 off: its kind 0 and four zero digits).
 TEST(SettingsImage, ThreeTaxLayoutHoldsThreeTaxes) {
-  const auto image = BuildSettingsImage(SomeTaxesAndBindings(), 3);
-  ASSERT_TRUE(image.has_value());
+  const SettingsImage expected = ImageOf(SomeTaxesAndBindings(), 3);
+  const SettingsImage* image = &expected;
   ASSERT_EQ(image->size(), 188u);
   const TBytes kinds = {0x01, 0x00, 0x02};
   const TBytes taxRates = {0x31, 0x38, 0x30, 0x30, 0x30, 0x30, 0x30, 0x30, 0x30, 0x35, 0x30, 0x30};
@@ -389,31 +411,39 @@ TEST(SettingsImage, ThreeTaxLayoutHoldsThreeTaxes) {
   EXPECT_EQ(image->back(), SettingsBlockChecksum(std::span(*image).first(187)));
 }
 
+// The first field without a register form, in image order, with the box the user sees.
 TEST(SettingsImage, RefusesADocumentWithAFieldThatHasNoRegisterForm) {
-  TKkmSettings settings = SomeTaxesAndBindings();
-  settings.Group(7).Discount = "abc";
-  EXPECT_EQ(FindRecordFault(settings, 4), (TRecordFault{TSection::Groups, 7, TGroupField::Discount}));
-  EXPECT_FALSE(BuildSettingsImage(settings, 4).has_value());
-
-  settings.Surcharge(3) = "1,5";  // reported first: surcharges lead the image
-  EXPECT_EQ(FindRecordFault(settings, 4), (TRecordFault{TSection::Surcharges, 3}));
-
-  TKkmSettings rates = SomeTaxesAndBindings();
-  rates.Discount(8) = "";
-  EXPECT_EQ(FindRecordFault(rates, 4), (TRecordFault{TSection::Discounts, 8}));
-}
-
-TEST(SettingsImage, OnlyATaxThatIsWrittenNeedsARegisterRate) {
-  TKkmSettings settings = SomeTaxesAndBindings();
-  settings.Tax(3).Rate = "100,00";
-  EXPECT_EQ(FindRecordFault(settings, 4), (TRecordFault{TSection::Taxes, 3}));
-  EXPECT_FALSE(BuildSettingsImage(settings, 4).has_value());
-
-  settings = SomeTaxesAndBindings();
-  settings.Tax(4).Rate = "";
-  EXPECT_EQ(FindRecordFault(settings, 4), (TRecordFault{TSection::Taxes, 4}));
-  EXPECT_FALSE(FindRecordFault(settings, 3).has_value());
-  EXPECT_TRUE(BuildSettingsImage(settings, 3).has_value());
+  struct TCase {
+    std::function<void(TKkmSettings&)> Change;
+    int TaxCount;
+    std::optional<TFormFault> Fault;
+  };
+  const char* const NotAnInteger = "'abc' is not a valid integer value";
+  const TCase cases[] = {
+      {[](TKkmSettings& s) { s.Group(7).Discount = "abc"; }, 4,
+       TFormFault{TSection::Groups, 7, TGroupField::Discount, TMessageKind::Error, NotAnInteger}},
+      {[](TKkmSettings& s) { s.Group(9).Tax = "4"; }, 4,
+       TFormFault{TSection::Groups, 9, TGroupField::Tax, TMessageKind::Plain, "Диапазон вводимых значений - 0..3"}},
+      // Surcharges lead the image, so theirs is reported first.
+      {[](TKkmSettings& s) { s.Group(7).Discount = "abc", s.Surcharge(3) = "1,5"; }, 4,
+       TFormFault{TSection::Surcharges, 3, TGroupField::Tax, TMessageKind::Warning, "Неверное значение надбавки"}},
+      {[](TKkmSettings& s) { s.Discount(8) = ""; }, 4,
+       TFormFault{TSection::Discounts, 8, TGroupField::Tax, TMessageKind::Warning, "Неверное значение скидки"}},
+      {[](TKkmSettings& s) { s.Tax(3).Rate = "100,00"; }, 4,
+       TFormFault{TSection::Taxes, 3, TGroupField::Tax, TMessageKind::Warning, "Неверное значение ставки налога"}},
+      {[](TKkmSettings& s) { s.Tax(4).Rate = ""; }, 4,
+       TFormFault{TSection::Taxes, 4, TGroupField::Tax, TMessageKind::Warning, "Неверное значение ставки налога"}},
+      // Only a tax that is written needs a register rate.
+      {[](TKkmSettings& s) { s.Tax(4).Rate = ""; }, 3, std::nullopt},
+      {[](TKkmSettings& s) { s.Tax(2).Rate = "x"; }, 4, std::nullopt},
+  };
+  for (const TCase& c : cases) {
+    TKkmSettings settings = SomeTaxesAndBindings();
+    c.Change(settings);
+    const TRegisterConversion conversion = ConvertForRegister(settings, c.TaxCount);
+    EXPECT_EQ(conversion.Fault, c.Fault) << (c.Fault ? c.Fault->Message : "none");
+    EXPECT_EQ(conversion.Form.has_value(), !c.Fault.has_value());
+  }
 }
 
 }  // namespace

@@ -40,7 +40,11 @@ class SafeWriteTest : public TTransferTest {
     View.Answers().push_back(TAnswer::Yes);
   }
 
-  bool Write(TSettingsBackup& backup) { return WriteSettingsToKkm(Link, Connection, Settings, View, Rules, backup); }
+  bool Write(TWriteBackup& backup) { return WriteSettingsToKkm(Link, Connection, Settings, View, Rules, backup); }
+  bool Write(TBackupFolder& folder) {
+    TWriteBackupIn backup(folder);
+    return Write(backup);
+  }
   bool Write() { return Write(Backup); }
 
   // The reads the PC asked for, in order.

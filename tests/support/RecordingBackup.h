@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "document/SettingsBackup.h"
+#include "register/WriteBackup.h"
 
 // Backups kept in memory: every name asked for and every save, in order; told to, it
 // refuses to save.
-class TRecordingBackup : public TSettingsBackup {
+class TRecordingBackup : public TWriteBackup {
  public:
   struct TSaved {
     std::string FileName;

@@ -9,7 +9,7 @@
 // file of the program's own, so that loading it and writing it undoes the write. The
 // window's program keeps them in a folder of the user's; tests keep them where they
 // like.
-class TSettingsBackup {
+class TWriteBackup {
  public:
   // The UTF-8 name of a file not there yet for the settings of register `kkmNumber`
   // (0 to 99) with firmware `version`, read now.
@@ -21,5 +21,20 @@ class TSettingsBackup {
   virtual bool Save(const std::string& fileName, const TKkmSettings& settings) = 0;
 
  protected:
-  ~TSettingsBackup() = default;
+  ~TWriteBackup() = default;
+};
+
+// A store of backups from a layer that does not know the write (a folder of settings
+// files) serving as the write's backup.
+template <typename TStore>
+class TWriteBackupIn final : public TWriteBackup {
+ public:
+  explicit TWriteBackupIn(TStore& store) : Store(store) {}
+
+  std::string NewFileName(int kkmNumber, std::int32_t version) override { return Store.NewFileName(kkmNumber, version); }
+  std::string Folder() const override { return Store.Folder(); }
+  bool Save(const std::string& fileName, const TKkmSettings& settings) override { return Store.Save(fileName, settings); }
+
+ private:
+  TStore& Store;
 };
