@@ -12,6 +12,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 
+#include "app/Pictures.h"
 #include "link/KkmConnect.h"
 #include "register/Connect.h"
 #include "register/TransferCommands.h"
@@ -23,8 +24,6 @@
 #include "ui/RatesPage.h"
 #include "ui/TaxesPage.h"
 #include "ui/WindowFont.h"
-
-// The pictures live in a static library, whose resources are not registered on their own.
 
 namespace {
 
@@ -51,14 +50,6 @@ QFont WindowFont() {
   return font;
 }
 
-// The pictures come drawn from their scalable sources at the build, at their size
-// and at twice it for dense screens.
-QIcon LoadImage(int index) {
-  QIcon icon;
-  for (int scale : {1, 2}) icon.addFile(QStringLiteral(":/icons/image%1@%2x.png").arg(index).arg(scale));
-  return icon;
-}
-
 }  // namespace
 
 TMainForm::TMainForm(TUserMessages& messages, TPortSystem ports, QWidget* parent)
@@ -71,7 +62,7 @@ TMainForm::TMainForm(TUserMessages& messages, TPortSystem ports, QWidget* parent
   setFont(WindowFont());
   setAutoFillBackground(true);
   setBackgroundRole(QPalette::Button);
-  for (int i = 0; i < ImageCount; ++i) ImageList1.push_back(LoadImage(i));
+  for (int i = 0; i < ImageCount; ++i) ImageList1.push_back(ProgramPicture(i));
   BuildToolBar();
   BuildPages();
   BuildStatusLine();

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/MainUnit.h"
+#include "app/Pictures.h"
 #include "ui/ApplicationTitle.h"
 #include "ui/QtUserMessages.h"
 
@@ -11,9 +12,7 @@ int RunProgram(int argc, char** argv, TPortSystem ports) {
   QApplication application(argc, argv);
   const QString title = QString::fromUtf8(ApplicationTitle);
   QApplication::setApplicationName(title);
-  QIcon icon;
-  for (const char* size : {"1", "2"}) icon.addFile(QStringLiteral(":/icons/image0@%1x.png").arg(QLatin1String(size)));
-  QApplication::setWindowIcon(icon);
+  QApplication::setWindowIcon(ProgramPicture(0));
   TQtUserMessages messages(title);
   TMainForm form(messages, std::move(ports));
   form.show();

@@ -11,39 +11,71 @@ namespace {
 
 std::string KeyName(const char* word, int number) { return Utf8ToCp1251(word + std::to_string(number)); }
 
+// A key of the file: its word, to which the number of the tax, rate or group is
+// added; the value a file without it gives; the field as a message names it (before
+// the number); and the document field it holds.
+struct TFileKey {
+  const char* Word;
+  const char* Default;
+  const char* Field;
+  std::string (*Get)(const TKkmSettings&, int);
+  void (*Set)(TKkmSettings&, int, std::string);
+};
+
+// Keys written number by number: for each number from 1 to Count, every key of the row.
+struct TFileKeyRow {
+  const char* Section;
+  int Count;
+  std::vector<TFileKey> Keys;
+};
+
+#define ORBI7_TEXT_FIELD(expression)                                          \
+  [](const TKkmSettings& s, int n) { return std::string(s.expression); },     \
+      [](TKkmSettings& s, int n, std::string value) { s.expression = std::move(value); }
+
+// Every key of the file, in the order a new file gets them; reading and writing both
+// go by it.
+const std::vector<TFileKeyRow>& FileKeys() {
+  static const std::vector<TFileKeyRow> rows = {
+      {TaxSection,
+       TaxCount,
+       {{"Налог", "", "Налог ", [](const TKkmSettings& s, int t) { return std::string(s.Tax(t).Enabled ? "1" : "0"); },
+         [](TKkmSettings& s, int t, std::string value) { s.Tax(t).Enabled = IsEnabledFlag(value); }}}},
+      {TaxSection,
+       TaxCount,
+       {{"Ставка", DefaultRate, "Ставка налога ", ORBI7_TEXT_FIELD(Tax(n).Rate)},
+        {"Наимен", "", "Наименование налога ", ORBI7_TEXT_FIELD(Tax(n).Name)}}},
+      // Tax 4's kind is fixed.
+      {TaxSection, TaxCount - 1, {{"Тип", DefaultTaxKind, "Тип налога ", ORBI7_TEXT_FIELD(Tax(n).Kind)}}},
+      {RateSection, RateCount, {{"Скидка", DefaultRate, "Скидка ", ORBI7_TEXT_FIELD(Discount(n))}}},
+      {RateSection, RateCount, {{"Надбавка", DefaultRate, "Надбавка ", ORBI7_TEXT_FIELD(Surcharge(n))}}},
+      {GroupSection,
+       GroupCount,
+       {{"ТовГрНал", "", "Налог товарной группы ", ORBI7_TEXT_FIELD(Group(n).Tax)},
+        {"ТовГрСкид", "", "Скидка товарной группы ", ORBI7_TEXT_FIELD(Group(n).Discount)},
+        {"ТовГрНадб", "", "Надбавка товарной группы ", ORBI7_TEXT_FIELD(Group(n).Surcharge)}}},
+  };
+  return rows;
+}
+
+#undef ORBI7_TEXT_FIELD
+
 // The entries of a document, each with the name of its field as the user knows it.
 struct TEntryList {
   std::vector<TProfileEntry> Entries;
   std::vector<std::string> Fields;
-  std::string Section;
-
-  void Add(const char* word, int number, const std::string& value, const char* field) {
-    Entries.push_back({Section, KeyName(word, number), Utf8ToCp1251(value)});
-    Fields.push_back(field + std::to_string(number));
-  }
 };
 
 TEntryList DocumentEntries(const TKkmSettings& settings) {
   TEntryList list;
-  list.Entries.reserve(TaxCount * 4 - 1 + RateCount * 2 + GroupCount * 3);
-  list.Section = Utf8ToCp1251(TaxSection);
-  for (int t = 1; t <= TaxCount; ++t) list.Add("Налог", t, settings.Tax(t).Enabled ? "1" : "0", "Налог ");
-  for (int t = 1; t <= TaxCount; ++t) {
-    list.Add("Ставка", t, settings.Tax(t).Rate, "Ставка налога ");
-    list.Add("Наимен", t, settings.Tax(t).Name, "Наименование налога ");
-  }
-  for (int t = 1; t < TaxCount; ++t) list.Add("Тип", t, settings.Tax(t).Kind, "Тип налога ");  // tax 4's is fixed
-
-  list.Section = Utf8ToCp1251(RateSection);
-  for (int n = 1; n <= RateCount; ++n) list.Add("Скидка", n, settings.Discount(n), "Скидка ");
-  for (int n = 1; n <= RateCount; ++n) list.Add("Надбавка", n, settings.Surcharge(n), "Надбавка ");
-
-  list.Section = Utf8ToCp1251(GroupSection);
-  for (int g = 1; g <= GroupCount; ++g) {
-    const TGroupBinding& group = settings.Group(g);
-    list.Add("ТовГрНал", g, group.Tax, "Налог товарной группы ");
-    list.Add("ТовГрСкид", g, group.Discount, "Скидка товарной группы ");
-    list.Add("ТовГрНадб", g, group.Surcharge, "Надбавка товарной группы ");
+  for (const TFileKeyRow& row : FileKeys()) {
+    const std::string section = Utf8ToCp1251(row.Section);
+    for (int n = 1; n <= row.Count; ++n) {
+      for (const TFileKey& key : row.Keys) {
+        list.Entries.push_back({section, KeyName(key.Word, n), Utf8ToCp1251(key.Get(settings, n))});
+        list.Fields.push_back(key.Field + std::to_string(n));
+      }
+    }
   }
   return list;
 }
@@ -55,19 +87,6 @@ std::optional<std::string> UnsavableField(const TEntryList& list) {
   }
   return std::nullopt;
 }
-
-class TSettingsReader {
- public:
-  TSettingsReader(const TProfileFile& file, const char* section) : File(file), Section(Utf8ToCp1251(section)) {}
-
-  std::string Get(const char* word, int number, const char* defaultValue) const {
-    return Cp1251ToUtf8(File.GetString(Section, KeyName(word, number), Utf8ToCp1251(defaultValue)));
-  }
-
- private:
-  const TProfileFile& File;
-  std::string Section;
-};
 
 bool IsDigitOf(char c, int base) {
   if (c >= '0' && c <= '9') return true;
@@ -97,26 +116,13 @@ std::vector<TProfileEntry> SettingsFileEntries(const TKkmSettings& settings) {
 }
 
 void ReadSettings(const TProfileFile& file, TKkmSettings& settings) {
-  const TSettingsReader taxes(file, TaxSection);
-  for (int t = 1; t <= TaxCount; ++t) settings.Tax(t).Enabled = IsEnabledFlag(taxes.Get("Налог", t, ""));
-  for (int t = 1; t <= TaxCount; ++t) {
-    settings.Tax(t).Rate = taxes.Get("Ставка", t, DefaultRate);
-    settings.Tax(t).Name = taxes.Get("Наимен", t, "");
+  for (const TFileKeyRow& row : FileKeys()) {
+    const std::string section = Utf8ToCp1251(row.Section);
+    for (int n = 1; n <= row.Count; ++n) {
+      for (const TFileKey& key : row.Keys)
+        key.Set(settings, n, Cp1251ToUtf8(file.GetString(section, KeyName(key.Word, n), Utf8ToCp1251(key.Default))));
+    }
   }
-  for (int t = 1; t < TaxCount; ++t) settings.Tax(t).Kind = taxes.Get("Тип", t, DefaultTaxKind);
-
-  const TSettingsReader rates(file, RateSection);
-  for (int n = 1; n <= RateCount; ++n) settings.Discount(n) = rates.Get("Скидка", n, DefaultRate);
-  for (int n = 1; n <= RateCount; ++n) settings.Surcharge(n) = rates.Get("Надбавка", n, DefaultRate);
-
-  const TSettingsReader groups(file, GroupSection);
-  for (int g = 1; g <= GroupCount; ++g) {
-    TGroupBinding& group = settings.Group(g);
-    group.Tax = groups.Get("ТовГрНал", g, "");
-    group.Discount = groups.Get("ТовГрСкид", g, "");
-    group.Surcharge = groups.Get("ТовГрНадб", g, "");
-  }
-
   settings.Changed(TSection::Taxes);
   settings.Changed(TSection::Discounts);
   settings.Changed(TSection::Surcharges);
