@@ -7,22 +7,35 @@
 #include <future>
 #include <utility>
 
-const char* FailureReasonText(TFailureReason reason) {
+namespace {
+
+struct TReasonTexts {
+  const char* Trace;
+  const char* Words;
+};
+
+TReasonTexts TextsOf(TFailureReason reason) {
   switch (reason) {
-    case TFailureReason::None: return "none";
-    case TFailureReason::NoPort: return "no port";
-    case TFailureReason::Refused: return "refused";
-    case TFailureReason::OutputStuck: return "output stuck";
-    case TFailureReason::NoEcho: return "no echo";
-    case TFailureReason::WrongEcho: return "wrong echo";
-    case TFailureReason::NoAcknowledgement: return "no acknowledgement";
-    case TFailureReason::WrongAcknowledgement: return "wrong acknowledgement";
-    case TFailureReason::BusyTooLong: return "busy too long";
-    case TFailureReason::ShortReply: return "short reply";
-    case TFailureReason::ReplyChecksum: return "reply checksum";
+    case TFailureReason::None: return {"none", ""};
+    case TFailureReason::NoPort: return {"no port", "порт не открыт"};
+    case TFailureReason::Refused: return {"refused", "команда не может быть передана"};
+    case TFailureReason::OutputStuck: return {"output stuck", "порт перестал передавать"};
+    case TFailureReason::NoEcho: return {"no echo", "ККМ не ответила на свой адрес"};
+    case TFailureReason::WrongEcho: return {"wrong echo", "ККМ ответила неверно"};
+    case TFailureReason::NoAcknowledgement: return {"no acknowledgement", "ККМ не подтвердила прием"};
+    case TFailureReason::WrongAcknowledgement: return {"wrong acknowledgement", "ККМ ответила неверно"};
+    case TFailureReason::BusyTooLong: return {"busy too long", "ККМ занята слишком долго"};
+    case TFailureReason::ShortReply: return {"short reply", "ответ ККМ неполный"};
+    case TFailureReason::ReplyChecksum: return {"reply checksum", "ответ ККМ искажен"};
   }
-  return "unknown";
+  return {"unknown", ""};
 }
+
+}  // namespace
+
+const char* FailureReasonText(TFailureReason reason) { return TextsOf(reason).Trace; }
+
+const char* FailureReasonWords(TFailureReason reason) { return TextsOf(reason).Words; }
 
 std::string TOperationName::Text() const {
   std::string text = Name;

@@ -12,8 +12,8 @@
 #include "link/LineTrace.h"
 #include "link/SerialPort.h"
 
-// Why a link operation failed. The commands show the same texts whatever the reason;
-// the reason is for the trace and for whoever asks the link afterwards.
+// Why a link operation failed: for the trace, and for the second line of the box that
+// tells the user the link was lost.
 enum class TFailureReason {
   None,
   NoPort,                // no port open, or it could not be opened
@@ -28,8 +28,11 @@ enum class TFailureReason {
   ReplyChecksum,         // the reply came whole but its checksum is wrong
 };
 
-// "no echo", "wrong acknowledgement"...
+// "no echo", "wrong acknowledgement"..., for the trace.
 const char* FailureReasonText(TFailureReason reason);
+// The same in plain Russian, as the user is told it: "ККМ не ответила на свой адрес"...;
+// empty for None.
+const char* FailureReasonWords(TFailureReason reason);
 
 struct TLinkFailure {
   TFailureReason Reason = TFailureReason::None;

@@ -1,6 +1,7 @@
 #include "register/Connect.h"
 
 #include "link/KkmConnect.h"
+#include "register/FailureBox.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ std::optional<TKkmConnection> WithFirmwareRow(TKkmLink& link, const std::string&
 std::optional<TKkmConnection> Connect(TKkmLink& link, const std::string& device, TConnectView& view) {
   if (!OpenForConnect(link, device, view)) return std::nullopt;
   if (!ProbeAddress(link) || !QueryVersion(link)) {
-    Tell(view, TMessageKind::Error, NoConnectionText);
+    Tell(view, TMessageKind::Error, LinkFailureBox(NoConnectionText, link.LastFailure()));
     return std::nullopt;
   }
   return WithFirmwareRow(link, device, view);

@@ -12,6 +12,7 @@
 #include "document/SettingsRules.h"
 #include "link/KkmConnect.h"
 #include "link/KkmFrames.h"
+#include "register/FailureBox.h"
 #include "register/Firmware.h"
 #include "register/PreRead.h"
 #include "register/RegisterForm.h"
@@ -22,9 +23,8 @@ namespace {
 
 const char* const NoFirmwareVersion =
     "В ККМ обнаружена версия ПО ниже 1.0.4.\r\nРекомендуется установить указанную версию.";
-const std::string NoInterface = "Не удается установить интерфейс с ККМ";
-const std::string PartialWrite =
-    NoInterface + "\r\nЗапись установок прервана: установки в ККМ записаны не полностью. Повторите запись.";
+const char* const NoInterface = "Не удается установить интерфейс с ККМ";
+const char* const PartialWrite = "Запись установок прервана: установки в ККМ записаны не полностью. Повторите запись.";
 const char* const ConfirmWrite = "Вы уверены что хотите записать установки в ККМ?";
 const char* const NoFourthTax = "В ККМ этой версии нет налога 4: он не будет записан.";
 const char* const BackupPlace = "Прежние установки будут сохранены в файл ";
@@ -55,10 +55,11 @@ void StartTransfer(TWindowView& view) {
   view.DisableToolbarAndPages();
 }
 
-// The lost link's box and status; the command's exit then gives the window back with
-// read and write off. False, for the command to return.
-bool LinkFailure(TWindowView& view, TCommandExit& exit, const std::string& box = NoInterface) {
-  view.Messages().Show(TMessageKind::Information, box);
+// The lost link's box, with the link's reason and `after`, and status; the command's
+// exit then gives the window back with read and write off. False, for the command to
+// return.
+bool LinkFailure(const TKkmLink& link, TWindowView& view, TCommandExit& exit, const std::string& after = {}) {
+  view.Messages().Show(TMessageKind::Information, LinkFailureBox(NoInterface, link.LastFailure(), after));
   view.SetStatus(NoConnectionText);
   exit.LoseLink();
   return false;
@@ -184,7 +185,7 @@ std::optional<TConfirmedWrite> AskWithChanges(TKkmLink& link, const TKkmConnecti
   StartTransfer(view);
   const std::unique_ptr<TRegisterMemory> before = PreRead(link, view, map, settings);
   if (!before) {
-    LinkFailure(view, exit);
+    LinkFailure(link, view, exit);
     return std::nullopt;
   }
   view.SetStatus("");  // it would say that the pre-read still reads
@@ -344,7 +345,7 @@ bool ReadSettingsFromKkm(TKkmLink& link, const TKkmConnection& connection, TKkmS
   StartTransfer(view);
   const TTransferPlan plan = ReadPlan(map);
   TTransferRunner run(link, view, plan.Exchanges());
-  if (!run.Run(plan)) return LinkFailure(view, exit);
+  if (!run.Run(plan)) return LinkFailure(link, view, exit);
   // Only a read that has read everything replaces the document (and so the pages):
   // one that breaks off never mixes two registers' settings.
   DecodeSettings(run.Memory(), map, settings);
@@ -376,18 +377,18 @@ bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSe
   const TTransferPlan verify = PreReadPlan(map, confirmed->Meant, Checking);
   const TTransferPlan ending = WriteEndingPlan();
   TTransferRunner run(link, view, purchases.Exchanges() + write.Exchanges() + verify.Exchanges() + ending.Exchanges());
-  if (!run.Run(purchases)) return LinkFailure(view, exit);
+  if (!run.Run(purchases)) return LinkFailure(link, view, exit);
   if (!NoPurchases(run, map, view) || !KeptInBackup(backup, confirmed->BackupFile, confirmed->Held, view)) return false;
   // A write that has begun to change the register says that it holds a part of it;
   // so does one whose check could not read it back.
-  if (!run.Run(write) || !run.Run(verify)) return LinkFailure(view, exit, run.WroteAny() ? PartialWrite : NoInterface);
+  if (!run.Run(write) || !run.Run(verify)) return LinkFailure(link, view, exit, run.WroteAny() ? PartialWrite : "");
   const std::vector<std::string> mismatches = Mismatches(run, confirmed->Meant, map);
   if (!mismatches.empty()) {
     ShowNotConfirmed(mismatches, confirmed->BackupFile, view);
     run.Run(RestoreDisplayPlan());
     return false;
   }
-  if (!run.Run(ending)) return LinkFailure(view, exit, PartialWrite);
+  if (!run.Run(ending)) return LinkFailure(link, view, exit, PartialWrite);
   return true;
 }
 
@@ -406,7 +407,7 @@ bool CompareWithKkm(TKkmLink& link, const TKkmConnection& connection, const TKkm
   const TTransferPlan write = WritePlan(*connection.Firmware, *form);
   StartTransfer(view);
   const std::unique_ptr<TRegisterMemory> before = PreRead(link, view, map, document);
-  if (!before) return LinkFailure(view, exit);
+  if (!before) return LinkFailure(link, view, exit);
   view.SetStatus("");
   TKkmSettings held = document;
   DecodeSettings(*before, map, held);

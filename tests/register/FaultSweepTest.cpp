@@ -43,9 +43,16 @@ const std::vector<TFault> Faults = {
 // 1650 ms and its 20 ms, and a little for the line.
 constexpr TTick FailureAllowanceMs = BusyBlockEchoTimeLimit + BlockEchoTimeLimit + 100;
 
-const std::string NoInterfaceBox = "box Не удается установить интерфейс с ККМ";
-const std::string PartialWriteBox =
-    NoInterfaceBox + "\r\nЗапись установок прервана: установки в ККМ записаны не полностью. Повторите запись.";
+const char* const PartialWrite = "Запись установок прервана: установки в ККМ записаны не полностью. Повторите запись.";
+
+std::vector<std::string> LinesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0, next = 0; next != std::string::npos; at = next + 2) {
+    next = text.find("\r\n", at);
+    lines.push_back(text.substr(at, next == std::string::npos ? next : next - at));
+  }
+  return lines;
+}
 
 bool InDisplayMemory(std::uint16_t address) { return address >= 0x1A88 && address <= 0x1B6A; }
 
@@ -127,8 +134,17 @@ void CheckEnding(const TRig& rig, bool done, const char* ok, TTick elapsed, TTic
   EXPECT_EQ(saidOk, done) << what;
   ASSERT_FALSE(rig.View.Calls.empty()) << what;
   if (!done) {
-    const std::vector<std::string> ending(rig.View.Calls.end() - 3, rig.View.Calls.end());
-    EXPECT_EQ(ending, (std::vector<std::string>{"status Нет связи с ККМ", "SetAll", "ButtonDisabled"})) << what;
+    const std::vector<std::string> ending(rig.View.Calls.end() - 4, rig.View.Calls.end());
+    EXPECT_EQ(std::vector(ending.begin() + 1, ending.end()),
+              (std::vector<std::string>{"status Нет связи с ККМ", "SetAll", "ButtonDisabled"}))
+        << what;
+    // The box says why, in the user's words, and what to check.
+    const std::vector<std::string> box = LinesOf(ending.front());
+    ASSERT_GE(box.size(), 3u) << what;
+    EXPECT_EQ(box[0], "box Не удается установить интерфейс с ККМ") << what;
+    EXPECT_NE(rig.Link.LastFailure().Reason, TFailureReason::None) << what;
+    EXPECT_EQ(box[1], std::string("Причина: ") + FailureReasonWords(rig.Link.LastFailure().Reason)) << what;
+    EXPECT_EQ(box[2], "Проверьте кабель, питание ККМ и выбранный порт.") << what;
   } else {
     EXPECT_EQ(rig.View.Calls.back(), "SetAll") << what;
   }
@@ -194,10 +210,7 @@ void SweepWrite(std::int32_t version, TSweep& sweep) {
     for (std::uint16_t a = 0x1A88; a <= 0x1B6A; ++a) held[a] = expected[a];  // the display's lines
     EXPECT_TRUE(held == expected) << what;
     if (!done && !sent.empty()) {
-      EXPECT_TRUE(
-          rig.View.Has("box Не удается установить интерфейс с ККМ\r\nЗапись установок прервана: установки "
-                       "в ККМ записаны не полностью. Повторите запись."))
-          << what;
+      EXPECT_EQ(LinesOf(*(rig.View.Calls.end() - 4)).back(), PartialWrite) << what;
     }
     return done;
   });

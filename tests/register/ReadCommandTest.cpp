@@ -12,7 +12,8 @@ using TBytes = std::vector<std::uint8_t>;
 
 const std::string NoFirmwareBox =
     "box В ККМ обнаружена версия ПО ниже 1.0.4.\r\nРекомендуется установить указанную версию.";
-const std::string LinkFailureBox = "box Не удается установить интерфейс с ККМ";
+const std::string LinkFailureBox =
+    "box Не удается установить интерфейс с ККМ\r\nПричина: ККМ не ответила на свой адрес\r\nПроверьте кабель, питание ККМ и выбранный порт.";
 
 // "НДС" in Windows-1251.
 const TBytes Nds{0xCD, 0xC4, 0xD1};

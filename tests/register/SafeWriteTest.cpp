@@ -22,7 +22,8 @@
 
 namespace {
 
-const std::string NoInterfaceBox = "box Не удается установить интерфейс с ККМ";
+const std::string NoInterfaceBox =
+    "box Не удается установить интерфейс с ККМ\r\nПричина: ККМ не ответила на свой адрес\r\nПроверьте кабель, питание ККМ и выбранный порт.";
 const std::string Question = "Вы уверены что хотите записать установки в ККМ?";
 
 // One read as the register saw it: where, and how many bytes.

@@ -18,10 +18,11 @@ const std::string ConfirmBox = "box Вы уверены что хотите за
 const std::vector<std::string> PreReadCalls = {"repaint toolbar", "disable toolbar and pages",
                                                "status Чтение установок ККМ", "status "};
 const std::string PurchasesBox = "box ККМ содержит покупки.\r\nНеобходимо вывести контрольную ленту.";
-const std::string LinkFailureBox = "box Не удается установить интерфейс с ККМ";
-const std::string PartialWriteBox =
-    "box Не удается установить интерфейс с ККМ\r\nЗапись установок прервана: установки в ККМ записаны не полностью. "
-    "Повторите запись.";
+const std::string LinkFailureBox =
+    "box Не удается установить интерфейс с ККМ\r\nПричина: ККМ не ответила на свой адрес\r\nПроверьте кабель, питание "
+    "ККМ и выбранный порт.";
+const std::string PartialWrite = "\r\nЗапись установок прервана: установки в ККМ записаны не полностью. Повторите запись.";
+const std::string PartialWriteBox = LinkFailureBox + PartialWrite;
 const std::string NoFirmwareBox =
     "box В ККМ обнаружена версия ПО ниже 1.0.4.\r\nРекомендуется установить указанную версию.";
 constexpr std::uint8_t Untouched = 0xEE;
@@ -345,7 +346,10 @@ TEST_F(WriteCommandTest, FailedTaxByteIsALinkFailure) {
   EXPECT_FALSE(View.Has("status Запись налогов. Налог - 2"));
   EXPECT_EQ(WriteExchanges().size(), 2u + 6 + 1);
   EXPECT_EQ(View.Calls.back(), "ButtonDisabled");
-  EXPECT_TRUE(View.Has(PartialWriteBox));
+  EXPECT_TRUE(View.Has(
+      "box Не удается установить интерфейс с ККМ\r\nПричина: ККМ не подтвердила прием\r\nПроверьте кабель, питание "
+      "ККМ и выбранный порт." +
+      PartialWrite));
 
   View.Calls.clear();
   View.Answers().push_back(TAnswer::Yes);
