@@ -8,9 +8,12 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
+#include <algorithm>
+#include <utility>
 
 #include "app/Pictures.h"
 #include "link/KkmConnect.h"
@@ -22,14 +25,24 @@
 #include "ui/GroupsPage.h"
 #include "ui/InitComm.h"
 #include "ui/RatesPage.h"
+#include "ui/ProgramSettings.h"
 #include "ui/TaxesPage.h"
 #include "ui/WindowFont.h"
 
 namespace {
 
+// The window's described size; it opens so unless its title needs more width, and may
+// grow from there, the pages taking what it grows by.
 constexpr int ClientWidth = 520;
 constexpr int ClientHeight = 364;
 constexpr int ToolBarHeight = 42;
+constexpr int PageHeight = 276;
+constexpr int StatusTop = 317;
+constexpr int StatusHeight = 22;
+constexpr int BandHeight = 24;
+constexpr int CaptionX = 157;
+constexpr int ProgressX = 392;
+const char* const SizeKey = "Window/Geometry";
 constexpr int ButtonWidth = 39;
 constexpr int ButtonHeight = 38;
 constexpr int DividerWidth = 8;
@@ -57,8 +70,9 @@ TMainForm::TMainForm(TUserMessages& messages, TPortSystem ports, QWidget* parent
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QString::fromUtf8(ApplicationTitle));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-  setFixedSize(ClientWidth, ClientHeight);
+                 Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+  setMinimumSize(ClientWidth, ClientHeight);
+  resize(std::max(ClientWidth, TitleBarWidth(windowTitle(), 3)), ClientHeight);
   setFont(WindowFont());
   setAutoFillBackground(true);
   setBackgroundRole(QPalette::Button);
@@ -67,6 +81,9 @@ TMainForm::TMainForm(TUserMessages& messages, TPortSystem ports, QWidget* parent
   BuildPages();
   BuildStatusLine();
   BuildBottomBand();
+  AddKeys();
+  RestoreSize();
+  LayOut();
   KkmSettings.Watch(this);
   // The window paints while the link waits; user input stays with the disabled
   // toolbar and pages, or the modal port dialog.
@@ -92,7 +109,52 @@ void TMainForm::FormCreate() {
   RatesPage->FillGrids();
 }
 
-void TMainForm::FormDestroy() { KkmLink.ClosePort(); }
+void TMainForm::FormDestroy() {
+  KkmLink.ClosePort();
+  ProgramSettings().setValue(QString::fromLatin1(SizeKey), saveGeometry());
+}
+
+// The size and place of the last run, maximised or not; centred at the first run.
+void TMainForm::RestoreSize() {
+  Placed = restoreGeometry(ProgramSettings().value(QString::fromLatin1(SizeKey)).toByteArray());
+}
+
+// The keys of the toolbar's commands. A key clicks its button, and so does nothing
+// while the button or the toolbar is off.
+void TMainForm::AddKeys() {
+  const std::pair<QKeySequence, std::size_t> keys[] = {
+      {QKeySequence(Qt::CTRL | Qt::Key_O), 0}, {QKeySequence(Qt::CTRL | Qt::Key_S), 1},
+      {QKeySequence(Qt::Key_F2), 2},           {QKeySequence(Qt::Key_F5), 3},
+      {QKeySequence(Qt::Key_F9), 4},           {QKeySequence(Qt::CTRL | Qt::Key_Q), 5},
+      {QKeySequence(Qt::Key_F6), 6},
+  };
+  for (const auto& [key, button] : keys) {
+    auto* shortcut = new QShortcut(key, this);
+    connect(shortcut, &QShortcut::activated, ToolButtons[button], &QToolButton::click);
+  }
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  LayOut();
+}
+
+// The described layout, grown by what the window has grown by: the pages take all of
+// it, the status line and the band stay at the bottom.
+void TMainForm::LayOut() {
+  const int wider = width() - ClientWidth;
+  const int taller = height() - ClientHeight;
+  ToolBar1->resize(width(), ToolBarHeight);
+  PageControl1->setGeometry(0, ToolBarHeight, width(), PageHeight + taller);
+  GroupsPage->Grow(wider, taller);
+  TaxesPage->Grow(wider, taller);
+  RatesPage->Grow(wider, taller);
+  PanelStatus->setGeometry(0, StatusTop + taller, width(), StatusHeight);
+  PanelConnection->move(width() - ConnectionWidth - 4, 1);
+  Panel1->setGeometry(0, height() - BandHeight, width(), BandHeight);
+  for (int layer = 0; layer < 2; ++layer) BandCaption[layer]->move(CaptionX + wider / 2 + layer, 3 + layer);
+  TransferProgress->move(ProgressX + wider, 5);
+}
 
 QToolButton* TMainForm::AddToolButton(const char* name, int x, int image, const char* hint,
                                       void (TMainForm::*command)()) {
@@ -137,7 +199,7 @@ void TMainForm::BuildToolBar() {
 void TMainForm::BuildPages() {
   PageControl1 = new QTabWidget(this);
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
-  PageControl1->setGeometry(0, ToolBarHeight, ClientWidth, 276);
+  PageControl1->setGeometry(0, ToolBarHeight, ClientWidth, PageHeight);
   PageControl1->setUsesScrollButtons(false);
   QFont bold = PageControl1->font();
   bold.setBold(true);
@@ -184,7 +246,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 void TMainForm::BuildStatusLine() {
   PanelStatus = new QLabel(this);
   PanelStatus->setObjectName(QStringLiteral("PanelStatus"));
-  PanelStatus->setGeometry(0, 317, ClientWidth, 22);
+  PanelStatus->setGeometry(0, StatusTop, ClientWidth, StatusHeight);
   PanelStatus->setAlignment(Qt::AlignCenter);
   QFont font(QStringLiteral("Times New Roman"));
   font.setPixelSize(15);
@@ -217,7 +279,7 @@ void TMainForm::ShowConnection() {
 void TMainForm::BuildBottomBand() {
   Panel1 = new QFrame(this);
   Panel1->setObjectName(QStringLiteral("Panel1"));
-  Panel1->setGeometry(0, ClientHeight - 24, ClientWidth, 24);
+  Panel1->setGeometry(0, ClientHeight - BandHeight, ClientWidth, BandHeight);
   QFont font(WindowFontFamily());
   font.setPixelSize(13);
   font.setBold(true);
@@ -229,27 +291,28 @@ void TMainForm::BuildBottomBand() {
   }};
   for (const auto& [name, colour, offset] : layers) {
     auto* label = new QLabel(caption, Panel1);
+    BandCaption[offset] = label;
     label->setObjectName(QString::fromLatin1(name));
     label->setFont(font);
     label->setAttribute(Qt::WA_TranslucentBackground);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, colour);
     label->setPalette(palette);
-    label->move(157 + offset, 3 + offset);
+    label->move(CaptionX + offset, 3 + offset);
     label->adjustSize();
   }
   // Shows the share of a transfer's exchanges done; hidden otherwise.
   TransferProgress = new QProgressBar(Panel1);
   TransferProgress->setObjectName(QStringLiteral("TransferProgress"));
-  TransferProgress->setGeometry(392, 5, 120, 14);
+  TransferProgress->setGeometry(ProgressX, 5, 120, 14);
   TransferProgress->setTextVisible(false);
   TransferProgress->hide();
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  if (Centred || screen() == nullptr) return;
-  Centred = true;
+  if (Placed || screen() == nullptr) return;
+  Placed = true;
   const QRect area = screen()->availableGeometry();
   move(area.center() - QPoint(width() / 2, height() / 2));
 }

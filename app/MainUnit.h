@@ -77,6 +77,7 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   // Every way of switching pages runs the rate grids' leave rule first, and a rule
   // that keeps the user on a bad rate keeps the page.
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -90,6 +91,9 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   void BuildPages();
   void BuildStatusLine();
   void BuildBottomBand();
+  void AddKeys();
+  void LayOut();
+  void RestoreSize();
   void ShowConnection();
   QToolButton* AddToolButton(const char* name, int x, int image, const char* hint, void (TMainForm::*command)());
   void AddDivider(const char* name, int x);
@@ -118,7 +122,8 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   QLabel* PanelConnection = nullptr;  // the right part of the status line: the register connected
   QWidget* Panel1 = nullptr;
   QProgressBar* TransferProgress = nullptr;
-  bool Centred = false;
+  std::array<QLabel*, 2> BandCaption{};  // the bottom band's caption, black and white
+  bool Placed = false;
   bool Transferring = false;
   bool QuitAfterTransfer = false;
   bool ExitConfirmed = false;

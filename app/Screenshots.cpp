@@ -4,7 +4,9 @@
 #include <QDialog>
 #include <QDir>
 #include <QMessageBox>
+#include <QSettings>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 #include <cstdio>
@@ -14,6 +16,7 @@
 #include "app/MainUnit.h"
 #include "ui/ApplicationTitle.h"
 #include "ui/InitComm.h"
+#include "ui/QtTranslation.h"
 #include "ui/QtUserMessages.h"
 
 namespace {
@@ -39,7 +42,8 @@ void Click(QWidget& form, const char* button) { form.findChild<QToolButton*>(QSt
 // The demo's register read, a few settings changed, then the command of `button`; the
 // modal window it brings up once it has read the register is saved and closed.
 bool SaveModalOfCommand(const QDir& folder, const char* button, const QString& name,
-                        const std::function<void(QDialog&)>& close) {
+                        const std::function<void(QDialog&)>& close,
+                        const std::function<void(TDemoRegisters&)>& before = {}) {
   TDemoRegisters demo;
   TQtUserMessages messages(QString::fromUtf8(ApplicationTitle));
   TMainForm form(messages, demo.Ports());
@@ -53,6 +57,7 @@ bool SaveModalOfCommand(const QDir& folder, const char* button, const QString& n
   settings.Discount(3) = "05,00";
   settings.Group(12) = {"1", "", ""};
   settings.Group(40) = {"2", "", "1"};
+  if (before) before(demo);
   bool ok = false;
   QTimer watch;
   QObject::connect(&watch, &QTimer::timeout, [&] {
@@ -79,11 +84,23 @@ bool SaveComparison(const QDir& folder) {
                             [](QDialog& dialog) { dialog.accept(); });
 }
 
+// A read from a register that has stopped answering: the lost link's box with its reason.
+bool SaveLinkFailure(const QDir& folder) {
+  return SaveModalOfCommand(
+      folder, "ToolButton4", QStringLiteral("link-failure.png"), [](QDialog& box) { box.accept(); },
+      [](TDemoRegisters& demo) { demo.Com1.SetSilent(true); });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(ApplicationTitle));
+  InstallQtTranslation(application);
+  // Every picture from the window as a first start draws it, whatever a run kept.
+  QTemporaryDir settings;
+  QSettings::setDefaultFormat(QSettings::IniFormat);
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
   const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"));
   if (!QDir().mkpath(folder.path())) return 1;
 
@@ -107,6 +124,11 @@ int main(int argc, char** argv) {
   pages->setCurrentIndex(1);
   QApplication::processEvents();
   ok = Save(form, folder, QStringLiteral("main-taxes-enabled.png")) && ok;
+  form.showMaximized();
+  pages->setCurrentIndex(0);
+  QApplication::processEvents();
+  ok = Save(form, folder, QStringLiteral("main-maximised.png")) && ok;
+  form.showNormal();
 
   TInit_Com& dialog = form.PortDialog();
   dialog.show();
@@ -115,5 +137,6 @@ int main(int argc, char** argv) {
   dialog.hide();
   ok = SaveWriteQuestion(folder) && ok;
   ok = SaveComparison(folder) && ok;
+  ok = SaveLinkFailure(folder) && ok;
   return ok ? 0 : 1;
 }

@@ -22,6 +22,11 @@ inline constexpr const char* SettingsFileExtension = "dat";
 // carry their patterns.
 QString QtFilterList(const QString& pipeList);
 
+// The side panel's name for the folder of the write's backups (Linux).
+inline constexpr const char* BackupsPlaceName = "Резервные копии ККМ";
+
+// Both start in the folder of the last file chosen in either, which is kept between
+// runs; on Linux their side panel also offers the backups folder.
 class TQtFileDialogs : public TFileDialogs {
  public:
   std::optional<std::string> OpenDialog1() override;

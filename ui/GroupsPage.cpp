@@ -1,5 +1,6 @@
 #include "ui/GroupsPage.h"
 
+#include <QFrame>
 #include <QPushButton>
 #include <array>
 
@@ -39,7 +40,7 @@ constexpr std::array<TExplanation, 10> Explanations = {{
 TGroupsPage::TGroupsPage(TKkmSettings& settings, TRuleView& view, QWidget* parent)
     : QWidget(parent), Settings(settings), View(view) {
   setObjectName(QStringLiteral("TabSheet5"));
-  AddBevel(this, "Bevel1");
+  QFrame* bevel = AddBevel(this, "Bevel1");
   StringGrid1 = new TStringGrid("StringGrid1", Columns, Rows, 15, 50, this);
   StringGrid1->setGeometry(16, 16, 217, 217);
   QFont regular;  // only the weight is set: the rest comes from the page
@@ -48,6 +49,10 @@ TGroupsPage::TGroupsPage(TKkmSettings& settings, TRuleView& view, QWidget* paren
   for (const auto& line : Explanations) AddLabel(this, line.Name, line.Text, 248, line.Y);
   Button10 = AddButton(this, "Button10", "Очистить", 376, 208, 121);
   setTabOrder(StringGrid1, Button10);
+  Growth = TPageGrowth(*this);
+  Growth.Set(bevel, TGrowth::Frame);
+  Growth.Set(StringGrid1, TGrowth::Taller);
+  Growth.Set(Button10, TGrowth::FollowsGrids);
   connect(StringGrid1, &TStringGrid::CellEdited, this, &TGroupsPage::StringGrid1SetEditText);
   connect(Button10, &QPushButton::clicked, this, &TGroupsPage::Button10Click);
 }

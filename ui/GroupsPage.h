@@ -4,6 +4,7 @@
 
 #include "document/RuleView.h"
 #include "document/TKkmSettings.h"
+#include "ui/PageParts.h"
 
 class QPushButton;
 class TStringGrid;
@@ -18,6 +19,8 @@ class TGroupsPage : public QWidget {
   void FillGrid();             // headings, widths and group numbers, at start
   void ShowGroups(int index);  // group index from the document, 0 = all
   void MakeCellCurrent(int g, TGroupField field);
+  // Places the page's controls for a window grown by width and height pixels.
+  void Grow(int width, int height) { Growth.Grow(width, height); }
 
  private:
   void ShowGroup(int g);
@@ -28,4 +31,5 @@ class TGroupsPage : public QWidget {
   TRuleView& View;
   TStringGrid* StringGrid1 = nullptr;
   QPushButton* Button10 = nullptr;
+  TPageGrowth Growth;
 };

@@ -9,12 +9,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QSettings>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <algorithm>
 #include <utility>
 
 #include "register/PortSearch.h"
+#include "ui/ProgramSettings.h"
 #include "ui/WindowFont.h"
 
 namespace {
@@ -22,7 +23,6 @@ namespace {
 constexpr int ClientWidth = 340;
 constexpr int ClientHeight = 170;  // the four buttons' 83, and below them any other port and the search
 constexpr int SearchPollMs = 50;
-const char* const SettingsOrganisation = "orbi7prog";
 const char* const LastPortKey = "Port/LastDevice";
 const char* const FindCaption = "Найти ККМ";
 const char* const StopCaption = "Остановить поиск";
@@ -32,10 +32,6 @@ const QString ListSeparator = QStringLiteral(" — ");
 QString ListEntry(const TSerialPortInfo& port) {
   const QString device = QString::fromStdString(port.Device);
   return port.Description.empty() ? device : device + ListSeparator + QString::fromStdString(port.Description);
-}
-
-QSettings ProgramSettings() {
-  return QSettings(QString::fromLatin1(SettingsOrganisation), QString::fromLatin1(SettingsOrganisation));
 }
 
 QString JoinedDevices(const std::vector<std::string>& devices, const std::vector<TSearchState>& states,
@@ -67,7 +63,8 @@ TInit_Com::TInit_Com(TKkmLink& link, TKkmConnection& connection, TUserMessages& 
   setObjectName(QStringLiteral("Init_Com"));
   setWindowTitle(QStringLiteral("Настройка последовательного интерфейса"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-  setFixedSize(ClientWidth, ClientHeight);
+  // A title bar with no buttons; its whole title shows.
+  setFixedSize(std::max(ClientWidth, TitleBarWidth(windowTitle(), 0)), ClientHeight);
   QFont font(WindowFontFamily());
   font.setPixelSize(11);
   setFont(font);

@@ -1,6 +1,7 @@
 #include "ui/RatesPage.h"
 
 #include <QApplication>
+#include <QFrame>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTimer>
@@ -30,7 +31,7 @@ bool IsIn(const QWidget* widget, const QWidget* grid) {
 TRatesPage::TRatesPage(TKkmSettings& settings, TRuleView& view, QWidget* parent)
     : QWidget(parent), Settings(settings), View(view) {
   setObjectName(QStringLiteral("TabSheet6"));
-  AddBevel(this, "Bevel3");
+  QFrame* bevel = AddBevel(this, "Bevel3");
   StringGrid2 = AddGrid(this, "StringGrid2", 40);
   StringGrid3 = AddGrid(this, "StringGrid3", 272);
   Button11 = AddButton(this, "Button11", "Очистить", 272, 208, 97);
@@ -38,6 +39,10 @@ TRatesPage::TRatesPage(TKkmSettings& settings, TRuleView& view, QWidget* parent)
   setTabOrder(StringGrid2, StringGrid3);
   setTabOrder(StringGrid3, Button11);
   setTabOrder(Button11, Button12);
+  Growth = TPageGrowth(*this);
+  Growth.Set(bevel, TGrowth::Frame);
+  for (QWidget* grid : {StringGrid2, StringGrid3}) Growth.Set(grid, TGrowth::Taller);
+  for (QWidget* button : {Button11, Button12}) Growth.Set(button, TGrowth::FollowsGrids);
   for (TRateList list : {TRateList::Discounts, TRateList::Surcharges}) {
     connect(Grid(list), &TStringGrid::CellEdited, this,
             [this, list](int column, int row, const QString& text) { SetEditText(list, column, row, text); });

@@ -6,6 +6,7 @@
 
 #include "document/RuleView.h"
 #include "document/TKkmSettings.h"
+#include "ui/PageParts.h"
 
 class QPushButton;
 class TStringGrid;
@@ -22,6 +23,8 @@ class TRatesPage : public QWidget {
   void FillGrids();                           // headings, start rates and widths, at start
   void ShowRates(TRateList list, int index);  // rate index from the document, 0 = all
   void MakeRowCurrent(TRateList list, int n);
+  // Places the page's controls for a window grown by width and height pixels.
+  void Grow(int width, int height) { Growth.Grow(width, height); }
 
   // Runs the leave rule of the grid that holds the focus, before the page control
   // switches to another page; false when the rule kept the user on a bad rate, and
@@ -51,4 +54,5 @@ class TRatesPage : public QWidget {
   QPushButton* Button12 = nullptr;
   QMetaObject::Connection FocusWatch;
   bool RefusedTabClick = false;
+  TPageGrowth Growth;
 };

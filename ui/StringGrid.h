@@ -37,6 +37,9 @@ class TStringGrid : public QTableWidget {
   // The heading column is fixed: it never becomes the current cell, by a click or by
   // an arrow key.
   QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+  // F2 edits the current cell, as in every grid, before the window's key for the port
+  // dialog can take it.
+  bool event(QEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
 

@@ -1,6 +1,7 @@
 #include "ui/TaxesPage.h"
 
 #include <QCheckBox>
+#include <QFrame>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -65,7 +66,7 @@ void SetBoxText(QLineEdit* box, TBoxValidator* limit, const std::string& text) {
 
 TTaxesPage::TTaxesPage(TKkmSettings& settings, QWidget* parent) : QWidget(parent), Settings(settings) {
   setObjectName(QStringLiteral("TabSheet4"));
-  AddBevel(this, "Bevel2");
+  QFrame* bevel = AddBevel(this, "Bevel2");
   for (int t = 1; t <= TaxCount; ++t) BuildRow(t);
   Button8 = AddButton(this, "Button8", "Очистить", 272, 200, 99);
   Button7 = AddButton(this, "Button7", "По умолчанию", 384, 200, 99);
@@ -73,6 +74,8 @@ TTaxesPage::TTaxesPage(TKkmSettings& settings, QWidget* parent) : QWidget(parent
   connect(Button7, &QPushButton::clicked, this, &TTaxesPage::Button7Click);
   SetTabOrder();
   for (int t = 1; t <= TaxCount; ++t) ShowTax(t);
+  Growth = TPageGrowth(*this);
+  Growth.Set(bevel, TGrowth::Frame);
 }
 
 void TTaxesPage::BuildRow(int t) {

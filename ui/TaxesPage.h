@@ -4,6 +4,7 @@
 #include <array>
 
 #include "document/TKkmSettings.h"
+#include "ui/PageParts.h"
 
 class QCheckBox;
 class QComboBox;
@@ -21,6 +22,8 @@ class TTaxesPage : public QWidget {
 
   void ShowTaxes(int index);  // tax index from the document, 0 = all
   void FocusRate(int t);
+  // Places the page's controls for a window grown by width and height pixels.
+  void Grow(int width, int height) { Growth.Grow(width, height); }
 
  private:
   struct TTaxRow {
@@ -52,4 +55,5 @@ class TTaxesPage : public QWidget {
   QPushButton* Button7 = nullptr;
   QPushButton* Button8 = nullptr;
   bool Showing = false;  // the controls are being set from the document
+  TPageGrowth Growth;
 };

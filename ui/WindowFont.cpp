@@ -1,6 +1,8 @@
 #include "ui/WindowFont.h"
 
+#include <QApplication>
 #include <QFont>
+#include <QFontMetrics>
 
 QString WindowFontFamily() {
 #ifdef _WIN32
@@ -14,4 +16,13 @@ QString WindowFontFamily() {
   }();
   (void)substituted;
   return family;
+}
+
+// Qt takes the caption font from the system where it can (on Windows, the title bar's
+// own); the rest is the room of a Windows 10 or 11 title bar at 100 %.
+int TitleBarWidth(const QString& title, int buttons) {
+  constexpr int IconAndMargins = 40;
+  constexpr int ButtonWidth = 46;
+  const QFontMetrics caption(QApplication::font("QMdiSubWindowTitleBar"));
+  return caption.horizontalAdvance(title) + IconAndMargins + buttons * ButtonWidth;
 }

@@ -9,3 +9,7 @@
 // metrics, which scales. Where the family is missing (Linux, Wine without Windows'
 // fonts), Qt is told to take the narrow metric-compatible one instead.
 QString WindowFontFamily();
+
+// The width a window needs for its whole title to show in its title bar: the title in
+// the system's caption font, the icon and the title bar's buttons.
+int TitleBarWidth(const QString& title, int buttons);

@@ -1,5 +1,8 @@
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QListView>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -9,6 +12,7 @@
 #include "app/MainUnit.h"
 #include "document/Cp1251.h"
 #include "support/Controls.h"
+#include "support/IsolatedSettings.h"
 #include "support/RecordingMessages.h"
 #include "ui/FileDialogs.h"
 #include "ui/StringGrid.h"
@@ -39,6 +43,8 @@ class FileCommandsTest : public QObject {
   Q_OBJECT
 
  private:
+  TIsolatedSettings Settings;  // where the dialogs start, of this test's own
+
   template <typename T>
   static T* Child(QWidget& form, const char* name) { return Control<T>(form, name); }
 
@@ -132,6 +138,41 @@ class FileCommandsTest : public QObject {
     QCOMPARE(messages.Shown.size(), size_t{1});
     QCOMPARE(messages.Shown[0].Kind, TMessageKind::Error);
     QCOMPARE(messages.Shown[0].Text, std::string("Не удается прочитать файл /nonexistent/orbi7/settings.dat"));
+  }
+
+  // The first dialog starts in the user's documents (or home), the next where the file
+  // chosen in it was; on Linux both offer the write's backups among their places.
+  void DialogsStartWhereTheLastFileWasAndOfferTheBackups() {
+#ifdef _WIN32
+    QSKIP("Windows shows its own file dialog");
+#endif
+    QTemporaryDir folder;
+    const QString file = QDir(folder.path()).absoluteFilePath(QStringLiteral("shop.dat"));
+    WriteBytes(file.toStdString(), "");
+    TQtFileDialogs dialogs;
+    QString started;
+    QStringList places;
+    const auto answer = [&](bool choose) {
+      QTimer::singleShot(0, [&, choose] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) return;
+        started = dialog->directory().absolutePath();
+        const QAbstractItemModel* model = dialog->findChild<QListView*>(QStringLiteral("sidebar"))->model();
+        for (int row = 0; row < model->rowCount(); ++row) places << model->index(row, 0).data().toString();
+        if (!choose) return dialog->reject();
+        dialog->selectFile(file);
+        QTest::keyClick(dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")), Qt::Key_Return);
+        QTimer::singleShot(2000, dialog, &QFileDialog::reject);  // a dialog that took no answer fails the test
+      });
+    };
+    answer(true);
+    QCOMPARE(dialogs.OpenDialog1(), std::optional(file.toStdString()));
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QCOMPARE(started, QDir(QDir(documents).exists() ? documents : QDir::homePath()).absolutePath());
+    QVERIFY2(places.contains(QString::fromUtf8(BackupsPlaceName)), qPrintable(places.join(QLatin1Char('|'))));
+    answer(false);
+    QCOMPARE(dialogs.SaveDialog1(), std::nullopt);
+    QCOMPARE(started, QDir(folder.path()).absolutePath());
   }
 };
 

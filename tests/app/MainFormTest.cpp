@@ -1,17 +1,39 @@
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
+#include <memory>
+#include <optional>
 
 #include "app/MainUnit.h"
 #include "support/Controls.h"
+#include "support/IsolatedSettings.h"
 #include "support/RecordingMessages.h"
+#include "ui/FileDialogs.h"
+#include "ui/QtTranslation.h"
+#include "ui/StringGrid.h"
 
 namespace {
 
 const TRecordingMessages::TShown CloseQuestion{TMessageKind::Confirmation, "Закрыть приложение?"};
+
+class TNoFile : public TFileDialogs {
+ public:
+  std::optional<std::string> OpenDialog1() override { return std::nullopt; }
+  std::optional<std::string> SaveDialog1() override { return std::nullopt; }
+};
+
+int RowsShown(const QTableWidget& grid) {
+  const int last = grid.rowAt(grid.viewport()->height() - 1);
+  return (last < 0 ? grid.rowCount() : last + 1) - grid.rowAt(0);
+}
 
 }  // namespace
 
@@ -19,6 +41,8 @@ class MainFormTest : public QObject {
   Q_OBJECT
 
  private:
+  TIsolatedSettings Settings;  // the window's size of each test's own
+
   template <typename T>
   static T* Child(QWidget& form, const char* name) {
     return Control<T>(form, name);
@@ -30,9 +54,11 @@ class MainFormTest : public QObject {
     TMainForm form(messages);
     form.show();
     QCOMPARE(form.windowTitle(), QStringLiteral("ККМ ОРБИ-7 Программирование скидок,надбавок и товарных групп"));
-    QCOMPARE(form.size(), QSize(520, 364));
-    QCOMPARE(form.minimumSize(), form.maximumSize());
-    QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+    // The described size, widened only as far as the whole title needs.
+    QCOMPARE(form.height(), 364);
+    QVERIFY(form.width() >= 520);
+    QCOMPARE(form.minimumSize(), QSize(520, 364));
+    QVERIFY(form.windowFlags() & Qt::WindowMaximizeButtonHint);
     QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
     QVERIFY(!Child<QToolButton>(form, "ToolButton4")->isEnabled());
     QVERIFY(!Child<QToolButton>(form, "ToolButton5")->isEnabled());
@@ -62,6 +88,8 @@ class MainFormTest : public QObject {
   void ToolbarButtonsInOrderWithTheirHints() {
     TRecordingMessages messages;
     TMainForm form(messages);
+    form.resize(520, 364);
+    form.show();
     const std::vector<std::tuple<const char*, int, const char*>> buttons = {
         {"ToolButton1", 0, "Чтение установок из файла"},
         {"ToolButton2", 39, "Сохранение установок в файл"},
@@ -162,6 +190,78 @@ class MainFormTest : public QObject {
     QVERIFY(form.close());
     QVERIFY(!form.isVisible());
     QCOMPARE(messages.Shown, std::vector<TRecordingMessages::TShown>{CloseQuestion});
+  }
+
+  // Each key clicks its button: once while it is on, never while it or the toolbar is off.
+  void KeysStartTheirCommandsOnlyWhileTheirButtonsAreOn() {
+    struct TKey {
+      QKeyCombination Key;
+      const char* Button;
+    };
+    const TKey keys[] = {
+        {Qt::CTRL | Qt::Key_O, "ToolButton1"}, {Qt::CTRL | Qt::Key_S, "ToolButton2"}, {QKeyCombination(Qt::Key_F2), "ToolButton3"},
+        {QKeyCombination(Qt::Key_F5), "ToolButton4"}, {QKeyCombination(Qt::Key_F6), "ToolButton7"},
+        {QKeyCombination(Qt::Key_F9), "ToolButton5"},
+        {Qt::CTRL | Qt::Key_Q, "ToolButton6"},
+    };
+    TRecordingMessages messages;  // says no to the close question
+    TNoFile dialogs;
+    TMainForm form(messages);
+    form.UseFileDialogs(dialogs);
+    form.show();
+    for (const TKey& key : keys) {
+      auto* button = Child<QToolButton>(form, key.Button);
+      QSignalSpy clicks(button, &QToolButton::clicked);
+      for (const char* state : {"on", "toolbar off", "button off"}) {
+        form.SetAll();
+        form.ButtonEnabled();
+        if (state == std::string("toolbar off")) form.DisableToolbarAndPages();
+        if (state == std::string("button off")) button->setEnabled(false);
+        QApplication::setActiveWindow(&form);  // as the system gives it back after a dialog
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        // The port dialog is modal: it is closed as soon as it shows.
+        QTimer::singleShot(0, [] {
+          if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+        });
+        QTest::keyClick(&form, key.Key.key(), key.Key.keyboardModifiers());
+        QCOMPARE(clicks.count(), 1);
+        button->setEnabled(true);
+      }
+    }
+  }
+
+  // Grown to twice its size, the window shows more groups, with the button still under
+  // the grid; the next start opens at that size.
+  void WindowGrowsWithItsGridsAndKeepsItsSize() {
+    TRecordingMessages messages;
+    QSize grown;
+    {
+      TMainForm form(messages);
+      form.show();
+      auto* grid = Child<TStringGrid>(form, "StringGrid1");
+      auto* button = Child<QPushButton>(form, "Button10");
+      const int rows = RowsShown(*grid);
+      const int below = button->y() - grid->geometry().bottom();
+      grown = form.size() * 2;
+      form.resize(grown);
+      QApplication::processEvents();
+      QVERIFY2(RowsShown(*grid) > rows * 2, qPrintable(QString::number(RowsShown(*grid))));
+      QCOMPARE(button->y() - grid->geometry().bottom(), below);
+      QCOMPARE(Child<QLabel>(form, "PanelStatus")->geometry().bottom(), grown.height() - 26);  // above the band
+    }
+    TMainForm again(messages);
+    again.show();
+    QCOMPARE(again.size(), grown);
+  }
+
+  // Qt's own texts, as in a dialog's buttons and an edit box's menu, are Russian.
+  void QtsOwnTextsAreRussian() {
+    QVERIFY(InstallQtTranslation(*qApp));
+    QDialogButtonBox box(QDialogButtonBox::Cancel);
+    QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Отмена"));
+    QLineEdit edit;
+    const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+    QVERIFY(menu->actions().first()->text().startsWith(QStringLiteral("&Отменить")));
   }
 };
 

@@ -14,6 +14,7 @@
 #include "sim/SimulatedLine.h"
 #include "sim/SimulatedRegister.h"
 #include "support/Controls.h"
+#include "support/IsolatedSettings.h"
 #include "support/RecordingMessages.h"
 #include "ui/InitComm.h"
 
@@ -75,13 +76,6 @@ class PortDialogTest : public QObject {
   Q_OBJECT
 
  private slots:
-  // The last port connected is kept in the user's settings: here, in a folder of the
-  // test's own.
-  void initTestCase() {
-    QVERIFY(ConfigFolder.isValid());
-    qputenv("XDG_CONFIG_HOME", ConfigFolder.path().toUtf8());
-  }
-
   void DialogLayout() {
     TBench bench;
     TInit_Com& dialog = bench.Form.PortDialog();
@@ -257,7 +251,7 @@ class PortDialogTest : public QObject {
   }
 
  private:
-  QTemporaryDir ConfigFolder;
+  TIsolatedSettings Settings;  // the last port connected, of this test's own
 };
 
 QTEST_MAIN(PortDialogTest)
