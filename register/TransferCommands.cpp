@@ -65,28 +65,15 @@ bool LinkFailure(const TKkmLink& link, TWindowView& view, TCommandExit& exit, co
   return false;
 }
 
-// The fault's box, and the field brought into view as the rules bring theirs.
-void ShowFault(const TFormFault& fault, TWindowView& view, TRuleView& rules) {
-  view.Messages().Show(fault.Kind, fault.Message);
-  switch (fault.Section) {
-    case TSection::Groups: return view.ShowGroupCell(fault.Index, fault.Field);
-    case TSection::Taxes:
-      rules.ShowPage(TSettingsPage::Taxes);
-      return rules.FocusTaxRate(fault.Index);
-    case TSection::Discounts:
-    case TSection::Surcharges:
-      rules.ShowPage(TSettingsPage::Rates);
-      return rules.MakeRateRowCurrent(
-          fault.Section == TSection::Discounts ? TRateList::Discounts : TRateList::Surcharges, fault.Index);
-  }
-}
-
-// The document in the register's form for the map; nothing, with the fault shown, when
-// a field has none.
-std::optional<TRegisterForm> RegisterFormFor(const TKkmSettings& settings, const TRamMap& map, TWindowView& view,
-                                             TRuleView& rules) {
+// The document in the register's form for the map; nothing, with the fault's box,
+// when a field has none. Error_Proc has brought every rate into form before, so the
+// fault is a group field's, and its cell is brought into view.
+std::optional<TRegisterForm> RegisterFormFor(const TKkmSettings& settings, const TRamMap& map, TWindowView& view) {
   TRegisterConversion conversion = ConvertForRegister(settings, LayoutTaxCount(map));
-  if (conversion.Fault) ShowFault(*conversion.Fault, view, rules);
+  if (const std::optional<TFormFault>& fault = conversion.Fault) {
+    view.Messages().Show(fault->Kind, fault->Message);
+    if (fault->Section == TSection::Groups) view.ShowGroupCell(fault->Index, fault->Field);
+  }
   return std::move(conversion.Form);
 }
 
@@ -363,7 +350,7 @@ bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSe
   const TRamMap& map = connection.Firmware->Map;
   if (!Error_Proc(settings, rules)) return false;
   TCommandExit exit(view);
-  const std::optional<TRegisterForm> form = RegisterFormFor(settings, map, view, rules);
+  const std::optional<TRegisterForm> form = RegisterFormFor(settings, map, view);
   if (!form) return false;
   if (!HasFourthTax(map) && settings.Tax(TaxCount).Enabled) {
     view.Messages().Show(TMessageKind::Information, NoFourthTax);
@@ -402,7 +389,7 @@ bool CompareWithKkm(TKkmLink& link, const TKkmConnection& connection, const TKkm
   TKkmSettings document = settings;
   if (!Error_Proc(document, rules)) return false;
   TCommandExit exit(view);
-  const std::optional<TRegisterForm> form = RegisterFormFor(document, map, view, rules);
+  const std::optional<TRegisterForm> form = RegisterFormFor(document, map, view);
   if (!form) return false;
   const TTransferPlan write = WritePlan(*connection.Firmware, *form);
   StartTransfer(view);

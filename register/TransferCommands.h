@@ -12,7 +12,7 @@
 // firmware. Both refuse to run unless the link is still on that connection, report every field they change through
 // Changed(), and leave the toolbar and pages enabled through SetAll on every exit
 // once they have disabled them. Any failed exchange with the register ends them as
-// a lost link: its box, "Нет связи с ККМ", SetAll, ButtonDisabled.
+// a lost link: its box with the link's reason, "Нет связи с ККМ", SetAll, ButtonDisabled.
 
 // True when every setting was read.
 bool ReadSettingsFromKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSettings& settings, TWindowView& view);
