@@ -129,8 +129,8 @@ TEST_F(SerialEndToEnd, SettingsGoInOnlyWithoutPurchasesAndComeBackAsWritten) {
   ASSERT_TRUE(ReadSettingsFromKkm(Link, ConnectionOf(Link), held, before));
 
   // The backups go to the user's application data folder, as the system names it.
-  TBackupFolder folder(DefaultBackupFolder());
-  TWriteBackupIn backup(folder);
+  TBackupFolder backups(DefaultBackupFolder());
+  TWriteBackupIn backup(backups);
   TRecordingWindowView view;
   TRecordingRuleView rules;
   view.Answers().push_back(TAnswer::Yes);
