@@ -11,5 +11,6 @@
 QString WindowFontFamily();
 
 // The width a window needs for its whole title to show in its title bar: the title in
-// the system's caption font, the icon and the title bar's buttons.
+// the system's caption font, the icon and the title bar's buttons; 0 where windows
+// have no title bar.
 int TitleBarWidth(const QString& title, int buttons);

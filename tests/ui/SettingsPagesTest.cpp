@@ -32,7 +32,6 @@ const TShown AreYouSure{TMessageKind::Confirmation, "Вы уверены ?"};
 // The main window, shown and active, so that focus and keys behave as for a user.
 struct TWindow {
   TWindow() : Form(Messages) {
-    Form.resize(520, 364);  // the size the layout is described at, whatever the title needs
     Form.show();
     QApplication::setActiveWindow(&Form);
     if (!QTest::qWaitForWindowActive(&Form)) qFatal("the window does not become active");
