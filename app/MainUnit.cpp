@@ -13,7 +13,6 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <algorithm>
-#include <utility>
 
 #include "app/Pictures.h"
 #include "link/KkmConnect.h"
@@ -24,8 +23,8 @@
 #include "ui/ComparisonDialog.h"
 #include "ui/GroupsPage.h"
 #include "ui/InitComm.h"
-#include "ui/RatesPage.h"
 #include "ui/ProgramSettings.h"
+#include "ui/RatesPage.h"
 #include "ui/TaxesPage.h"
 #include "ui/WindowFont.h"
 
@@ -81,7 +80,6 @@ TMainForm::TMainForm(TUserMessages& messages, TPortSystem ports, QWidget* parent
   BuildPages();
   BuildStatusLine();
   BuildBottomBand();
-  AddKeys();
   RestoreSize();
   LayOut();
   KkmSettings.Watch(this);
@@ -119,21 +117,6 @@ void TMainForm::RestoreSize() {
   Placed = restoreGeometry(ProgramSettings().value(QString::fromLatin1(SizeKey)).toByteArray());
 }
 
-// The keys of the toolbar's commands. A key clicks its button, and so does nothing
-// while the button or the toolbar is off.
-void TMainForm::AddKeys() {
-  const std::pair<QKeySequence, std::size_t> keys[] = {
-      {QKeySequence(Qt::CTRL | Qt::Key_O), 0}, {QKeySequence(Qt::CTRL | Qt::Key_S), 1},
-      {QKeySequence(Qt::Key_F2), 2},           {QKeySequence(Qt::Key_F5), 3},
-      {QKeySequence(Qt::Key_F9), 4},           {QKeySequence(Qt::CTRL | Qt::Key_Q), 5},
-      {QKeySequence(Qt::Key_F6), 6},
-  };
-  for (const auto& [key, button] : keys) {
-    auto* shortcut = new QShortcut(key, this);
-    connect(shortcut, &QShortcut::activated, ToolButtons[button], &QToolButton::click);
-  }
-}
-
 void TMainForm::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   LayOut();
@@ -157,7 +140,7 @@ void TMainForm::LayOut() {
 }
 
 QToolButton* TMainForm::AddToolButton(const char* name, int x, int image, const char* hint,
-                                      void (TMainForm::*command)()) {
+                                      void (TMainForm::*command)(), QKeySequence key) {
   auto* button = new QToolButton(ToolBar1);
   button->setObjectName(QString::fromLatin1(name));
   button->setGeometry(x, 2, ButtonWidth, ButtonHeight);
@@ -168,6 +151,8 @@ QToolButton* TMainForm::AddToolButton(const char* name, int x, int image, const 
   // Toolbar buttons take no focus, so using them does not run a grid's leave rule.
   button->setFocusPolicy(Qt::NoFocus);
   connect(button, &QToolButton::clicked, this, command);
+  // The key clicks the button, and so does nothing while it or the toolbar is off.
+  connect(new QShortcut(key, this), &QShortcut::activated, button, &QToolButton::click);
   return button;
 }
 
@@ -183,17 +168,23 @@ void TMainForm::BuildToolBar() {
   ToolBar1 = new QWidget(this);
   ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
   ToolBar1->setGeometry(0, 0, ClientWidth, ToolBarHeight);
-  ToolButtons[0] = AddToolButton("ToolButton1", 0, 0, "Чтение установок из файла", &TMainForm::ToolButton1Click);
-  ToolButtons[1] = AddToolButton("ToolButton2", 39, 1, "Сохранение установок в файл", &TMainForm::ToolButton2Click);
+  ToolButtons[0] = AddToolButton("ToolButton1", 0, 0, "Чтение установок из файла", &TMainForm::ToolButton1Click,
+                                 Qt::CTRL | Qt::Key_O);
+  ToolButtons[1] = AddToolButton("ToolButton2", 39, 1, "Сохранение установок в файл", &TMainForm::ToolButton2Click,
+                                 Qt::CTRL | Qt::Key_S);
   // The dividers are named after the buttons, which the comparison's ToolButton7 joins.
   AddDivider("ToolButton8", 78);
-  ToolButtons[2] = AddToolButton("ToolButton3", 86, 3, "Установка интерфейса с ККМ", &TMainForm::ToolButton3Click);
+  ToolButtons[2] =
+      AddToolButton("ToolButton3", 86, 3, "Установка интерфейса с ККМ", &TMainForm::ToolButton3Click, Qt::Key_F2);
   AddDivider("ToolButton9", 125);
-  ToolButtons[3] = AddToolButton("ToolButton4", 133, 4, "Чтение установок из ККМ", &TMainForm::ToolButton4Click);
-  ToolButtons[4] = AddToolButton("ToolButton5", 172, 5, "Запись установок в ККМ", &TMainForm::ToolButton5Click);
-  ToolButtons[6] = AddToolButton("ToolButton7", 211, 7, "Сравнение установок с ККМ", &TMainForm::ToolButton7Click);
+  ToolButtons[3] =
+      AddToolButton("ToolButton4", 133, 4, "Чтение установок из ККМ", &TMainForm::ToolButton4Click, Qt::Key_F5);
+  ToolButtons[4] =
+      AddToolButton("ToolButton5", 172, 5, "Запись установок в ККМ", &TMainForm::ToolButton5Click, Qt::Key_F9);
+  ToolButtons[6] =
+      AddToolButton("ToolButton7", 211, 7, "Сравнение установок с ККМ", &TMainForm::ToolButton7Click, Qt::Key_F6);
   AddDivider("ToolButton10", 250);
-  ToolButtons[5] = AddToolButton("ToolButton6", 258, 6, "Выход", &TMainForm::ToolButton6Click);
+  ToolButtons[5] = AddToolButton("ToolButton6", 258, 6, "Выход", &TMainForm::ToolButton6Click, Qt::CTRL | Qt::Key_Q);
 }
 
 void TMainForm::BuildPages() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QWidget>
 #include <array>
 #include <vector>
@@ -91,11 +92,11 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   void BuildPages();
   void BuildStatusLine();
   void BuildBottomBand();
-  void AddKeys();
   void LayOut();
   void RestoreSize();
   void ShowConnection();
-  QToolButton* AddToolButton(const char* name, int x, int image, const char* hint, void (TMainForm::*command)());
+  QToolButton* AddToolButton(const char* name, int x, int image, const char* hint, void (TMainForm::*command)(),
+                             QKeySequence key);
   void AddDivider(const char* name, int x);
   bool AskToClose();
   template <typename Command>

@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr int MaxTaxNumber = 3;
-
 const char* const TaxRange = "Диапазон вводимых значений - 0..3";
 const char* const RateRange = "Диапазон вводимых значений - 0..8";
 const char* const DiscountNotProgrammed = "Данная скидка не запрограммирована";
@@ -25,7 +23,7 @@ void Refuse(TKkmSettings& settings, TRuleView& view, int g, TGroupField field, c
 void ValidateTax(TKkmSettings& settings, TRuleView& view, int g) {
   const std::string& text = settings.Group(g).Tax;
   if (text.empty()) return;
-  if (!GroupFieldNumber(text, MaxTaxNumber)) Refuse(settings, view, g, TGroupField::Tax, TaxRange);
+  if (!GroupFieldNumber(text, MaxGroupTaxNumber)) Refuse(settings, view, g, TGroupField::Tax, TaxRange);
 }
 
 void ValidateRateBinding(TKkmSettings& settings, TRuleView& view, int g, TGroupField field) {
@@ -37,7 +35,7 @@ void ValidateRateBinding(TKkmSettings& settings, TRuleView& view, int g, TGroupF
   }
   const std::string& text = settings.Group(g).Field(field);
   if (text.empty()) return;
-  const auto n = GroupFieldNumber(text, RateCount);
+  const auto n = GroupFieldNumber(text, MaxGroupRateNumber);
   if (!n) return Refuse(settings, view, g, field, RateRange);
   if (*n == 0) return;
   if (discount && !IsDiscountProgrammed(settings, *n)) return Refuse(settings, view, g, field, DiscountNotProgrammed);
@@ -62,12 +60,11 @@ std::optional<std::string> Canonical(const std::string& rate, bool acceptPoints)
 struct TRateListOf {
   std::array<std::string, RateCount>& Rates;
   TSection Section;
-  const char* Warning;
 };
 
 TRateListOf ListOf(TKkmSettings& settings, TRateList list) {
-  if (list == TRateList::Discounts) return {settings.Discounts, TSection::Discounts, BadDiscount};
-  return {settings.Surcharges, TSection::Surcharges, BadSurcharge};
+  if (list == TRateList::Discounts) return {settings.Discounts, TSection::Discounts};
+  return {settings.Surcharges, TSection::Surcharges};
 }
 
 // Rewrites the list up to its first bad rate, which it reports; true when none is bad.
@@ -87,7 +84,7 @@ bool RewriteRates(TKkmSettings& settings, TRuleView& view, TRateList list, bool 
   }
   if (rewritten) settings.Changed(rates.Section);
   if (bad == 0) return true;
-  view.Messages().Show(TMessageKind::Warning, rates.Warning);
+  view.Messages().Show(TMessageKind::Warning, BadRateWarning(rates.Section));
   view.ShowPage(TSettingsPage::Rates);
   view.MakeRateRowCurrent(list, bad);
   return false;
@@ -138,7 +135,7 @@ void NormaliseKind(TKkmSettings& settings, int t, const std::string& text) {
   if (!known) settings.Changed(TSection::Taxes, t);
 }
 
-int GroupFieldLimit(TGroupField field) { return field == TGroupField::Tax ? MaxTaxNumber : RateCount; }
+int GroupFieldLimit(TGroupField field) { return field == TGroupField::Tax ? MaxGroupTaxNumber : MaxGroupRateNumber; }
 
 const char* GroupFieldRange(TGroupField field) { return field == TGroupField::Tax ? TaxRange : RateRange; }
 

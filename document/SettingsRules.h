@@ -10,6 +10,8 @@
 
 // The numbers the pages take in a group field (tax 0 to 3, discount and surcharge 0
 // to 8), and the message that tells the user so.
+inline constexpr int MaxGroupTaxNumber = 3;
+inline constexpr int MaxGroupRateNumber = RateCount;
 int GroupFieldLimit(TGroupField field);
 const char* GroupFieldRange(TGroupField field);
 

@@ -14,6 +14,8 @@ struct TReasonTexts {
   const char* Words;
 };
 
+const char* const WrongAnswer = "ККМ ответила неверно";
+
 TReasonTexts TextsOf(TFailureReason reason) {
   switch (reason) {
     case TFailureReason::None: return {"none", ""};
@@ -21,9 +23,9 @@ TReasonTexts TextsOf(TFailureReason reason) {
     case TFailureReason::Refused: return {"refused", "команда не может быть передана"};
     case TFailureReason::OutputStuck: return {"output stuck", "порт перестал передавать"};
     case TFailureReason::NoEcho: return {"no echo", "ККМ не ответила на свой адрес"};
-    case TFailureReason::WrongEcho: return {"wrong echo", "ККМ ответила неверно"};
+    case TFailureReason::WrongEcho: return {"wrong echo", WrongAnswer};
     case TFailureReason::NoAcknowledgement: return {"no acknowledgement", "ККМ не подтвердила прием"};
-    case TFailureReason::WrongAcknowledgement: return {"wrong acknowledgement", "ККМ ответила неверно"};
+    case TFailureReason::WrongAcknowledgement: return {"wrong acknowledgement", WrongAnswer};
     case TFailureReason::BusyTooLong: return {"busy too long", "ККМ занята слишком долго"};
     case TFailureReason::ShortReply: return {"short reply", "ответ ККМ неполный"};
     case TFailureReason::ReplyChecksum: return {"reply checksum", "ответ ККМ искажен"};

@@ -10,6 +10,8 @@
 namespace {
 
 constexpr TGroupField GroupFields[] = {TGroupField::Tax, TGroupField::Discount, TGroupField::Surcharge};
+// Every number the group page takes has its place in the group byte.
+static_assert(MaxGroupTaxNumber <= MaxGroupTax && MaxGroupRateNumber <= MaxGroupNumber);
 
 // A whole number with an optional sign that fits an int, as the group message tells it
 // apart from other text; nothing for any other text.

@@ -31,9 +31,13 @@ class TWriteBackupIn final : public TWriteBackup {
  public:
   explicit TWriteBackupIn(TStore& store) : Store(store) {}
 
-  std::string NewFileName(int kkmNumber, std::int32_t version) override { return Store.NewFileName(kkmNumber, version); }
+  std::string NewFileName(int kkmNumber, std::int32_t version) override {
+    return Store.NewFileName(kkmNumber, version);
+  }
   std::string Folder() const override { return Store.Folder(); }
-  bool Save(const std::string& fileName, const TKkmSettings& settings) override { return Store.Save(fileName, settings); }
+  bool Save(const std::string& fileName, const TKkmSettings& settings) override {
+    return Store.Save(fileName, settings);
+  }
 
  private:
   TStore& Store;

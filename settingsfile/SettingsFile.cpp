@@ -29,8 +29,8 @@ struct TFileKeyRow {
   std::vector<TFileKey> Keys;
 };
 
-#define ORBI7_TEXT_FIELD(expression)                                          \
-  [](const TKkmSettings& s, int n) { return std::string(s.expression); },     \
+#define ORBI7_TEXT_FIELD(expression)                                      \
+  [](const TKkmSettings& s, int n) { return std::string(s.expression); }, \
       [](TKkmSettings& s, int n, std::string value) { s.expression = std::move(value); }
 
 // Every key of the file, in the order a new file gets them; reading and writing both

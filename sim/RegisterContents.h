@@ -5,7 +5,9 @@
 
 // What a register holds in its settings tables, put there as the register's own
 // firmware keeps it: the records at the addresses of its version's map, the settings
-// checksum and its copy. Does nothing for a version without a map.
+// checksum and its copy. Every tax the layout has room for gets its name record, as a
+// register programmed at its own keyboard has them. Does nothing for a version without
+// a map or for settings that have no register form.
 void ProgramSettings(TSimulatedRegister& kkm, const TKkmSettings& settings);
 
 // Every field filled and all four taxes on, so that a read and a write do all their

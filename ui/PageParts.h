@@ -18,16 +18,16 @@ QPushButton* AddButton(QWidget* page, const char* name, const char* caption, int
 // How a control of a page follows the window as it grows past its described size. The
 // page's contents stay centred across it; the frame takes the whole page.
 enum class TGrowth {
-  Stays,     // keeps its place in the contents, and its size
-  Frame,     // the bevel: wider and taller by all of the growth
-  Taller,    // a grid: taller by all of it, so that it shows more rows
+  Stays,         // keeps its place in the contents, and its size
+  Frame,         // the bevel: wider and taller by all of the growth
+  Taller,        // a grid: taller by all of it, so that it shows more rows
   FollowsGrids,  // a button under the grids: lower by all of it
 };
 
 class TPageGrowth {
  public:
-  // Every control the page holds now, at its described place, as Stays.
   TPageGrowth() = default;
+  // Every control the page holds now, at its described place, as Stays.
   explicit TPageGrowth(QWidget& page);
   void Set(QWidget* control, TGrowth growth);
   // Places the controls for a window grown by width and height pixels.

@@ -4,6 +4,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <memory>
 
 namespace {
 
@@ -19,11 +20,9 @@ QString TranslationFolder() {
 
 bool InstallQtTranslation(QCoreApplication& application) {
   const QLocale russian(QLocale::Russian, QLocale::Russia);
-  auto* translator = new QTranslator(&application);
-  if (!translator->load(russian, QStringLiteral("qtbase"), QStringLiteral("_"), TranslationFolder())) {
-    delete translator;
-    return false;
-  }
-  QLocale::setDefault(russian);
-  return QCoreApplication::installTranslator(translator);
+  QLocale::setDefault(russian);  // dates and sizes in the file dialogs
+  auto translator = std::make_unique<QTranslator>();
+  if (!translator->load(russian, QStringLiteral("qtbase"), QStringLiteral("_"), TranslationFolder())) return false;
+  translator->setParent(&application);
+  return QCoreApplication::installTranslator(translator.release());
 }

@@ -1,8 +1,8 @@
 #include "ui/TaxesPage.h"
 
 #include <QCheckBox>
-#include <QFrame>
 #include <QComboBox>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>

@@ -36,8 +36,8 @@ class DemoRegistersTest : public QObject {
 
     TConnectOutcome com3;
     QVERIFY(!Connect(link, ports.ButtonDevice(3), com3));
-    QCOMPARE(com3.Boxes.Shown.at(0).Text,
-             std::string("Нет связи с ККМ\r\nПричина: ККМ не ответила на свой адрес\r\nПроверьте кабель, питание ККМ и выбранный порт."));
+    QCOMPARE(com3.Boxes.Shown.at(0).Text, std::string("Нет связи с ККМ\r\nПричина: ККМ не ответила на свой "
+                                                      "адрес\r\nПроверьте кабель, питание ККМ и выбранный порт."));
 
     TConnectOutcome com4;
     const auto fourth = Connect(link, ports.ButtonDevice(4), com4);

@@ -41,7 +41,7 @@ class MainFormTest : public QObject {
   Q_OBJECT
 
  private:
-  TIsolatedSettings Settings;  // the window's size of each test's own
+  std::optional<TIsolatedSettings> Settings;  // the window's size, of each test's own
 
   template <typename T>
   static T* Child(QWidget& form, const char* name) {
@@ -49,6 +49,9 @@ class MainFormTest : public QObject {
   }
 
  private slots:
+  void init() { Settings.emplace(); }
+  void cleanup() { Settings.reset(); }
+
   void StartsNotConnected() {
     TRecordingMessages messages;
     TMainForm form(messages);
@@ -195,9 +198,9 @@ class MainFormTest : public QObject {
       const char* Button;
     };
     const TKey keys[] = {
-        {Qt::CTRL | Qt::Key_O, "ToolButton1"}, {Qt::CTRL | Qt::Key_S, "ToolButton2"}, {QKeyCombination(Qt::Key_F2), "ToolButton3"},
-        {QKeyCombination(Qt::Key_F5), "ToolButton4"}, {QKeyCombination(Qt::Key_F6), "ToolButton7"},
-        {QKeyCombination(Qt::Key_F9), "ToolButton5"},
+        {Qt::CTRL | Qt::Key_O, "ToolButton1"},        {Qt::CTRL | Qt::Key_S, "ToolButton2"},
+        {QKeyCombination(Qt::Key_F2), "ToolButton3"}, {QKeyCombination(Qt::Key_F5), "ToolButton4"},
+        {QKeyCombination(Qt::Key_F6), "ToolButton7"}, {QKeyCombination(Qt::Key_F9), "ToolButton5"},
         {Qt::CTRL | Qt::Key_Q, "ToolButton6"},
     };
     TRecordingMessages messages;  // says no to the close question

@@ -17,6 +17,7 @@
 #include "settingsfile/SettingsBackup.h"
 #include "settingsfile/SettingsFile.h"
 #include "support/Controls.h"
+#include "support/IsolatedSettings.h"
 #include "support/RecordingMessages.h"
 #include "ui/InitComm.h"
 #include "ui/StringGrid.h"
@@ -44,6 +45,9 @@ const TRecordingMessages::TShown CloseQuestion{TMessageKind::Confirmation, "За
 
 class TransferWindowTest : public QObject {
   Q_OBJECT
+
+ private:
+  TIsolatedSettings Settings;  // the window's size and the last port, of this test's own
 
  private slots:
   // A write's backups never go to the user's own folder, however the test is started.

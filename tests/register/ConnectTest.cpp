@@ -61,8 +61,12 @@ TEST(Connect, EachFailureHasItsMessage) {
   };
   const TCase cases[] = {
       {"COM2", 104, false, {TMessageKind::Warning, "Выбранный COM-порт недоступен\nПорт не найден в системе."}},
-      {"COM1", 104, true,
-       {TMessageKind::Error, "Нет связи с ККМ\r\nПричина: ККМ не ответила на свой адрес\r\nПроверьте кабель, питание ККМ и выбранный порт."}},
+      {"COM1",
+       104,
+       true,
+       {TMessageKind::Error,
+        "Нет связи с ККМ\r\nПричина: ККМ не ответила на свой адрес\r\nПроверьте кабель, питание ККМ и выбранный "
+        "порт."}},
       {"COM1", 0, false, {TMessageKind::Warning, "В ККМ необходимо установить ПО версии не ниже 1.0.4"}},
       {"COM1", 106, false, {TMessageKind::Warning, "Версия ПО ККМ не поддерживается: 106"}},
   };

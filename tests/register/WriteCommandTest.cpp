@@ -21,7 +21,8 @@ const std::string PurchasesBox = "box ККМ содержит покупки.\r\
 const std::string LinkFailureBox =
     "box Не удается установить интерфейс с ККМ\r\nПричина: ККМ не ответила на свой адрес\r\nПроверьте кабель, питание "
     "ККМ и выбранный порт.";
-const std::string PartialWrite = "\r\nЗапись установок прервана: установки в ККМ записаны не полностью. Повторите запись.";
+const std::string PartialWrite =
+    "\r\nЗапись установок прервана: установки в ККМ записаны не полностью. Повторите запись.";
 const std::string PartialWriteBox = LinkFailureBox + PartialWrite;
 const std::string NoFirmwareBox =
     "box В ККМ обнаружена версия ПО ниже 1.0.4.\r\nРекомендуется установить указанную версию.";

@@ -18,6 +18,7 @@
 #include "app/MainUnit.h"
 #include "document/SettingsRules.h"
 #include "support/Controls.h"
+#include "support/IsolatedSettings.h"
 #include "support/RecordingMessages.h"
 #include "ui/QtUserMessages.h"
 
@@ -91,6 +92,9 @@ QStringList TabSequence(int presses) {
 
 class SettingsPagesTest : public QObject {
   Q_OBJECT
+
+ private:
+  TIsolatedSettings Settings;  // the window's size and the last port, of this test's own
 
  private slots:
   void StartsWithTheDefaultsLaidOut() {
