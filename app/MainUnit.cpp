@@ -122,8 +122,9 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
   LayOut();
 }
 
-// The described layout, grown by what the window has grown by: the pages take all of
-// it, the status line and the band stay at the bottom.
+// The places of the window's parts, the one place that sets them: the described layout,
+// grown by what the window has grown by. The pages take all of it, the status line and
+// the band stay at the bottom.
 void TMainForm::LayOut() {
   const int wider = width() - ClientWidth;
   const int taller = height() - ClientHeight;
@@ -167,7 +168,6 @@ void TMainForm::AddDivider(const char* name, int x) {
 void TMainForm::BuildToolBar() {
   ToolBar1 = new QWidget(this);
   ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-  ToolBar1->setGeometry(0, 0, ClientWidth, ToolBarHeight);
   ToolButtons[0] = AddToolButton("ToolButton1", 0, 0, "Чтение установок из файла", &TMainForm::ToolButton1Click,
                                  Qt::CTRL | Qt::Key_O);
   ToolButtons[1] = AddToolButton("ToolButton2", 39, 1, "Сохранение установок в файл", &TMainForm::ToolButton2Click,
@@ -190,7 +190,6 @@ void TMainForm::BuildToolBar() {
 void TMainForm::BuildPages() {
   PageControl1 = new QTabWidget(this);
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
-  PageControl1->setGeometry(0, ToolBarHeight, ClientWidth, PageHeight);
   PageControl1->setUsesScrollButtons(false);
   QFont bold = PageControl1->font();
   bold.setBold(true);
@@ -237,7 +236,6 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 void TMainForm::BuildStatusLine() {
   PanelStatus = new QLabel(this);
   PanelStatus->setObjectName(QStringLiteral("PanelStatus"));
-  PanelStatus->setGeometry(0, StatusTop, ClientWidth, StatusHeight);
   PanelStatus->setAlignment(Qt::AlignCenter);
   QFont font(QStringLiteral("Times New Roman"));
   font.setPixelSize(15);
@@ -252,7 +250,7 @@ void TMainForm::BuildStatusLine() {
   PanelStatus->setFrameShadow(QFrame::Raised);
   PanelConnection = new QLabel(PanelStatus);
   PanelConnection->setObjectName(QStringLiteral("PanelConnection"));
-  PanelConnection->setGeometry(ClientWidth - ConnectionWidth - 4, 1, ConnectionWidth, 20);
+  PanelConnection->resize(ConnectionWidth, 20);
   PanelConnection->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   PanelConnection->setFont(this->font());
   PanelConnection->setPalette(this->palette());
@@ -270,7 +268,6 @@ void TMainForm::ShowConnection() {
 void TMainForm::BuildBottomBand() {
   Panel1 = new QFrame(this);
   Panel1->setObjectName(QStringLiteral("Panel1"));
-  Panel1->setGeometry(0, ClientHeight - BandHeight, ClientWidth, BandHeight);
   QFont font(WindowFontFamily());
   font.setPixelSize(13);
   font.setBold(true);
@@ -289,13 +286,12 @@ void TMainForm::BuildBottomBand() {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, colour);
     label->setPalette(palette);
-    label->move(CaptionX + offset, 3 + offset);
     label->adjustSize();
   }
   // Shows the share of a transfer's exchanges done; hidden otherwise.
   TransferProgress = new QProgressBar(Panel1);
   TransferProgress->setObjectName(QStringLiteral("TransferProgress"));
-  TransferProgress->setGeometry(ProgressX, 5, 120, 14);
+  TransferProgress->resize(120, 14);
   TransferProgress->setTextVisible(false);
   TransferProgress->hide();
 }

@@ -60,6 +60,18 @@ const std::vector<TFileKeyRow>& FileKeys() {
 
 #undef ORBI7_TEXT_FIELD
 
+// Calls visit(section, key name, key, number) for every key of the file in its order;
+// section and name in Windows-1251.
+template <typename TVisit>
+void ForEachKey(TVisit visit) {
+  for (const TFileKeyRow& row : FileKeys()) {
+    const std::string section = Utf8ToCp1251(row.Section);
+    for (int n = 1; n <= row.Count; ++n) {
+      for (const TFileKey& key : row.Keys) visit(section, KeyName(key.Word, n), key, n);
+    }
+  }
+}
+
 // The entries of a document, each with the name of its field as the user knows it.
 struct TEntryList {
   std::vector<TProfileEntry> Entries;
@@ -68,15 +80,10 @@ struct TEntryList {
 
 TEntryList DocumentEntries(const TKkmSettings& settings) {
   TEntryList list;
-  for (const TFileKeyRow& row : FileKeys()) {
-    const std::string section = Utf8ToCp1251(row.Section);
-    for (int n = 1; n <= row.Count; ++n) {
-      for (const TFileKey& key : row.Keys) {
-        list.Entries.push_back({section, KeyName(key.Word, n), Utf8ToCp1251(key.Get(settings, n))});
-        list.Fields.push_back(key.Field + std::to_string(n));
-      }
-    }
-  }
+  ForEachKey([&](const std::string& section, std::string name, const TFileKey& key, int n) {
+    list.Entries.push_back({section, std::move(name), Utf8ToCp1251(key.Get(settings, n))});
+    list.Fields.push_back(key.Field + std::to_string(n));
+  });
   return list;
 }
 
@@ -116,13 +123,9 @@ std::vector<TProfileEntry> SettingsFileEntries(const TKkmSettings& settings) {
 }
 
 void ReadSettings(const TProfileFile& file, TKkmSettings& settings) {
-  for (const TFileKeyRow& row : FileKeys()) {
-    const std::string section = Utf8ToCp1251(row.Section);
-    for (int n = 1; n <= row.Count; ++n) {
-      for (const TFileKey& key : row.Keys)
-        key.Set(settings, n, Cp1251ToUtf8(file.GetString(section, KeyName(key.Word, n), Utf8ToCp1251(key.Default))));
-    }
-  }
+  ForEachKey([&](const std::string& section, const std::string& name, const TFileKey& key, int n) {
+    key.Set(settings, n, Cp1251ToUtf8(file.GetString(section, name, Utf8ToCp1251(key.Default))));
+  });
   settings.Changed(TSection::Taxes);
   settings.Changed(TSection::Discounts);
   settings.Changed(TSection::Surcharges);
