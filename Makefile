@@ -1,7 +1,7 @@
 # make run: install what is missing, build, start the demo program.
 # make bench: the link's timing against the line at 9600 baud.
 # make test: install what is missing, build, run every test; then again with
-#            AddressSanitizer and UndefinedBehaviorSanitizer; then a short fuzz run.
+#            AddressSanitizer and UndefinedBehaviorSanitizer; then short fuzz runs.
 # make test-windows: the whole program and every test built for Windows with MinGW-w64
 #            against a static Qt (built once by scripts/build-qt-windows, 15 to 40
 #            minutes on 2 cores), and run under Wine: the layers' tests, the window
@@ -22,6 +22,8 @@ BUILD_WINDOWS ?= build-windows
 QT_WINDOWS ?= /opt/orbi7/qt6-mingw-static
 WINE ?= /usr/lib/wine/wine64
 FUZZ_RUNS  ?= 20000
+# The whole way of a file loads and saves 355 keys a dozen times a run.
+SETTINGS_FUZZ_RUNS ?= 2000
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
@@ -54,14 +56,18 @@ test-asan: deps
 	QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS)
 
-# The profile file reader under libFuzzer (clang): a fixed number of runs from the
-# seed corpus; new inputs go to the build folder, never into the sources.
+# The profile file reader and the whole way of a settings file (load, save, load)
+# under libFuzzer (clang): a fixed number of runs from each seed corpus; new inputs go
+# to the build folder, never into the sources.
+FUZZ_FLAGS = -seed=1 -max_len=8192 -timeout=10 -rss_limit_mb=1024
 test-fuzz: deps
 	CC=clang CXX=clang++ cmake -S tests/fuzz -B $(BUILD_FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD_FUZZ) -j $(JOBS)
-	rm -rf $(BUILD_FUZZ)/corpus && mkdir -p $(BUILD_FUZZ)/corpus
-	$(BUILD_FUZZ)/profile_file_fuzz -runs=$(FUZZ_RUNS) -seed=1 -max_len=8192 -timeout=10 -rss_limit_mb=1024 \
-	  $(BUILD_FUZZ)/corpus tests/fuzz/corpus
+	rm -rf $(BUILD_FUZZ)/corpus $(BUILD_FUZZ)/settings-corpus
+	mkdir -p $(BUILD_FUZZ)/corpus $(BUILD_FUZZ)/settings-corpus
+	$(BUILD_FUZZ)/profile_file_fuzz -runs=$(FUZZ_RUNS) $(FUZZ_FLAGS) $(BUILD_FUZZ)/corpus tests/fuzz/corpus
+	$(BUILD_FUZZ)/settings_file_fuzz -runs=$(SETTINGS_FUZZ_RUNS) $(FUZZ_FLAGS) -dict=tests/fuzz/settings.dict \
+	  $(BUILD_FUZZ)/settings-corpus tests/fuzz/settings-corpus
 
 # The Windows build: Qt first (nothing to do when its folder holds this version), then
 # the whole program and its tests. The end-to-end test serves the Linux build's

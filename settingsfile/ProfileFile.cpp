@@ -99,33 +99,62 @@ std::string ValueReadBackAs(std::string_view value) {
   return '"' + std::string(value) + '"';
 }
 
-std::string FoldProfileName(std::string_view name) {
+namespace {
+
+// А-Я are D0 90 to D0 AF and Ё is D0 81 in UTF-8; а-п are D0 B0 to D0 BF, р-я are
+// D1 80 to D1 8F and ё is D1 91.
+std::string FoldUtf8Name(std::string_view name) {
+  std::string folded(name);
+  for (std::size_t i = 0; i < folded.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(folded[i]);
+    if (c >= 'A' && c <= 'Z') folded[i] = static_cast<char>(c - 'A' + 'a');
+    if (c != 0xD0 || i + 1 == folded.size()) continue;
+    const unsigned char next = static_cast<unsigned char>(folded[i + 1]);
+    if (next >= 0x90 && next <= 0x9F) {
+      folded[++i] = static_cast<char>(next + 0x20);
+    } else if (next >= 0xA0 && next <= 0xAF) {
+      folded[i] = '\xD1';
+      folded[++i] = static_cast<char>(next - 0x20);
+    } else if (next == 0x81) {
+      folded[i] = '\xD1';
+      folded[++i] = '\x91';
+    }
+  }
+  return folded;
+}
+
+}  // namespace
+
+std::string FoldProfileName(std::string_view name, TProfileCharset charset) {
+  if (charset == TProfileCharset::Utf8) return FoldUtf8Name(name);
   std::string folded(name);
   for (char& c : folded) c = static_cast<char>(FoldTable[static_cast<unsigned char>(c)]);
   return folded;
 }
 
-TProfileFile::TProfileFile(std::string bytes) : Content(std::move(bytes)) { BuildIndex(); }
+TProfileFile::TProfileFile(std::string bytes, TProfileCharset charset) : Content(std::move(bytes)), Charset(charset) {
+  BuildIndex();
+}
 
 void TProfileFile::BuildIndex() {
   Index.clear();
   TKeyIndex* section = nullptr;  // keys before the first section cannot be found
   ForEachLine(Content, [&](const TLine& line) {
     if (line.Kind == TLineKind::Section) {
-      const auto [where, added] = Index.try_emplace(FoldProfileName(line.Name));
+      const auto [where, added] = Index.try_emplace(Fold(line.Name));
       section = added ? &where->second : nullptr;  // a repeated section is never searched
     } else if (line.Kind == TLineKind::Key && section != nullptr) {
       const std::string_view value = ReadValue(line.Value);
-      section->try_emplace(FoldProfileName(line.Name),
+      section->try_emplace(Fold(line.Name),
                            TValueSpan{static_cast<std::size_t>(value.data() - Content.data()), value.size()});
     }
   });
 }
 
 std::optional<std::string> TProfileFile::Find(std::string_view section, std::string_view key) const {
-  const auto keys = Index.find(FoldProfileName(section));
+  const auto keys = Index.find(Fold(section));
   if (keys == Index.end()) return std::nullopt;
-  const auto value = keys->second.find(FoldProfileName(key));
+  const auto value = keys->second.find(Fold(key));
   if (value == keys->second.end()) return std::nullopt;
   return Content.substr(value->second.Offset, value->second.Length);
 }
@@ -183,18 +212,18 @@ bool TProfileFile::WriteStrings(std::span<const TProfileEntry> entries) {
     const std::size_t number = lines.size();
     lines.push_back({std::string(line.Text), std::string(line.End), {}});
     if (line.Kind == TLineKind::Section) {
-      const auto [where, added] = sections.try_emplace(FoldProfileName(line.Name), TEditSection{number, {}});
+      const auto [where, added] = sections.try_emplace(Fold(line.Name), TEditSection{number, {}});
       current = added ? &where->second : nullptr;
     } else if (line.Kind == TLineKind::Key && current != nullptr) {
       current->Anchor = number;
-      current->Keys.try_emplace(FoldProfileName(line.Name), TEditKey{number, std::string(line.Name)});
+      current->Keys.try_emplace(Fold(line.Name), TEditKey{number, std::string(line.Name)});
     }
   });
   const std::size_t originalCount = lines.size();
   std::vector<std::size_t> newSections;  // header lines appended at the end, in order
 
   for (const TProfileEntry& entry : entries) {
-    auto section = sections.find(FoldProfileName(entry.Section));
+    auto section = sections.find(Fold(entry.Section));
     if (section == sections.end()) {
       // The file must end with a line end before a section can follow it.
       if (newSections.empty() && !lines.empty() && lines[originalCount - 1].End.empty()) {
@@ -202,10 +231,10 @@ bool TProfileFile::WriteStrings(std::span<const TProfileEntry> entries) {
       }
       newSections.push_back(lines.size());
       lines.push_back({"[" + entry.Section + "]", std::string(LineEnd), {}});
-      section = sections.try_emplace(FoldProfileName(entry.Section), TEditSection{newSections.back(), {}}).first;
+      section = sections.try_emplace(Fold(entry.Section), TEditSection{newSections.back(), {}}).first;
     }
     TEditSection& target = section->second;
-    const std::string foldedKey = FoldProfileName(entry.Key);
+    const std::string foldedKey = Fold(entry.Key);
     if (const auto key = target.Keys.find(foldedKey); key != target.Keys.end()) {
       lines[key->second.Line].Text = key->second.Spelling + "=" + entry.Value;
       lines[key->second.Line].End = LineEnd;

@@ -9,9 +9,9 @@
 
 // A private-profile ("INI") file held in memory, read and updated the way the
 // Windows profile functions do it. Everything here is bytes: section names, keys and
-// values are Windows-1251 as they stand in the file; converting to the program's
-// UTF-8 is the caller's business. Names match without regard to case, Cyrillic
-// letters included.
+// values are as they stand in the file (Windows-1251, or UTF-8 where the caller says
+// so); converting to the program's UTF-8 is the caller's business. Names match
+// without regard to case, Cyrillic letters included.
 
 // The longest value a read gives back; longer values are cut.
 inline constexpr std::size_t MaxProfileValue = 2047;
@@ -22,9 +22,13 @@ struct TProfileEntry {
   std::string Value;
 };
 
-// Case folding of names: ASCII letters and the Cyrillic letters of Windows-1251
-// (А-Я, Ё) become lower case.
-std::string FoldProfileName(std::string_view name);
+// What the bytes of a profile file are: Windows-1251, as the program writes it, or
+// UTF-8, in which a file that other editors saved in Unicode is updated.
+enum class TProfileCharset { Cp1251, Utf8 };
+
+// Case folding of names: ASCII letters and the Cyrillic letters А-Я and Ё become
+// lower case, in the bytes of the charset.
+std::string FoldProfileName(std::string_view name, TProfileCharset charset = TProfileCharset::Cp1251);
 
 // The text to write for a value so that a read gives back exactly that value: one
 // with blanks at either end, or in quotes of its own, goes into quotes, since a read
@@ -34,7 +38,7 @@ std::string ValueReadBackAs(std::string_view value);
 class TProfileFile {
  public:
   TProfileFile() = default;
-  explicit TProfileFile(std::string bytes);
+  explicit TProfileFile(std::string bytes, TProfileCharset charset = TProfileCharset::Cp1251);
 
   const std::string& Bytes() const { return Content; }
 
@@ -59,7 +63,7 @@ class TProfileFile {
   static bool IsWritable(const TProfileEntry& entry);
 
   // Whether a section of that name stands in the file, empty or not.
-  bool HasSection(std::string_view section) const { return Index.contains(FoldProfileName(section)); }
+  bool HasSection(std::string_view section) const { return Index.contains(Fold(section)); }
 
  private:
   struct TValueSpan {
@@ -69,8 +73,10 @@ class TProfileFile {
   using TKeyIndex = std::unordered_map<std::string, TValueSpan>;
 
   void BuildIndex();
+  std::string Fold(std::string_view name) const { return FoldProfileName(name, Charset); }
 
   std::string Content;
+  TProfileCharset Charset = TProfileCharset::Cp1251;
   // Folded section name -> folded key -> value. Only what a read can find: the
   // first section of each name and the first key of each name in it.
   std::unordered_map<std::string, TKeyIndex> Index;

@@ -65,16 +65,6 @@ std::string BaseName(int kkmNumber, std::int32_t version, const std::tm& time) {
   return "kkm" + TwoDigits(kkmNumber) + "-" + std::to_string(version) + "-" + stamp;
 }
 
-// A value as it must stand in the file to be read back as it is. A line break, which
-// no read can give back, becomes a blank: only a register's garbled rate bytes can
-// hold one.
-std::string KeptAsRead(std::string value) {
-  for (char& c : value) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
-  return ValueReadBackAs(value);
-}
-
 }  // namespace
 
 std::filesystem::path DefaultBackupFolder() {
@@ -113,10 +103,8 @@ std::string TBackupFolder::NewFileName(int kkmNumber, std::int32_t version) {
 
 bool TBackupFolder::Save(const std::string& fileName, const TKkmSettings& settings) {
   if (Place.empty()) return false;
-  std::vector<TProfileEntry> entries = SettingsFileEntries(settings);
-  for (TProfileEntry& entry : entries) entry.Value = KeptAsRead(std::move(entry.Value));
   TProfileFile file;
-  if (!file.WriteStrings(entries)) return false;
+  if (!file.WriteStrings(SettingsFileEntries(settings))) return false;
   std::error_code error;
   std::filesystem::create_directories(Place, error);
   if (error) return false;

@@ -9,8 +9,6 @@
 
 namespace {
 
-std::string KeyName(const char* word, int number) { return Utf8ToCp1251(word + std::to_string(number)); }
-
 // A key of the file: its word, to which the number of the tax, rate or group is
 // added; the value a file without it gives; the field as a message names it (before
 // the number); and the document field it holds.
@@ -61,18 +59,18 @@ const std::vector<TFileKeyRow>& FileKeys() {
 #undef ORBI7_TEXT_FIELD
 
 // Calls visit(section, key name, key, number) for every key of the file in its order;
-// section and name in Windows-1251.
+// section and name in UTF-8.
 template <typename TVisit>
 void ForEachKey(TVisit visit) {
   for (const TFileKeyRow& row : FileKeys()) {
-    const std::string section = Utf8ToCp1251(row.Section);
     for (int n = 1; n <= row.Count; ++n) {
-      for (const TFileKey& key : row.Keys) visit(section, KeyName(key.Word, n), key, n);
+      for (const TFileKey& key : row.Keys) visit(row.Section, key.Word + std::to_string(n), key, n);
     }
   }
 }
 
-// The entries of a document, each with the name of its field as the user knows it.
+// The entries of a document as the program holds them (UTF-8, values raw), each with
+// the name of its field as the user knows it.
 struct TEntryList {
   std::vector<TProfileEntry> Entries;
   std::vector<std::string> Fields;
@@ -80,8 +78,8 @@ struct TEntryList {
 
 TEntryList DocumentEntries(const TKkmSettings& settings) {
   TEntryList list;
-  ForEachKey([&](const std::string& section, std::string name, const TFileKey& key, int n) {
-    list.Entries.push_back({section, std::move(name), Utf8ToCp1251(key.Get(settings, n))});
+  ForEachKey([&](const char* section, std::string name, const TFileKey& key, int n) {
+    list.Entries.push_back({section, std::move(name), key.Get(settings, n)});
     list.Fields.push_back(key.Field + std::to_string(n));
   });
   return list;
@@ -93,6 +91,29 @@ std::optional<std::string> UnsavableField(const TEntryList& list) {
     if (list.Entries[i].Value.find_first_of("\r\n") != std::string::npos) return list.Fields[i];
   }
   return std::nullopt;
+}
+
+// A value as it must stand in the file so that a read gives it back: quoted where its
+// outer blanks or quotes would be lost. A line break, which no read gives back,
+// becomes a blank; the save refuses such a value before it gets here, and only a
+// register's garbled rate bytes in a backup can hold one.
+std::string FileValue(std::string value) {
+  for (char& c : value) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return ValueReadBackAs(value);
+}
+
+// The entries as they stand in a file of that charset.
+std::vector<TProfileEntry> FileEntries(std::vector<TProfileEntry> entries, TProfileCharset charset) {
+  for (TProfileEntry& entry : entries) {
+    entry.Value = FileValue(std::move(entry.Value));
+    if (charset == TProfileCharset::Utf8) continue;
+    entry.Section = Utf8ToCp1251(entry.Section);
+    entry.Key = Utf8ToCp1251(entry.Key);
+    entry.Value = Utf8ToCp1251(entry.Value);
+  }
+  return entries;
 }
 
 bool IsDigitOf(char c, int base) {
@@ -119,17 +140,39 @@ bool IsEnabledFlag(std::string_view text) {
 }
 
 std::vector<TProfileEntry> SettingsFileEntries(const TKkmSettings& settings) {
-  return DocumentEntries(settings).Entries;
+  return FileEntries(DocumentEntries(settings).Entries, TProfileCharset::Cp1251);
 }
 
 void ReadSettings(const TProfileFile& file, TKkmSettings& settings) {
-  ForEachKey([&](const std::string& section, const std::string& name, const TFileKey& key, int n) {
-    key.Set(settings, n, Cp1251ToUtf8(file.GetString(section, name, Utf8ToCp1251(key.Default))));
+  ForEachKey([&](const char* section, const std::string& name, const TFileKey& key, int n) {
+    const std::string value = file.GetString(Utf8ToCp1251(section), Utf8ToCp1251(name), Utf8ToCp1251(key.Default));
+    key.Set(settings, n, Cp1251ToUtf8(value));
   });
   settings.Changed(TSection::Taxes);
   settings.Changed(TSection::Discounts);
   settings.Changed(TSection::Surcharges);
   settings.Changed(TSection::Groups);
+}
+
+bool ReadSettingsFileBytes(std::string bytes, TKkmSettings& settings) {
+  const TProfileFile file(SettingsFileText(std::move(bytes)));
+  ReadSettings(file, settings);
+  return file.HasSection(Utf8ToCp1251(TaxSection)) || file.HasSection(Utf8ToCp1251(RateSection)) ||
+         file.HasSection(Utf8ToCp1251(GroupSection));
+}
+
+std::optional<std::string> SettingsFileBytes(std::string old, const TKkmSettings& settings) {
+  const TEntryList list = DocumentEntries(settings);
+  if (UnsavableField(list)) return std::nullopt;
+  const TFileEncoding encoding = SettingsFileEncoding(old);
+  if (encoding == TFileEncoding::Cp1251) {
+    TProfileFile file(std::move(old));
+    if (!file.WriteStrings(FileEntries(list.Entries, TProfileCharset::Cp1251))) return std::nullopt;
+    return file.Bytes();
+  }
+  TProfileFile file(UnicodeFileText(old, encoding), TProfileCharset::Utf8);
+  if (!file.WriteStrings(FileEntries(list.Entries, TProfileCharset::Utf8))) return std::nullopt;
+  return UnicodeFileBytes(file.Bytes(), encoding);
 }
 
 bool LoadSettingsFile(const std::string& fileName, TKkmSettings& settings, TUserMessages& messages) {
@@ -138,13 +181,10 @@ bool LoadSettingsFile(const std::string& fileName, TKkmSettings& settings, TUser
     messages.Show(TMessageKind::Error, "Не удается прочитать файл " + fileName);
     return false;
   }
-  const TProfileFile file(SettingsFileText(std::move(*bytes)));
-  ReadSettings(file, settings);
   // A file picked by mistake (any file may be chosen) still loads, every key taking
   // its default, but the user is told.
-  const bool hasSettings = file.HasSection(Utf8ToCp1251(TaxSection)) || file.HasSection(Utf8ToCp1251(RateSection)) ||
-                           file.HasSection(Utf8ToCp1251(GroupSection));
-  if (!hasSettings) messages.Show(TMessageKind::Information, "В файле " + fileName + " нет установок ККМ.");
+  if (!ReadSettingsFileBytes(std::move(*bytes), settings))
+    messages.Show(TMessageKind::Information, "В файле " + fileName + " нет установок ККМ.");
   return true;
 }
 
@@ -154,16 +194,12 @@ bool SaveSettingsFile(const std::string& fileName, const TKkmSettings& settings,
   const bool exists = std::filesystem::exists(std::filesystem::status(path, error));
   // An existing file that cannot be read would lose its other content; refuse it.
   std::optional<std::string> old = exists ? ReadFileBytes(path) : std::string();
-  const TEntryList list = DocumentEntries(settings);
-  if (const auto field = UnsavableField(list)) {
+  if (const auto field = UnsavableField(DocumentEntries(settings))) {
     messages.Show(TMessageKind::Error, "Неверное значение: " + *field + " содержит перевод строки");
     return false;
   }
-  bool written = false;
-  if (old) {
-    TProfileFile file(std::move(*old));
-    written = file.WriteStrings(list.Entries) && ReplaceFileBytes(path, file.Bytes());
-  }
+  std::optional<std::string> bytes = old ? SettingsFileBytes(std::move(*old), settings) : std::nullopt;
+  const bool written = bytes && ReplaceFileBytes(path, *bytes);
   if (!written) messages.Show(TMessageKind::Error, "Unable to write to " + fileName);
   return written;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,7 +17,9 @@ inline constexpr const char* RateSection = "Скидки/Надбавки";
 inline constexpr const char* GroupSection = "ТовГр";
 
 // Every key of the document in the order it is written, names and values in
-// Windows-1251: 15 tax keys, 16 rate keys, 324 group keys.
+// Windows-1251 as they stand in a file: 15 tax keys, 16 rate keys, 324 group keys. A
+// value with blanks or quotes at either end is quoted, so that a read gives it back
+// as it is; a line break becomes a blank.
 std::vector<TProfileEntry> SettingsFileEntries(const TKkmSettings& settings);
 
 // Takes every key from the file, the default where a key is missing, and tells the
@@ -27,14 +30,23 @@ void ReadSettings(const TProfileFile& file, TKkmSettings& settings);
 // zero. Any other text is not a number and leaves the tax disabled.
 bool IsEnabledFlag(std::string_view text);
 
+// Reads the document from a file's bytes in any of its encodings (SettingsFileText);
+// returns whether one of the three sections stands in the file.
+bool ReadSettingsFileBytes(std::string bytes, TKkmSettings& settings);
+
+// The bytes of the file `old` (empty for a new one) with the document's keys written
+// into it: its other sections, keys and comments kept, and its encoding too (a file in
+// UTF-16 or UTF-8 stays so, with its mark if it had one). Nothing when a value holds a
+// line break, which would end it.
+std::optional<std::string> SettingsFileBytes(std::string old, const TKkmSettings& settings);
+
 // The load command for the chosen file name (UTF-8). A file that does not exist or
 // cannot be read changes nothing and says so; returns whether the document was loaded.
-// Files in UTF-16 or UTF-8 load as well (SettingsFileText); one in which none of the
-// three sections stands loads as defaults and says "В файле <name> нет установок ККМ.".
+// A file in which none of the three sections stands loads as defaults and says
+// "В файле <name> нет установок ККМ.".
 bool LoadSettingsFile(const std::string& fileName, TKkmSettings& settings, TUserMessages& messages);
 
-// The save command for the chosen file name (UTF-8). The document's keys are written
-// into the file's existing content, which keeps its other sections, keys and
-// comments; the file is replaced as a whole or, on failure, left as it was and the
-// failure reported. Returns whether the file was written.
+// The save command for the chosen file name (UTF-8): SettingsFileBytes over the
+// file's existing content; the file is replaced as a whole or, on failure, left as it
+// was and the failure reported. Returns whether the file was written.
 bool SaveSettingsFile(const std::string& fileName, const TKkmSettings& settings, TUserMessages& messages);

@@ -1,7 +1,8 @@
 // libFuzzer harness for the profile file reader and writer.
 //
 // An input is a file's bytes, optionally followed by a NUL and a script of writes:
-// records separated by 0x01, each "section 0x02 key 0x02 value". The harness reads
+// records separated by 0x01, each "section 0x02 key 0x02 value". An input of odd
+// length is taken as a file in UTF-8, an even one as Windows-1251. The harness reads
 // names from the script, applies the writes as one batch and one at a time, and
 // aborts when the two disagree, when a read breaks the rules, or when writing the
 // same batch again changes the file.
@@ -64,8 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view bytes = input.substr(0, nul);
   const std::string_view script = nul == std::string_view::npos ? std::string_view() : input.substr(nul + 1);
   const std::vector<TProfileEntry> entries = Script(script);
+  const TProfileCharset charset = size % 2 == 1 ? TProfileCharset::Utf8 : TProfileCharset::Cp1251;
 
-  const TProfileFile original{std::string(bytes)};
+  const TProfileFile original{std::string(bytes), charset};
   Check(original.Bytes() == bytes);
   for (const TProfileEntry& entry : entries) {
     if (const auto value = original.Find(entry.Section, entry.Key)) Check(value->size() <= MaxProfileValue);
@@ -89,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The last value written for each name is what a read finds.
   std::map<std::pair<std::string, std::string>, const TProfileEntry*> last;
   for (const TProfileEntry& entry : entries) {
-    last[{FoldProfileName(entry.Section), FoldProfileName(entry.Key)}] = &entry;
+    last[{FoldProfileName(entry.Section, charset), FoldProfileName(entry.Key, charset)}] = &entry;
   }
   for (const auto& [name, entry] : last) {
     const auto value = batch.Find(entry->Section, entry->Key);

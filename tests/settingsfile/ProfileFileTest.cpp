@@ -26,14 +26,26 @@ std::string Written(std::string_view before, const std::vector<TProfileEntry>& e
 
 // ---- Reading ----
 
+// In Windows-1251 and in UTF-8 alike, where Unicode files are updated.
 TEST(ProfileFileRead, SectionsAndKeysMatchWithoutRegardToCase) {
-  EXPECT_EQ(Read("[Settings]\r\nColour=red\r\n", "sETTINGS", "COLOUR"), "red");
-  EXPECT_EQ(Read("[НАЛОГИ]\r\nналог1=1\r\n", "Налоги", "НаЛоГ1"), "1");
-  EXPECT_EQ(Read("[Ёлка]\r\nёж=2\r\n", "ёЛКА", "ЁЖ"), "2");
-  // Only letter pairs fold: Ђ and ђ are different names.
-  EXPECT_EQ(Read("[A]\r\nЂ=3\r\n", "a", "ђ"), std::nullopt);
-  // Folding is by letter, not by byte distance: a Latin letter never matches a Cyrillic one.
-  EXPECT_EQ(Read("[A]\r\nA=4\r\n", "А", "А"), std::nullopt);
+  for (const TProfileCharset charset : {TProfileCharset::Cp1251, TProfileCharset::Utf8}) {
+    const auto read = [charset](std::string_view file, std::string_view section, std::string_view key) {
+      const auto bytes = [charset](std::string_view text) {
+        return charset == TProfileCharset::Utf8 ? std::string(text) : W(text);
+      };
+      return TProfileFile(bytes(file), charset).Find(bytes(section), bytes(key));
+    };
+    EXPECT_EQ(read("[Settings]\r\nColour=red\r\n", "sETTINGS", "COLOUR"), "red");
+    EXPECT_EQ(read("[НАЛОГИ]\r\nналог1=1\r\n", "Налоги", "НаЛоГ1"), "1");
+    EXPECT_EQ(read("[Ёлка]\r\nёж=2\r\nЯРУС=3\r\n", "ёЛКА", "ЁЖ"), "2");
+    EXPECT_EQ(read("[Ёлка]\r\nЯРУС=3\r\n", "ёлка", "ярус"), "3");
+    // Only letter pairs fold: Ђ and ђ are different names, and so are Ш and и, whose
+    // UTF-8 bytes differ by as much as a pair's.
+    EXPECT_EQ(read("[A]\r\nЂ=3\r\n", "a", "ђ"), std::nullopt);
+    EXPECT_EQ(read("[A]\r\nШ=3\r\n", "a", "и"), std::nullopt);
+    // Folding is by letter, not by byte distance: a Latin letter never matches a Cyrillic one.
+    EXPECT_EQ(read("[A]\r\nA=4\r\n", "А", "А"), std::nullopt);
+  }
 }
 
 TEST(ProfileFileRead, BlanksAroundKeysAndValuesAreDropped) {

@@ -66,6 +66,10 @@ TEST_F(SettingsBackupTest, ValuesComeBackAsTheyWereKept) {
   TKkmSettings expected = settings;
   expected.Discount(2) = "0 ,12";
   EXPECT_EQ(loaded, expected);
+  // Mended: the backup opened and saved again lost the blanks and quotes.
+  ASSERT_TRUE(SaveSettingsFile(file, loaded, messages));
+  ASSERT_TRUE(LoadSettingsFile(file, loaded, messages));
+  EXPECT_EQ(loaded, expected);
 }
 
 TEST_F(SettingsBackupTest, FolderThatCannotBeMadeRefusesTheSaveAndLeavesNothing) {

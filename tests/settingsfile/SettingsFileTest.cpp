@@ -237,34 +237,62 @@ TEST(SettingsFileLoad, ValuesAreTakenAsTheyStand) {
   EXPECT_EQ(loaded.Group(5).Tax, "7");
 }
 
-// The same settings as other editors save them: UTF-16 with its mark, UTF-8 with and
-// without one. A Windows-1251 file whose bytes happen to be valid UTF-8 stays
-// Windows-1251.
-TEST(SettingsFileLoad, FilesInUtf16AndUtf8GiveTheSameSettings) {
-  const std::string utf8 = Cp1251ToUtf8(ExpectedFile(Filled()));
-  std::string utf16 = "\xFF\xFE";
+std::string Utf16(std::string_view utf8, bool bigEndian) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
   for (const char32_t c : DecodeUtf8(utf8)) {
-    if (c > 0xFFFF) continue;
-    utf16 += static_cast<char>(c & 0xFF);
-    utf16 += static_cast<char>(c >> 8);
+    const char high = static_cast<char>(c >> 8);
+    const char low = static_cast<char>(c & 0xFF);
+    bytes += bigEndian ? high : low;
+    bytes += bigEndian ? low : high;
   }
+  return bytes;
+}
+
+// The same settings as other editors save them: UTF-16 of either byte order with its
+// mark (Notepad writes no line end after the last line), UTF-8 with and without one. An
+// edit saved over such a file keeps what the file is written in, and its other lines,
+// and reloads as edited; so do names with outer blanks and quotes.
+// Mended: the save wrote Windows-1251 into a Unicode file, and the edit was lost.
+TEST(SettingsFileLoad, FilesInUtf16AndUtf8LoadAndSaveOverAsWhatTheyAre) {
+  const std::string utf8 = "; ☃\r\n" + Cp1251ToUtf8(ExpectedFile(Filled()));
+  const std::string lastLine = utf8.substr(0, utf8.size() - 2);
   TTempFolder folder;
   struct TCase {
     const char* Name;
     std::string Bytes;
   };
-  const TCase cases[] = {{"utf16.dat", utf16},
+  const TCase cases[] = {{"utf16.dat", Utf16(utf8, false)},
+                         {"utf16-no-last-line-end.dat", Utf16(lastLine, false)},
+                         {"utf16be.dat", Utf16(lastLine, true)},
                          {"utf8-mark.dat", "\xEF\xBB\xBF" + utf8},
                          {"utf8.dat", utf8},
                          {"cp1251.dat", ExpectedFile(Filled())}};
+  TKkmSettings edited = Filled();
+  for (int g = 1; g <= GroupCount; ++g) edited.Group(g) = {};
+  edited.Discount(3) = "33,33";
+  edited.Tax(1).Name = "НДС ";
+  edited.Tax(2).Name = "\"Сбор\"";
   for (const TCase& c : cases) {
-    Put(folder.File(c.Name), c.Bytes);
+    const std::string name = folder.File(c.Name);
+    Put(name, c.Bytes);
     TKkmSettings loaded;
     TRecordingMessages messages;
-    ASSERT_TRUE(LoadSettingsFile(folder.File(c.Name), loaded, messages)) << c.Name;
+    ASSERT_TRUE(LoadSettingsFile(name, loaded, messages)) << c.Name;
     EXPECT_EQ(loaded, Filled()) << c.Name;
+    ASSERT_TRUE(SaveSettingsFile(name, edited, messages)) << c.Name;
+    ASSERT_TRUE(LoadSettingsFile(name, loaded, messages)) << c.Name;
+    EXPECT_EQ(loaded, edited) << c.Name;
     EXPECT_TRUE(messages.Shown.empty()) << c.Name;
+    const std::string saved = Get(name);
+    EXPECT_EQ(SettingsFileEncoding(saved), SettingsFileEncoding(c.Bytes)) << c.Name;
+    EXPECT_EQ(saved.substr(0, 2), c.Bytes.substr(0, 2)) << c.Name;
+    if (SettingsFileEncoding(saved) != TFileEncoding::Cp1251) {
+      EXPECT_EQ(UnicodeFileText(saved, SettingsFileEncoding(saved)).substr(0, 7), "; ☃\r\n") << c.Name;
+    }
   }
+  // The names keep their blanks and quotes as Windows' profile functions read them.
+  EXPECT_NE(Get(folder.File("cp1251.dat")).find(W("Наимен1=\"НДС \"\r\n")), std::string::npos);
+  EXPECT_NE(Get(folder.File("cp1251.dat")).find(W("Наимен2=\"\"Сбор\"\"\r\n")), std::string::npos);
   // "[ТовГр]" in Windows-1251 next to text that reads as UTF-8 ("Ð¢" is valid UTF-8
   // when read byte for byte): the program's own encoding wins.
   const std::string mixed = W("[ТовГр]\r\nТовГрНал1=2\r\n") + "; \xC3\xA9\r\n";
