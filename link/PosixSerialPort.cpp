@@ -93,17 +93,24 @@ std::string OwningGroup(const std::string& device) {
   return found->gr_name;
 }
 
+struct TErrnoFault {
+  int Error;
+  TPortFault Fault;
+};
+
+constexpr TErrnoFault OpenFaults[] = {
+    {ENOENT, TPortFault::Absent},      {ENODEV, TPortFault::Absent}, {ENXIO, TPortFault::Absent},
+    {ENOTDIR, TPortFault::Absent},     {EBUSY, TPortFault::Busy},    {EACCES, TPortFault::NoPermission},
+    {EPERM, TPortFault::NoPermission},
+};
+
+// What a pulled USB adapter's descriptor, or a pseudo-terminal whose far end has
+// closed, answers to reads, writes and ioctls.
+constexpr int RemovalErrors[] = {EIO, ENXIO, ENODEV};
+
 TOpenedPort OpenFailure(const std::string& device, int error) {
-  switch (error) {
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
-    case ENOTDIR: return TOpenedPort::Failed(TPortFault::Absent);
-    case EBUSY: return TOpenedPort::Failed(TPortFault::Busy);
-    case EACCES:
-    case EPERM: return TOpenedPort::Failed(TPortFault::NoPermission, OwningGroup(device));
-    default: return TOpenedPort::Failed(TPortFault::Other);
-  }
+  const TPortFault fault = PosixOpenFault(error);
+  return TOpenedPort::Failed(fault, fault == TPortFault::NoPermission ? OwningGroup(device) : std::string());
 }
 
 class TDeadline {
@@ -125,6 +132,23 @@ class TDeadline {
 int PollTimeout(TTick ms) { return static_cast<int>(std::min<TTick>(ms, INT_MAX)); }
 
 }  // namespace
+
+TPortFault PosixOpenFault(int error) {
+  for (const TErrnoFault& row : OpenFaults) {
+    if (row.Error == error) return row.Fault;
+  }
+  return TPortFault::Other;
+}
+
+bool IsRemovalError(int error) {
+  return std::find(std::begin(RemovalErrors), std::end(RemovalErrors), error) != std::end(RemovalErrors);
+}
+
+void TPosixSerialPort::NoteError(int error) { Gone = Gone || IsRemovalError(error); }
+
+// A hung-up terminal (a USB adapter pulled out) polls as POLLHUP and POLLERR; with
+// CLOCAL set, a serial line's carrier never hangs it up.
+void TPosixSerialPort::NoteEvents(short events) { Gone = Gone || (events & (POLLHUP | POLLERR | POLLNVAL)) != 0; }
 
 TOpenedPort TPosixSerialPort::Open(const std::string& device) {
   // Non-blocking, so that a port without carrier does not hang the open; it stays so,
@@ -187,7 +211,7 @@ void TPosixSerialPort::SetParity(bool mark) {
   if (((settings.c_cflag ^ wanted) & KeptParityBits) == 0) return;
   settings.c_cflag = (settings.c_cflag & ~AllParityBits) | wanted;
   // TCSADRAIN: the bytes already written leave with the old parity.
-  tcsetattr(Fd, TCSADRAIN, &settings);
+  if (tcsetattr(Fd, TCSADRAIN, &settings) != 0) NoteError(errno);
 }
 
 std::size_t TPosixSerialPort::TakeFromDriver() {
@@ -196,6 +220,7 @@ std::size_t TPosixSerialPort::TakeFromDriver() {
   for (;;) {
     const ssize_t got = read(Fd, chunk, sizeof chunk);
     if (got < 0 && errno == EINTR) continue;
+    if (got < 0) NoteError(errno);
     if (got <= 0) return taken;
     Queue.insert(Queue.end(), chunk, chunk + got);
     taken += static_cast<std::size_t>(got);
@@ -209,13 +234,16 @@ std::size_t TPosixSerialPort::TakeQueued(std::uint8_t* buffer, std::size_t n) {
   return count;
 }
 
-// A device that reports itself ready but gives nothing has hung up or failed; the
-// time is slept away rather than spent polling it again and again.
+// A device that hangs up is gone, and the wait ends at once. One that reports itself
+// ready but gives nothing has failed otherwise; the time is slept away rather than
+// spent polling it again and again.
 bool TPosixSerialPort::AwaitReadable(TTick timeoutMs) {
+  if (Gone) return false;
   pollfd watch{Fd, POLLIN, 0};
   if (poll(&watch, 1, PollTimeout(timeoutMs)) <= 0) return false;
   if (TakeFromDriver() > 0) return true;
-  std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
+  NoteEvents(watch.revents);
+  if (!Gone) std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
   return false;
 }
 
@@ -248,7 +276,10 @@ void TPosixSerialPort::AwaitInput(TTick timeoutMs, std::size_t missing) {
 bool TPosixSerialPort::Drain(TTick timeoutMs) {
   return AwaitEmptyOutputQueue(timeoutMs, [this]() -> std::optional<std::size_t> {
     int queued = 0;
-    if (ioctl(Fd, TIOCOUTQ, &queued) != 0) return std::nullopt;
+    if (ioctl(Fd, TIOCOUTQ, &queued) != 0) {
+      NoteError(errno);
+      return std::nullopt;
+    }
     return static_cast<std::size_t>(std::max(queued, 0));
   });
 }
@@ -283,10 +314,16 @@ std::size_t TPosixSerialPort::WriteBytes(const std::uint8_t* bytes, std::size_t 
       Transmitter.Written(static_cast<std::size_t>(written), start);
       continue;
     }
-    if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) break;
+    if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+      NoteError(errno);
+      break;
+    }
     if (deadline.Passed()) break;
     pollfd watch{Fd, POLLOUT, 0};
-    if (poll(&watch, 1, PollTimeout(deadline.RemainingMs())) > 0 && (watch.revents & POLLOUT) == 0) break;
+    if (poll(&watch, 1, PollTimeout(deadline.RemainingMs())) > 0 && (watch.revents & POLLOUT) == 0) {
+      NoteEvents(watch.revents);
+      break;
+    }
   }
   return done;
 }

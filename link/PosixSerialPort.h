@@ -35,6 +35,7 @@ class TPosixSerialPort final : public TSerialPort {
   void FullPurge() override;
   std::size_t ReadBytes(std::uint8_t* buffer, std::size_t n) override;
   std::size_t WriteBytes(const std::uint8_t* bytes, std::size_t n) override;
+  bool Removed() const override { return Gone; }
 
  private:
   TPortFault ApplyLineSettings();
@@ -42,6 +43,9 @@ class TPosixSerialPort final : public TSerialPort {
   std::size_t TakeFromDriver();
   bool AwaitReadable(TTick timeoutMs);
   std::size_t TakeQueued(std::uint8_t* buffer, std::size_t n);
+  // Notes a failed call's errno or a poll's events that mean the device is gone.
+  void NoteError(int error);
+  void NoteEvents(short events);
 
   int Fd;
   std::vector<std::uint8_t> Queue;
@@ -50,4 +54,10 @@ class TPosixSerialPort final : public TSerialPort {
   // The parity bits that the driver keeps once set; a pseudo-terminal, for one,
   // always clears PARENB but keeps CMSPAR and PARODD.
   unsigned KeptParityBits = 0;
+  bool Gone = false;
 };
+
+// Why open() refused a device, from its errno.
+TPortFault PosixOpenFault(int error);
+// Whether a call on a device that was open failed because the device is gone.
+bool IsRemovalError(int error);

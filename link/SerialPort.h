@@ -57,6 +57,11 @@ class TSerialPort {
   // before they have left the PC (see Drain). Both return the count done.
   virtual std::size_t ReadBytes(std::uint8_t* buffer, std::size_t n) = 0;
   virtual std::size_t WriteBytes(const std::uint8_t* bytes, std::size_t n) = 0;
+
+  // True once the system has said that the device is gone (a USB adapter pulled out,
+  // the far end of a pseudo-terminal closed): nothing will pass any more. A wait for
+  // input ends as soon as the system says so.
+  virtual bool Removed() const { return false; }
 };
 
 // A port that passes every call on to another, for ports that watch what goes
@@ -75,6 +80,7 @@ class TForwardingPort : public TSerialPort {
   void FullPurge() override { Port->FullPurge(); }
   std::size_t ReadBytes(std::uint8_t* buffer, std::size_t n) override { return Port->ReadBytes(buffer, n); }
   std::size_t WriteBytes(const std::uint8_t* bytes, std::size_t n) override { return Port->WriteBytes(bytes, n); }
+  bool Removed() const override { return Port->Removed(); }
 
  protected:
   std::unique_ptr<TSerialPort> Port;

@@ -29,6 +29,7 @@ TReasonTexts TextsOf(TFailureReason reason) {
     case TFailureReason::BusyTooLong: return {"busy too long", "ККМ занята слишком долго"};
     case TFailureReason::ShortReply: return {"short reply", "ответ ККМ неполный"};
     case TFailureReason::ReplyChecksum: return {"reply checksum", "ответ ККМ искажен"};
+    case TFailureReason::PortRemoved: return {"port removed", "порт отключен от компьютера"};
   }
   return {"unknown", ""};
 }
@@ -63,6 +64,7 @@ TOpenedPort TKkmLink::OpenPumping(const std::string& device) {
 
 bool TKkmLink::OpenPort(const std::string& device) {
   ClosePort();
+  Removed = false;
   TOpenedPort opened = OpenPumping(device);
   Port = std::move(opened.Port);
   const TPortFault fault = opened.Fault == TPortFault::None ? TPortFault::Other : opened.Fault;
@@ -79,14 +81,29 @@ bool TKkmLink::OpenPort(const std::string& device) {
 void TKkmLink::ClosePort() {
   if (Port) Trace("close");
   Port.reset();
+  Removed = false;
   LineTrace.Close();
 }
 
-void TKkmLink::SetParity(bool mark) {
-  if (Port) Port->SetParity(mark);
+// The port, unless it has none or it has just said its device is gone; then it is
+// closed here and now, and the trace stays open for the failure that follows.
+TSerialPort* TKkmLink::LivePort() {
+  if (Port && Port->Removed()) {
+    Trace("removed");
+    Port.reset();
+    Removed = true;
+  }
+  return Port.get();
 }
 
-std::size_t TKkmLink::InputQueued() { return Port ? Port->InputQueued() : 0; }
+void TKkmLink::SetParity(bool mark) {
+  if (TSerialPort* port = LivePort()) port->SetParity(mark);
+}
+
+std::size_t TKkmLink::InputQueued() {
+  TSerialPort* port = LivePort();
+  return port ? port->InputQueued() : 0;
+}
 
 // With a pump, the wait is cut into slices of at most PumpIntervalMs, with the pump
 // between them.
@@ -101,10 +118,10 @@ bool TKkmLink::WaitForInput(std::size_t count, TTick timeoutMs) {
     if (elapsed > timeoutMs) return painted && InputQueued() >= count;
     const std::size_t queued = InputQueued();
     if (queued >= count) return true;
-    if (Stopped()) return false;
+    if (Stopped() || Removed) return false;
     const TTick slice = Slice(timeoutMs - elapsed + 1);
-    if (Port) {
-      Port->AwaitInput(slice, count - queued);
+    if (TSerialPort* port = LivePort()) {
+      port->AwaitInput(slice, count - queued);
     } else {
       LinkClock.SleepUntil(LinkClock.Now() + slice);
     }
@@ -124,7 +141,8 @@ bool TKkmLink::PumpIfDue() {
 
 bool TKkmLink::WaitForAnswer(std::size_t count, TTick limitMs) {
   const TTick stillSending = std::exchange(LineTimeLeftMs, 0);
-  return WaitForInput(count, limitMs + stillSending + (Port ? Port->InputLatencyMs() : 0));
+  TSerialPort* port = LivePort();
+  return WaitForInput(count, limitMs + stillSending + (port ? port->InputLatencyMs() : 0));
 }
 
 void TKkmLink::WaitMoreThan(TTick ms) {
@@ -140,30 +158,33 @@ void TKkmLink::Delay(TTick ms) { WaitMoreThan(ms + 1); }
 void TKkmLink::Pause(TTick ms) { WaitMoreThan(ms); }
 
 void TKkmLink::Purge() {
-  if (Port) Port->Purge();
+  if (TSerialPort* port = LivePort()) port->Purge();
 }
 
 void TKkmLink::FullPurge() {
-  if (Port) Port->FullPurge();
+  if (TSerialPort* port = LivePort()) port->FullPurge();
 }
 
 // The port's own read may block for its whole time limit; with a pump the bytes are
 // waited for here, in slices, under the same limit, and then only what came is read.
 std::size_t TKkmLink::ReadBytes(std::uint8_t* buffer, std::size_t n) {
-  if (!Port) return 0;
+  if (!LivePort()) return 0;
   if (!Pump) return Port->ReadBytes(buffer, n);
   WaitForInput(n, ReadTimeLimit(n) - 1);  // over once the limit has passed, as the port's own read
-  const std::size_t queued = std::min(n, Port->InputQueued());
-  return queued == 0 ? 0 : Port->ReadBytes(buffer, queued);
+  const std::size_t queued = std::min(n, InputQueued());
+  return queued == 0 || !LivePort() ? 0 : Port->ReadBytes(buffer, queued);
 }
 
 std::size_t TKkmLink::WriteBytes(const std::uint8_t* bytes, std::size_t n) {
-  return Port ? Port->WriteBytes(bytes, n) : 0;
+  TSerialPort* port = LivePort();
+  return port ? port->WriteBytes(bytes, n) : 0;
 }
 
 bool TKkmLink::Send(const std::uint8_t* bytes, std::size_t n) {
-  if (!Port) return Fail(TFailureReason::NoPort);
-  if (WriteBytes(bytes, n) != n || !Port->Drain(DrainTimeLimit(n))) return Fail(TFailureReason::OutputStuck);
+  if (!LivePort()) return Fail(TFailureReason::NoPort);
+  if (WriteBytes(bytes, n) != n || !LivePort() || !Port->Drain(DrainTimeLimit(n)))
+    return Fail(TFailureReason::OutputStuck);
+  if (!LivePort()) return Fail(TFailureReason::PortRemoved);
   LineTimeLeftMs = Port->LineTimeLeftMs();
   return true;
 }
@@ -178,6 +199,8 @@ std::string TKkmLink::OperationsUnderWay() const {
 }
 
 bool TKkmLink::Fail(TFailureReason reason) {
+  // Whatever went wrong after the device went away went wrong because of it.
+  if (LivePort() == nullptr && Removed) reason = TFailureReason::PortRemoved;
   Failure = {reason, OperationsUnderWay()};
   if (LineTrace.IsOpen()) Trace(std::string("failure: ") + FailureReasonText(reason) + " in " + Failure.Exchange);
   return false;

@@ -26,6 +26,7 @@ enum class TFailureReason {
   BusyTooLong,           // the register kept answering busy before a block write
   ShortReply,            // fewer reply bytes than asked for came in time
   ReplyChecksum,         // the reply came whole but its checksum is wrong
+  PortRemoved,           // the port that was working is gone (a USB adapter pulled out)
 };
 
 // "no echo", "wrong acknowledgement"..., for the trace.
@@ -70,6 +71,10 @@ class TKkmLink {
   // Harmless when no port is open.
   void ClosePort();
   bool IsOpen() const { return Port != nullptr; }
+  // The port reported its device gone and was closed at once, so that the system can
+  // give a replugged adapter its name back; every failure since is PortRemoved, until
+  // the next OpenPort or ClosePort.
+  bool PortRemoved() const { return Removed; }
 
   void SetParity(bool mark);
 
@@ -140,6 +145,7 @@ class TKkmLink {
   bool PumpIfDue();
   TTick Slice(TTick rest) const;
   TOpenedPort OpenPumping(const std::string& device);
+  TSerialPort* LivePort();
 
   TClock& LinkClock;
   TPortOpener Opener;
@@ -152,6 +158,7 @@ class TKkmLink {
   std::function<void()> Pump;
   TTick LastPump = 0;
   const std::atomic<bool>* Stop = nullptr;
+  bool Removed = false;
 };
 
 // One operation on the link, from its start to its result: the trace gets both, and

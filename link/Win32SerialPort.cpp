@@ -106,6 +106,16 @@ TPortFault OpenFault(DWORD error) {
   }
 }
 
+// ERROR_DEVICE_REMOVED, ERROR_BAD_COMMAND, ERROR_GEN_FAILURE, ERROR_OPERATION_ABORTED
+// and ERROR_ACCESS_DENIED: each USB serial driver has its own way of saying it.
+bool IsRemovalError(DWORD error) {
+  constexpr DWORD removal[] = {ERROR_DEVICE_REMOVED, ERROR_BAD_COMMAND, ERROR_GEN_FAILURE, ERROR_OPERATION_ABORTED,
+                               ERROR_ACCESS_DENIED};
+  return std::find(std::begin(removal), std::end(removal), error) != std::end(removal);
+}
+
+void TWin32SerialPort::NoteFailure() { Gone = Gone || IsRemovalError(GetLastError()); }
+
 TOpenedPort TWin32SerialPort::Open(const std::string& device, const TCommCalls& calls) {
   const HANDLE handle = calls.CreateFileA(Win32DevicePath(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                           OPEN_EXISTING, 0, nullptr);
@@ -164,14 +174,19 @@ void TWin32SerialPort::SetParity(bool mark) {
   if (Dcb.Parity == parity) return;
   DCB next = Dcb;
   next.Parity = parity;
-  Dcb.Parity = Calls.SetCommState(Handle, &next) ? parity : UnknownParity;
+  const bool set = Calls.SetCommState(Handle, &next);
+  if (!set) NoteFailure();
+  Dcb.Parity = set ? parity : UnknownParity;
 }
 
 std::size_t TWin32SerialPort::InputQueued() {
   DWORD errors = 0;
   COMSTAT status{};
   // Also clears the line-error state, which would otherwise stop further input.
-  if (!Calls.ClearCommError(Handle, &errors, &status)) return Queue.size();
+  if (!Calls.ClearCommError(Handle, &errors, &status)) {
+    NoteFailure();
+    return Queue.size();
+  }
   return Queue.size() + status.cbInQue;
 }
 
@@ -185,17 +200,18 @@ void TWin32SerialPort::AwaitInput(TTick timeoutMs, std::size_t /*missing*/) {
   wait.ReadTotalTimeoutMultiplier = 0;
   wait.ReadTotalTimeoutConstant = std::max<DWORD>(WaitTimeout(timeoutMs), 1);  // 0 would mean none at all
   if (!Calls.SetCommTimeouts(Handle, &wait)) {
-    Sleep(1);
+    NoteFailure();
+    if (!Gone) Sleep(1);
     return;
   }
   const ULONGLONG start = GetTickCount64();
   std::uint8_t byte = 0;
   DWORD got = 0;
-  Calls.ReadFile(Handle, &byte, 1, &got, nullptr);
+  if (!Calls.ReadFile(Handle, &byte, 1, &got, nullptr)) NoteFailure();
   Calls.SetCommTimeouts(Handle, &Timeouts);
   if (got == 1) {
     Queue.push_back(byte);
-  } else if (GetTickCount64() - start < wait.ReadTotalTimeoutConstant) {
+  } else if (!Gone && GetTickCount64() - start < wait.ReadTotalTimeoutConstant) {
     // A device that fails at once (unplugged, say) would otherwise have the caller
     // ask again and again until its time limit.
     Sleep(1);
@@ -211,7 +227,10 @@ bool TWin32SerialPort::Drain(TTick timeoutMs) {
   const bool emptied = AwaitEmptyOutputQueue(timeoutMs, [this]() -> std::optional<std::size_t> {
     DWORD errors = 0;
     COMSTAT status{};
-    if (!Calls.ClearCommError(Handle, &errors, &status)) return std::nullopt;
+    if (!Calls.ClearCommError(Handle, &errors, &status)) {
+      NoteFailure();
+      return std::nullopt;
+    }
     return status.cbOutQue;
   });
   if (!emptied) return false;
@@ -241,7 +260,8 @@ std::size_t TWin32SerialPort::ReadBytes(std::uint8_t* buffer, std::size_t n) {
   if (got == n) return got;
   DWORD read = 0;
   const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(n - got, MAXDWORD));
-  Calls.ReadFile(Handle, buffer + got, wanted, &read, nullptr);  // a failed read may still have taken bytes
+  // A failed read may still have taken bytes.
+  if (!Calls.ReadFile(Handle, buffer + got, wanted, &read, nullptr)) NoteFailure();
   return got + read;
 }
 
@@ -249,7 +269,7 @@ std::size_t TWin32SerialPort::WriteBytes(const std::uint8_t* bytes, std::size_t 
   DWORD written = 0;
   const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(n, MAXDWORD));
   const auto start = std::chrono::steady_clock::now();
-  Calls.WriteFile(Handle, bytes, wanted, &written, nullptr);
+  if (!Calls.WriteFile(Handle, bytes, wanted, &written, nullptr)) NoteFailure();
   Transmitter.Written(written, start);
   return written;
 }

@@ -47,6 +47,10 @@ COMMTIMEOUTS RegisterTimeouts();
 // Why CreateFileA could not open a device, from its last error.
 TPortFault OpenFault(DWORD error);
 
+// Whether a call on a handle that worked failed because the device is gone: what
+// drivers of USB adapters answer once the adapter is pulled out.
+bool IsRemovalError(DWORD error);
+
 // The name CreateFileA opens a device by: "\\.\COM3" for "COM3". Only that form
 // reaches COM10 and above.
 std::string Win32DevicePath(const std::string& device);
@@ -79,9 +83,12 @@ class TWin32SerialPort final : public TSerialPort {
   void FullPurge() override;
   std::size_t ReadBytes(std::uint8_t* buffer, std::size_t n) override;
   std::size_t WriteBytes(const std::uint8_t* bytes, std::size_t n) override;
+  bool Removed() const override { return Gone; }
 
  private:
   TPortFault ApplyLineSettings();
+  // After a call that failed: whether its last error says the device is gone.
+  void NoteFailure();
   std::size_t TakeQueued(std::uint8_t* buffer, std::size_t n);
 
   const TCommCalls Calls;
@@ -93,4 +100,5 @@ class TWin32SerialPort final : public TSerialPort {
   bool FineTimer = false;  // timeBeginPeriod(1) granted, to be ended at close
   TTransmitterTime Transmitter;
   std::vector<std::uint8_t> Queue;
+  bool Gone = false;
 };

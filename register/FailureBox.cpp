@@ -4,6 +4,7 @@ namespace {
 
 const char* const LineBreak = "\r\n";
 const char* const WhatToCheck = "Проверьте кабель, питание ККМ и выбранный порт.";
+const char* const PlugInAgain = "Подключите адаптер и повторите.";
 
 }  // namespace
 
@@ -11,7 +12,7 @@ std::string LinkFailureBox(const std::string& first, const TLinkFailure& failure
   std::string box = first;
   const std::string words = FailureReasonWords(failure.Reason);
   if (!words.empty()) box += LineBreak + ("Причина: " + words);
-  box += LineBreak + std::string(WhatToCheck);
+  box += LineBreak + std::string(failure.Reason == TFailureReason::PortRemoved ? PlugInAgain : WhatToCheck);
   if (!after.empty()) box += LineBreak + after;
   return box;
 }

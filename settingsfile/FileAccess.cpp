@@ -37,9 +37,12 @@ const TSystem& System() { return FileCalls(); }
 // Virus scanners, the search indexer and synchronising clients open a file that has
 // just been closed, some of them without sharing it, and ReplaceFileW opens the new
 // file without sharing: such a hold lasts moments, so the call is made again after
-// growing pauses, for about a second in all. Any other failure is final at once.
+// growing pauses, for about a second in all. ReplaceFileW says such a hold on the old
+// file as ERROR_UNABLE_TO_REMOVE_REPLACED, with both files still in place. Any other
+// failure is final at once.
 bool BrieflyHeld(DWORD error) {
-  return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+  return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+         error == ERROR_UNABLE_TO_REMOVE_REPLACED;
 }
 
 template <typename TCall>

@@ -12,7 +12,7 @@ void TSimulatedLine::TakeArrived() {
 }
 
 TTick TSimulatedLine::NextArrivalBy(TTick deadline) const {
-  const TLineNs next = Adapter.NextDeliveryNs();
+  const TLineNs next = std::min(Adapter.NextDeliveryNs(), Kkm.UnpluggedNs());
   return next == TAdapterBuffer::Never ? deadline : std::min(deadline, LineTick(next));
 }
 
@@ -24,6 +24,7 @@ std::size_t TSimulatedLine::InputQueued() {
 // The simulated line wakes exactly when a byte comes, so it needs no hint of how
 // many are missing.
 void TSimulatedLine::AwaitInput(TTick timeoutMs, std::size_t /*missing*/) {
+  if (Removed()) return;
   const std::size_t queued = Input.size();
   TakeArrived();
   if (Input.size() > queued) return;
@@ -45,6 +46,7 @@ void TSimulatedLine::Purge() {
 }
 
 std::size_t TSimulatedLine::ReadBytes(std::uint8_t* buffer, std::size_t n) {
+  if (Removed()) return 0;
   const TTick deadline = LineClock.Now() + ReadTimeLimit(n);
   std::size_t got = 0;
   for (;;) {
@@ -53,12 +55,13 @@ std::size_t TSimulatedLine::ReadBytes(std::uint8_t* buffer, std::size_t n) {
       buffer[got++] = Input.front();
       Input.pop_front();
     }
-    if (got == n || LineClock.Now() >= deadline) return got;
+    if (got == n || LineClock.Now() >= deadline || Removed()) return got;
     LineClock.SleepUntil(NextArrivalBy(deadline));
   }
 }
 
 std::size_t TSimulatedLine::WriteBytes(const std::uint8_t* bytes, std::size_t n) {
+  if (Removed()) return 0;
   TLineNs start = std::max(NowNs(), TransmitterFreeNs);
   for (std::size_t i = 0; i < n; ++i) {
     const TLineNs arrived = start + CharacterNs;

@@ -35,6 +35,9 @@ class TSimulatedLine final : public TSerialPort {
   void FullPurge() override { Purge(); }
   std::size_t ReadBytes(std::uint8_t* buffer, std::size_t n) override;
   std::size_t WriteBytes(const std::uint8_t* bytes, std::size_t n) override;
+  // Once the register's Unplugged fault has pulled the adapter out: nothing is taken
+  // or given any more, and a wait for input ends then, as the system's poll would.
+  bool Removed() const override { return LineClock.Now() * 1'000'000 >= Kkm.UnpluggedNs(); }
 
   bool ParityMark() const { return Mark; }
 

@@ -128,7 +128,7 @@ void TSimulatedRegister::Store(std::uint16_t address, const std::uint8_t* bytes,
   }
 }
 
-bool TSimulatedRegister::Spoil(std::vector<std::uint8_t>& answer, TAnswerKind kind, TLineNs& lateNs) {
+bool TSimulatedRegister::Spoil(std::vector<std::uint8_t>& answer, TAnswerKind kind, TLineNs readyNs, TLineNs& lateNs) {
   bool given = true;
   for (auto& fault : Faults) {
     if (fault.Answer != kind || fault.Times == 0) continue;
@@ -148,6 +148,10 @@ bool TSimulatedRegister::Spoil(std::vector<std::uint8_t>& answer, TAnswerKind ki
         break;
       case TFaultKind::CutShort: answer.resize(answer.size() - std::min(fault.ByteIndex, answer.size())); break;
       case TFaultKind::Busy: answer.assign(1, 0x65); break;
+      case TFaultKind::Unplugged:
+        given = false;
+        UnpluggedAtNs = std::min(UnpluggedAtNs, readyNs);
+        break;
     }
   }
   std::erase_if(Faults, [](const TRegisterFault& fault) { return fault.Times == 0; });
@@ -157,7 +161,7 @@ bool TSimulatedRegister::Spoil(std::vector<std::uint8_t>& answer, TAnswerKind ki
 void TSimulatedRegister::Send(std::vector<std::uint8_t> answer, TAnswerKind kind, TLineNs readyNs,
                               std::vector<TLineRecord>& out) {
   TLineNs lateNs = 0;
-  if (!Spoil(answer, kind, lateNs)) return;
+  if (!Spoil(answer, kind, readyNs, lateNs)) return;
   TLineNs start = std::max(readyNs + TurnaroundNs, TransmitterFreeNs) + lateNs;
   for (const std::uint8_t byte : answer) {
     const TLineRecord sent{TDirection::FromRegister, byte, TParity::Space, start, start + CharacterNs};

@@ -40,6 +40,8 @@ enum class TFaultKind {
   CorruptChecksum,  // its last byte is another one
   CutShort,         // its last ByteIndex bytes are not sent
   Busy,             // it is the busy answer 0x65 instead
+  Unplugged,        // the PC's adapter is pulled out as the answer would start: it never
+                    // comes, and nothing passes between them any more (UnpluggedNs)
 };
 
 struct TRegisterFault {
@@ -88,6 +90,11 @@ class TSimulatedRegister {
   void Inject(const TRegisterFault& fault) { Faults.push_back(fault); }
   // Injected faults that have not spoilt all their answers yet.
   std::size_t PendingFaults() const { return Faults.size(); }
+  // When an Unplugged fault pulled the adapter out; NeverUnplugged until then.
+  static constexpr TLineNs NeverUnplugged = ~TLineNs{0};
+  TLineNs UnpluggedNs() const { return UnpluggedAtNs; }
+  // The adapter plugged in again: lines opened from now on carry bytes.
+  void PlugIn() { UnpluggedAtNs = NeverUnplugged; }
   // Answers nothing at all, as if switched off.
   void SetSilent(bool silent) { Silent = silent; }
   // The next `count` times it is addressed it answers busy (0x65) instead; negative:
@@ -120,7 +127,7 @@ class TSimulatedRegister {
   void Store(std::uint16_t address, const std::uint8_t* bytes, std::size_t n, bool block);
   void Send(std::vector<std::uint8_t> answer, TAnswerKind kind, TLineNs readyNs, std::vector<TLineRecord>& out);
   // Applies the faults aimed at this answer; false when it is not to be given.
-  bool Spoil(std::vector<std::uint8_t>& answer, TAnswerKind kind, TLineNs& lateNs);
+  bool Spoil(std::vector<std::uint8_t>& answer, TAnswerKind kind, TLineNs readyNs, TLineNs& lateNs);
 
   int KkmNumber;
   std::int32_t Version;
@@ -131,6 +138,7 @@ class TSimulatedRegister {
   std::uint8_t LeadingByte = 0x00;
   TLineNs TurnaroundNs = DefaultTurnaroundNs;
   std::vector<TRegisterFault> Faults;
+  TLineNs UnpluggedAtNs = NeverUnplugged;
   std::uint16_t LongReadsRefusedFrom = 0;
   std::size_t LongReadsRefused = 0;
 

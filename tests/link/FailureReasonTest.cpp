@@ -43,9 +43,13 @@ TEST_P(FailureReasons, AreRecordedWithTheExchangeAndClearedByTheNextOperation) {
   EXPECT_FALSE(step.Operation(run.Link));
   EXPECT_EQ(run.Link.LastFailure().Reason, step.Reason) << FailureReasonText(run.Link.LastFailure().Reason);
   EXPECT_EQ(run.Link.LastFailure().Exchange, step.Exchange);
+  const bool pulled = step.Reason == TFailureReason::PortRemoved;
   EXPECT_EQ(LinkFailureBox("Нет связи с ККМ", run.Link.LastFailure()),
-            "Нет связи с ККМ\r\nПричина: " + step.Words + "\r\nПроверьте кабель, питание ККМ и выбранный порт.");
+            "Нет связи с ККМ\r\nПричина: " + step.Words + "\r\n" +
+                (pulled ? "Подключите адаптер и повторите." : "Проверьте кабель, питание ККМ и выбранный порт."));
+  EXPECT_EQ(run.Link.IsOpen(), !pulled && step.Reason != TFailureReason::NoPort);
 
+  run.Kkm.PlugIn();
   run.Kkm.SetSilent(false);
   run.Kkm.SetBusyAnswers(0);
   run.Link.KkmAddress = run.Kkm.Address();
@@ -104,6 +108,10 @@ INSTANTIATE_TEST_SUITE_P(
         TFailureCase{"VersionReplyInsteadOfTheAcknowledgement",
                      [](auto& kkm) { kkm.Inject(Fault(TFaultKind::Silence, TAnswerKind::Acknowledgement)); },
                      QueryVersion, TFailureReason::WrongAcknowledgement, "QueryVersion", "ККМ ответила неверно"},
+        TFailureCase{"PulledOutBeforeTheAcknowledgement",
+                     [](auto& kkm) { kkm.Inject(Fault(TFaultKind::Unplugged, TAnswerKind::Acknowledgement)); },
+                     [](TKkmLink& link) { return WriteMemoryByte(link, 0x0400, 7); }, TFailureReason::PortRemoved,
+                     "WriteMemory 0x0400 1", "порт отключен от компьютера"},
         TFailureCase{"NoPort", [](auto&) {},
                      [](TKkmLink& link) {
                        link.ClosePort();

@@ -106,6 +106,16 @@ TEST_F(KkmLinkTiming, AByteOneMillisecondAfterTheLimitComesTooLate) {
   EXPECT_EQ(Link.InputQueued(), 1u);  // late, but not lost
 }
 
+// The window paints for 150 ms once the answer is in, past the end of the window:
+// the answer came in time all the same.
+TEST_F(KkmLinkTiming, AnAnswerInTimeCountsWhenPaintingRunsPastTheWindow) {
+  ASSERT_TRUE(Link.OpenPort("COM1"));
+  Port->Arrive(Start + 30, {7});
+  Link.SetPump([this] { Clock.Advance(150); });
+  EXPECT_TRUE(Link.WaitForInput(1, 100));
+  EXPECT_EQ(Elapsed(), 180u);
+}
+
 TEST_F(KkmLinkTiming, ALongWaitEndsOnlyWhenTheLastByteIsThere) {
   ASSERT_TRUE(Link.OpenPort("COM1"));
   for (TTick at : {500u, 1000u, 1500u}) Port->Arrive(Start + at, {0});

@@ -84,7 +84,13 @@ struct {
   DCB Held;
   std::vector<DCB> Set;
   int Gets, Flushes, Timers, Closed;
+  DWORD FailWith;  // the last error of every read, write and status call; 0: they work
 } Driver;
+
+BOOL Fails() {
+  SetLastError(Driver.FailWith);
+  return Driver.FailWith == 0;
+}
 
 BOOL WINAPI FakeSetCommState(HANDLE, LPDCB dcb) {
   Driver.Set.push_back(*dcb);
@@ -111,6 +117,10 @@ TCommCalls FakeCalls() {
   calls.SetCommTimeouts = [](HANDLE, LPCOMMTIMEOUTS) WINAPI -> BOOL { return Driver.Kind != TDriver::RefusesTimeouts; };
   calls.EscapeCommFunction = [](HANDLE, DWORD) WINAPI -> BOOL { return FALSE; };
   calls.PurgeComm = [](HANDLE, DWORD) WINAPI -> BOOL { return TRUE; };
+  calls.ReadFile = [](HANDLE, LPVOID, DWORD, LPDWORD read, LPOVERLAPPED) WINAPI -> BOOL { return *read = 0, Fails(); };
+  calls.WriteFile = [](HANDLE, LPCVOID, DWORD, LPDWORD written, LPOVERLAPPED)
+                        WINAPI -> BOOL { return *written = 0, Fails(); };
+  calls.ClearCommError = [](HANDLE, LPDWORD, LPCOMSTAT status) WINAPI -> BOOL { return *status = {}, Fails(); };
   calls.FlushFileBuffers = [](HANDLE) WINAPI -> BOOL { return ++Driver.Flushes; };
   calls.TimeBeginPeriod = [](UINT) WINAPI -> MMRESULT { return ++Driver.Timers, TIMERR_NOERROR; };
   calls.TimeEndPeriod = [](UINT) WINAPI -> MMRESULT { return --Driver.Timers, TIMERR_NOERROR; };
@@ -127,7 +137,7 @@ TEST(Win32SerialPort, TheDriverMustKeepTheLineSettingsAndASwitchChangesOnlyThePa
       {TDriver::RefusesTimeouts, TPortFault::Other},
   };
   for (const auto& [kind, fault] : rows) {
-    Driver = {kind, {}, {}, 0, 0, 0, 0};  // XON and XOFF both 0, as some drivers report them
+    Driver = {kind, {}, {}, 0, 0, 0, 0, 0};  // XON and XOFF both 0, as some drivers report them
     const int row = static_cast<int>(kind);
     TOpenedPort opened = TWin32SerialPort::Open("COM1", FakeCalls());
     EXPECT_EQ(opened.Fault, fault) << row;
@@ -148,6 +158,40 @@ TEST(Win32SerialPort, TheDriverMustKeepTheLineSettingsAndASwitchChangesOnlyThePa
     opened.Port.reset();
     EXPECT_EQ(Driver.Closed, 1) << row;
     EXPECT_EQ(Driver.Timers, 0) << row;
+  }
+}
+
+// The errors with which drivers of USB adapters answer once the adapter is pulled out,
+// from each call that meets them; any other failure leaves the port as it was.
+TEST(Win32SerialPort, APulledAdapterIsToldByEachCallThatMeetsIt) {
+  using TCall = void (*)(TSerialPort&);
+  const TCall calls[] = {
+      [](TSerialPort& port) { port.InputQueued(); },
+      [](TSerialPort& port) { port.AwaitInput(5, 1); },
+      [](TSerialPort& port) {
+        std::uint8_t byte = 0;
+        port.ReadBytes(&byte, 1);
+      },
+      [](TSerialPort& port) {
+        const std::uint8_t byte = 0;
+        port.WriteBytes(&byte, 1);
+      },
+      [](TSerialPort& port) { port.Drain(5); },
+  };
+  const std::pair<DWORD, bool> errors[] = {{ERROR_DEVICE_REMOVED, true}, {ERROR_BAD_COMMAND, true},
+                                           {ERROR_GEN_FAILURE, true},    {ERROR_OPERATION_ABORTED, true},
+                                           {ERROR_ACCESS_DENIED, true},  {ERROR_INVALID_PARAMETER, false},
+                                           {ERROR_INVALID_HANDLE, false}};
+  for (const auto& [error, removal] : errors) {
+    for (std::size_t call = 0; call < std::size(calls); ++call) {
+      Driver = {TDriver::Keeps, {}, {}, 0, 0, 0, 0, 0};
+      TOpenedPort opened = TWin32SerialPort::Open("COM1", FakeCalls());
+      ASSERT_TRUE(opened.Port);
+      EXPECT_FALSE(opened.Port->Removed());
+      Driver.FailWith = error;
+      calls[call](*opened.Port);
+      EXPECT_EQ(opened.Port->Removed(), removal) << error << " call " << call;
+    }
   }
 }
 

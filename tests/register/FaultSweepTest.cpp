@@ -37,6 +37,9 @@ const std::vector<TFault> Faults = {
     {TFaultKind::DropByte, TAnswerKind::Reply},
     {TFaultKind::CorruptChecksum, TAnswerKind::Reply},
     {TFaultKind::CutShort, TAnswerKind::Reply},
+    {TFaultKind::Unplugged, TAnswerKind::Echo},
+    {TFaultKind::Unplugged, TAnswerKind::Acknowledgement},
+    {TFaultKind::Unplugged, TAnswerKind::Reply},
 };
 
 // The longest one spoilt answer can add to a command: a block write's resend after
@@ -126,9 +129,17 @@ void ForEveryFault(const char* command, std::int32_t version, const std::vector<
   }
 }
 
-// What every run must show, failed or not.
+// What every run must show, failed or not. A pulled adapter closes its port at once,
+// and is told as such within a second unless the command was done but for putting
+// the display's lines back.
 void CheckEnding(const TRig& rig, bool done, const char* ok, TTick elapsed, TTick clean, const std::string& what) {
   EXPECT_LE(elapsed, clean + FailureAllowanceMs) << what;
+  const bool unplugged = rig.Kkm.UnpluggedNs() != TSimulatedRegister::NeverUnplugged;
+  EXPECT_EQ(rig.Link.IsOpen(), !unplugged) << what;
+  if (unplugged && !done) {
+    EXPECT_LE(elapsed, LineTick(rig.Kkm.UnpluggedNs()) + 1000) << what;
+    EXPECT_EQ(rig.Link.LastFailure().Reason, TFailureReason::PortRemoved) << what;
+  }
   const std::string okStatus = std::string("status ") + ok;
   const bool saidOk = rig.View.Has(okStatus);
   EXPECT_EQ(saidOk, done) << what;
@@ -144,7 +155,8 @@ void CheckEnding(const TRig& rig, bool done, const char* ok, TTick elapsed, TTic
     EXPECT_EQ(box[0], "box Не удается установить интерфейс с ККМ") << what;
     EXPECT_NE(rig.Link.LastFailure().Reason, TFailureReason::None) << what;
     EXPECT_EQ(box[1], std::string("Причина: ") + FailureReasonWords(rig.Link.LastFailure().Reason)) << what;
-    EXPECT_EQ(box[2], "Проверьте кабель, питание ККМ и выбранный порт.") << what;
+    EXPECT_EQ(box[2], unplugged ? "Подключите адаптер и повторите." : "Проверьте кабель, питание ККМ и выбранный порт.")
+        << what;
   } else {
     EXPECT_EQ(rig.View.Calls.back(), "SetAll") << what;
   }

@@ -187,6 +187,34 @@ TEST_P(SafeWriteLayouts, AWriteTheRegisterDoesNotKeepIsNotConfirmed) {
   EXPECT_EQ(Kkm.DisplayLine(1), shown);
 }
 
+// Each cell that the write changes, kept alone by the register, is found by the check:
+// one field off is as unconfirmed as three.
+TEST_P(SafeWriteLayouts, EveryCellKeptAloneLeavesTheWriteUnconfirmed) {
+  Settings = FullSettings();
+  const auto before = Kkm.Memory();
+  ASSERT_TRUE(Write());
+  std::set<std::uint16_t> changed;
+  for (const TExchange& e : SettingsWrites()) {
+    const bool checksum = e.Address == Map.SettingsChecksum || e.Address == Map.SettingsChecksumCopy;
+    if (e.Command == BlockCommand || checksum || e.Address >= TSimulatedRegister::FirstLineAddress) continue;
+    for (std::size_t b = 0; b < e.Data.size(); ++b) {
+      if (before[e.Address + b] != e.Data[b]) changed.insert(static_cast<std::uint16_t>(e.Address + b));
+    }
+  }
+  EXPECT_GT(changed.size(), 100u);
+  struct TRig : SafeWriteLayouts {
+    void TestBody() override {}
+    // The status a write of the full settings ends with.
+    std::string WriteKeeping(std::uint16_t cell) {
+      Kkm.KeepCell(cell);
+      Settings = FullSettings();
+      Write();
+      return View.Status;
+    }
+  };
+  for (const std::uint16_t cell : changed) EXPECT_EQ(TRig().WriteKeeping(cell), "Запись не подтверждена") << cell;
+}
+
 INSTANTIATE_TEST_SUITE_P(EveryLayout, SafeWriteLayouts, ::testing::Values(103, 104, 105));
 
 // The comparison reads as the pre-read does and lists what a write of the document

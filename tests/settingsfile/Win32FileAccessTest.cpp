@@ -28,11 +28,12 @@ constexpr int Forever = 1 << 30;
 struct TRow {
   bool Exists;         // a save over a file, or of a new one as every backup is
   DWORD ReplaceError;  // where ReplaceFileW stops half way
-  TCall Held;          // refused with a sharing violation so many times
+  TCall Held;          // refused with HeldWith so many times
   int Times;
   TContent Stands;  // at the file's name afterwards
   DWORD SleptMs;
   std::set<std::string> Names;  // in the folder afterwards
+  DWORD HeldWith = ERROR_SHARING_VIOLATION;
 };
 
 struct {
@@ -47,7 +48,7 @@ bool Held(TCall call, const fs::path& source = {}) {
   const bool heldNew = State.Row.Held == TCall::MoveNew && call == TCall::Move && source.extension() == ".~0";
   if ((State.Row.Held != call && !heldNew) || State.Holds >= State.Row.Times) return false;
   ++State.Holds;
-  SetLastError(ERROR_SHARING_VIOLATION);
+  SetLastError(State.Row.HeldWith);
   return true;
 }
 
@@ -72,6 +73,10 @@ TEST(Win32FileAccess, TheOldOrTheNewFileStandsWhateverWindowsAnswers) {
       {true, Half2, MoveNew, Forever, Old, 1000, {"shop.dat"}},  // the old file goes back
       {true, Half2, Move, Forever, Nothing, 2000, {"shop.dat.~0", "shop.dat.~1"}},
       {true, 0, Replace, 2, New, 30, {"shop.dat"}},
+      {true, 0, Replace, 2, New, 30, {"shop.dat"}, ERROR_ACCESS_DENIED},
+      {true, 0, Replace, 2, New, 30, {"shop.dat"}, ERROR_LOCK_VIOLATION},
+      {true, 0, Replace, 2, New, 30, {"shop.dat"}, ERROR_UNABLE_TO_REMOVE_REPLACED},  // a scanner on the old file
+      {true, 0, Replace, 2, Old, 0, {"shop.dat"}, ERROR_INVALID_PARAMETER},           // final at once
       {true, 0, Replace, Forever, Old, 1000, {"shop.dat"}},
       {false, 0, Create, 2, New, 30, {"shop.dat"}},
       {false, 0, Move, Forever, Nothing, 1000, {}},
