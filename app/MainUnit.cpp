@@ -49,7 +49,6 @@ constexpr int ImageSize = 32;
 constexpr int ImageCount = 8;
 // Read, write and compare: on only while connected.
 constexpr std::size_t RegisterButtons[] = {3, 4, 6};
-constexpr int ConnectionWidth = 150;
 
 const char* const CloseQuestion = "Закрыть приложение?";
 
@@ -65,7 +64,7 @@ QFont WindowFont() {
 }  // namespace
 
 TMainForm::TMainForm(TUserMessages& messages, TPortSystem ports, QWidget* parent)
-    : QWidget(parent), UserMessages(messages), KkmLink(SteadyClock(), ports.Open) {
+    : QWidget(parent), UserMessages(messages), KkmSession(SteadyClock(), ports.Open) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QString::fromUtf8(ApplicationTitle));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -85,10 +84,11 @@ TMainForm::TMainForm(TUserMessages& messages, TPortSystem ports, QWidget* parent
   KkmSettings.Watch(this);
   // The window paints while the link waits; user input stays with the disabled
   // toolbar and pages, or the modal port dialog.
-  KkmLink.SetPump([] { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+  KkmSession.Link().SetPump([] { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+  KkmSession.SetWatcher([this] { ShowSession(); });
   FormCreate();
   // The port dialog comes after the window, hidden until the port command shows it.
-  Init_Com = new TInit_Com(KkmLink, KkmConnection, UserMessages, std::move(ports), this);
+  Init_Com = new TInit_Com(KkmSession, UserMessages, std::move(ports), this);
 }
 
 TMainForm::~TMainForm() {
@@ -108,7 +108,7 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::FormDestroy() {
-  KkmLink.ClosePort();
+  KkmSession.Link().ClosePort();
   ProgramSettings().setValue(QString::fromLatin1(SizeKey), saveGeometry());
 }
 
@@ -134,7 +134,7 @@ void TMainForm::LayOut() {
   TaxesPage->Grow(wider, taller);
   RatesPage->Grow(wider, taller);
   PanelStatus->setGeometry(0, StatusTop + taller, width(), StatusHeight);
-  PanelConnection->move(width() - ConnectionWidth - 4, 1);
+  PlaceConnection();
   Panel1->setGeometry(0, height() - BandHeight, width(), BandHeight);
   for (int layer = 0; layer < 2; ++layer) BandCaption[layer]->move(CaptionX + wider / 2 + layer, 3 + layer);
   TransferProgress->move(ProgressX + wider, 5);
@@ -250,19 +250,34 @@ void TMainForm::BuildStatusLine() {
   PanelStatus->setFrameShadow(QFrame::Raised);
   PanelConnection = new QLabel(PanelStatus);
   PanelConnection->setObjectName(QStringLiteral("PanelConnection"));
-  PanelConnection->resize(ConnectionWidth, 20);
   PanelConnection->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   PanelConnection->setFont(this->font());
   PanelConnection->setPalette(this->palette());
 }
 
-// Beside the status text, in the window's own font, so that it stays out of the way.
-void TMainForm::ShowConnection() {
-  const QString text = QString::fromStdString(ConnectionText(KkmConnection));
-  PanelConnection->setToolTip(text);
-  // The status text is centred in what the connection leaves of the line.
-  PanelStatus->setContentsMargins(0, 0, text.isEmpty() ? 0 : ConnectionWidth, 0);
-  PanelConnection->setText(PanelConnection->fontMetrics().elidedText(text, Qt::ElideMiddle, PanelConnection->width()));
+// The session as the window shows it, the one place that does: read, write and compare
+// on only while a register is connected, and the register beside the status text, in
+// the window's own font so that it stays out of the way; empty when there is none.
+void TMainForm::ShowSession() {
+  for (const std::size_t i : RegisterButtons) ToolButtons[i]->setEnabled(KkmSession.HasRegister());
+  const QString whole = QString::fromStdString(SessionText(KkmSession));
+  PanelConnection->setToolTip(whole);
+  PanelConnection->setText(whole);
+  PlaceConnection();
+}
+
+// The connection gets the room its text needs and is never cut; where the whole text
+// would take more than half the line, the device is shortened to its last path part
+// (the whole text stays in the tooltip). The status text is centred in what is left.
+void TMainForm::PlaceConnection() {
+  const QString whole = PanelConnection->toolTip();
+  const QFontMetrics metrics = PanelConnection->fontMetrics();
+  const bool fits = metrics.horizontalAdvance(whole) <= width() / 2;
+  const QString shown = fits ? whole : QString::fromStdString(SessionText(KkmSession, true));
+  PanelConnection->setText(shown);
+  const int room = shown.isEmpty() ? 0 : metrics.horizontalAdvance(shown) + 8;
+  PanelConnection->setGeometry(width() - room - 4, 1, room, StatusHeight - 2);
+  PanelStatus->setContentsMargins(0, 0, room, 0);
 }
 
 void TMainForm::BuildBottomBand() {
@@ -311,13 +326,11 @@ void TMainForm::SetAll() {
   PageControl1->setEnabled(true);
 }
 
-void TMainForm::ButtonEnabled() {
-  for (const std::size_t i : RegisterButtons) ToolButtons[i]->setEnabled(true);
-}
+// The commands tell when read and write go on or off; what that means follows from the
+// session's state.
+void TMainForm::ButtonEnabled() { ShowSession(); }
 
-void TMainForm::ButtonDisabled() {
-  for (const std::size_t i : RegisterButtons) ToolButtons[i]->setEnabled(false);
-}
+void TMainForm::ButtonDisabled() { ShowSession(); }
 
 void TMainForm::DisableToolbarAndPages() {
   ToolBar1->setEnabled(false);
@@ -343,16 +356,10 @@ void TMainForm::ToolButton2Click() {
 void TMainForm::ToolButton3Click() {
   RepaintToolbar();
   Init_Com->exec();
-  if (Init_Com->ConnectedFlag) {
-    SetStatus("Установлен интерфейс с ККМ");
-    ButtonEnabled();
-  } else {
-    SetStatus(NoConnectionText);
-    // A failed attempt has forgotten the register connected before; closing the
-    // dialog without one keeps it.
-    if (KkmConnection.Firmware == nullptr) ButtonDisabled();
-  }
-  ShowConnection();
+  // A failed attempt has forgotten the register connected before; closing the dialog
+  // without one keeps it. The session says which.
+  SetStatus(Init_Com->ConnectedFlag ? "Установлен интерфейс с ККМ" : NoConnectionText);
+  ShowSession();
 }
 
 // A transfer pumps window messages, so the close box still works meanwhile: a
@@ -366,15 +373,15 @@ void TMainForm::RunTransfer(Command command) {
 }
 
 void TMainForm::ToolButton4Click() {
-  RunTransfer([this] { ReadSettingsFromKkm(KkmLink, KkmConnection, KkmSettings, *this); });
+  RunTransfer([this] { KkmSession.Read(KkmSettings, *this); });
 }
 
 void TMainForm::ToolButton5Click() {
-  RunTransfer([this] { WriteSettingsToKkm(KkmLink, KkmConnection, KkmSettings, *this, *this, *Backup); });
+  RunTransfer([this] { KkmSession.Write(KkmSettings, *this, *this, *Backup); });
 }
 
 void TMainForm::ToolButton7Click() {
-  RunTransfer([this] { CompareWithKkm(KkmLink, KkmConnection, KkmSettings, *this, *this); });
+  RunTransfer([this] { KkmSession.Compare(KkmSettings, *this, *this); });
 }
 
 void TMainForm::ShowComparison(const std::vector<std::string>& lines) {

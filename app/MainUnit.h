@@ -9,7 +9,7 @@
 #include "document/TKkmSettings.h"
 #include "link/PortSystem.h"
 #include "link/TKkmLink.h"
-#include "register/Firmware.h"
+#include "register/KkmSession.h"
 #include "register/WindowView.h"
 #include "register/WriteBackup.h"
 #include "settingsfile/SettingsBackup.h"
@@ -36,8 +36,9 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   ~TMainForm() override;
 
   TKkmSettings& Settings() { return KkmSettings; }
-  TKkmLink& Link() { return KkmLink; }
-  const TKkmConnection& Connection() const { return KkmConnection; }
+  TKkmSession& Session() { return KkmSession; }
+  TKkmLink& Link() { return KkmSession.Link(); }
+  const TKkmConnection& Connection() const { return KkmSession.Connection(); }
   TInit_Com& PortDialog() { return *Init_Com; }
 
   // The file dialogs of the load and save commands; the window's own by default.
@@ -94,7 +95,8 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   void BuildBottomBand();
   void LayOut();
   void RestoreSize();
-  void ShowConnection();
+  void ShowSession();
+  void PlaceConnection();
   QToolButton* AddToolButton(const char* name, int x, int image, const char* hint, void (TMainForm::*command)(),
                              QKeySequence key);
   void AddDivider(const char* name, int x);
@@ -104,8 +106,7 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
 
   TUserMessages& UserMessages;
   TKkmSettings KkmSettings;
-  TKkmLink KkmLink;              // the one serial link of the run
-  TKkmConnection KkmConnection;  // set by a connect that succeeds, forgotten by every attempt
+  TKkmSession KkmSession;  // the one link of the run and the register on it
   TQtFileDialogs QtFileDialogs;
   TFileDialogs* FileDialogs = &QtFileDialogs;
   TBackupFolder UserBackupFolder{DefaultBackupFolder()};

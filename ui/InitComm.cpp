@@ -57,9 +57,8 @@ constexpr std::array<TRadioPlace, 4> RadioPlaces = {{
 
 }  // namespace
 
-TInit_Com::TInit_Com(TKkmLink& link, TKkmConnection& connection, TUserMessages& messages, TPortSystem ports,
-                     QWidget* parent)
-    : QDialog(parent), Link(link), Connection(connection), UserMessages(messages), Ports(std::move(ports)) {
+TInit_Com::TInit_Com(TKkmSession& session, TUserMessages& messages, TPortSystem ports, QWidget* parent)
+    : QDialog(parent), Session(session), UserMessages(messages), Ports(std::move(ports)) {
   setObjectName(QStringLiteral("Init_Com"));
   setWindowTitle(QStringLiteral("Настройка последовательного интерфейса"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -178,16 +177,12 @@ std::string TInit_Com::CheckedDevice() const {
   return ComboBox1->currentText().section(ListSeparator, 0, 0).trimmed().toStdString();
 }
 
-void TInit_Com::Button1Click() {
-  Connection = {};
-  Connected(Connect(Link, CheckedDevice(), *this));
-}
+void TInit_Com::Button1Click() { Connected(Session.Connect(CheckedDevice(), *this)); }
 
-void TInit_Com::Connected(const std::optional<TKkmConnection>& found) {
-  ConnectedFlag = found.has_value();
-  if (!found) return;
-  Connection = *found;
-  ProgramSettings().setValue(QString::fromLatin1(LastPortKey), QString::fromStdString(found->Device));
+void TInit_Com::Connected(bool connected) {
+  ConnectedFlag = connected;
+  if (!connected) return;
+  ProgramSettings().setValue(QString::fromLatin1(LastPortKey), QString::fromStdString(Session.Connection().Device));
   accept();
 }
 
@@ -203,11 +198,8 @@ void TInit_Com::Button2Click() {
 // A search is a connect attempt: the register connected before is forgotten, and its
 // port closed so that the search can open it.
 void TInit_Com::StartSearch() {
-  Connection = {};
   ConnectedFlag = false;
-  Link.ClosePort();
-  Link.KkmAddress = 0;
-  Link.FirmwareVersion = 0;
+  Session.Forget();
   std::vector<std::string> buttons;
   for (int n = FirstPortNumber; n <= LastPortNumber; ++n) buttons.push_back(Ports.ButtonDevice(n));
   std::vector<std::string> listed;
@@ -244,7 +236,7 @@ void TInit_Com::EndSearch() {
     return;
   }
   ChooseDevice(found->Device);
-  Connected(ConnectFound(Link, *found, *this));
+  Connected(Session.ConnectFound(*found, *this));
 }
 
 void TInit_Com::SetSearching(bool searching) {

@@ -9,7 +9,7 @@
 #include "document/UserMessages.h"
 #include "link/PortSystem.h"
 #include "link/TKkmLink.h"
-#include "register/Connect.h"
+#include "register/KkmSession.h"
 
 class QComboBox;
 class QLabel;
@@ -26,10 +26,9 @@ class TInit_Com : public QDialog, public TConnectView {
   Q_OBJECT
 
  public:
-  // The connection is the main window's: a connect that succeeds sets it, every
-  // attempt forgets the one before.
-  TInit_Com(TKkmLink& link, TKkmConnection& connection, TUserMessages& messages, TPortSystem ports,
-            QWidget* parent = nullptr);
+  // The session is the main window's: a connect that succeeds connects it, every
+  // attempt forgets the register before.
+  TInit_Com(TKkmSession& session, TUserMessages& messages, TPortSystem ports, QWidget* parent = nullptr);
   ~TInit_Com() override;
 
   // The outcome of the last connect attempt of this showing.
@@ -58,14 +57,13 @@ class TInit_Com : public QDialog, public TConnectView {
   void FillPortList();
   void ChooseLastPort();
   void ChooseDevice(const std::string& device);
-  void Connected(const std::optional<TKkmConnection>& found);
+  void Connected(bool connected);
   void StartSearch();
   void PollSearch();
   void EndSearch();
   void SetSearching(bool searching);
 
-  TKkmLink& Link;
-  TKkmConnection& Connection;
+  TKkmSession& Session;
   TUserMessages& UserMessages;
   TPortSystem Ports;
   QPushButton* Button1 = nullptr;

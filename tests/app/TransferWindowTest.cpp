@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
+#include <functional>
 
 #include "app/DemoRegisters.h"
 #include "app/MainUnit.h"
@@ -30,7 +31,6 @@ struct TBench {
     Form.show();
     Form.PortDialog().Button1Click();
     if (!Form.PortDialog().ConnectedFlag) qFatal("the demo register does not answer");
-    Form.ButtonEnabled();
   }
   QString Status() { return Control<QLabel>(Form, "PanelStatus")->text(); }
 
@@ -55,6 +55,59 @@ class TransferWindowTest : public QObject {
 #ifndef _WIN32
     if (qEnvironmentVariableIsEmpty("XDG_DATA_HOME")) qputenv("XDG_DATA_HOME", DataFolder.path().toUtf8());
 #endif
+  }
+
+  // The session's states as the window shows them: the buttons that need a register,
+  // and the register beside the status text, whole, or nothing once it is lost.
+  void SessionStatesAsTheWindowShowsThem() {
+    struct TRow {
+      const char* Name;
+      std::function<void(TBench&)> Step;
+      bool On;
+      QString LastBoxLine;
+    };
+    const TRow rows[] = {
+        {"connected", [](TBench&) {}, true, {}},
+        {"connect fails",
+         [](TBench& b) {
+           b.Form.PortDialog().findChild<QRadioButton*>(QStringLiteral("RadioButton3"))->setChecked(true);
+           b.Form.PortDialog().Button1Click();
+         },
+         false, QStringLiteral("Проверьте кабель, питание ККМ и выбранный порт.")},
+        {"link lost",
+         [](TBench& b) {
+           b.Demo.Com1.SetSilent(true);
+           QTest::mouseClick(Control<QToolButton>(b.Form, "ToolButton4"), Qt::LeftButton);
+         },
+         false, QStringLiteral("Проверьте кабель, питание ККМ и выбранный порт.")},
+        {"adapter pulled",
+         [](TBench& b) {
+           b.Demo.Com1.Inject({TFaultKind::Unplugged, TAnswerKind::Reply});
+           QTest::mouseClick(Control<QToolButton>(b.Form, "ToolButton7"), Qt::LeftButton);
+         },
+         false, QStringLiteral("Подключите адаптер и повторите.")},
+        {"connected again",
+         [](TBench& b) {
+           b.Demo.Com1.Inject({TFaultKind::Unplugged, TAnswerKind::Echo});
+           QTest::mouseClick(Control<QToolButton>(b.Form, "ToolButton7"), Qt::LeftButton);
+           b.Demo.Com1.PlugIn();
+           b.Form.PortDialog().Button1Click();
+         },
+         true, QStringLiteral("Подключите адаптер и повторите.")},
+    };
+    for (const TRow& row : rows) {
+      TBench bench;
+      row.Step(bench);
+      auto* connection = Control<QLabel>(bench.Form, "PanelConnection");
+      for (const char* button : {"ToolButton4", "ToolButton5", "ToolButton7"})
+        QVERIFY2(Control<QToolButton>(bench.Form, button)->isEnabled() == row.On, row.Name);
+      QCOMPARE(connection->text(), row.On ? QStringLiteral("COM1 · ККМ № 00 · ПО 1.0.4") : QString());
+      QVERIFY2(connection->width() >= connection->fontMetrics().horizontalAdvance(connection->text()), row.Name);
+      const QString box =
+          bench.Messages.Shown.empty() ? QString() : QString::fromStdString(bench.Messages.Shown.back().Text);
+      QCOMPARE(box.split(QStringLiteral("\r\n")).constLast(), row.LastBoxLine);
+      QCOMPARE(bench.Form.Link().IsOpen(), row.On || row.LastBoxLine.startsWith(QStringLiteral("Проверьте")));
+    }
   }
 
   void ReadFillsThePagesAndShowsProgress() {
