@@ -309,9 +309,9 @@ bool MeasureConnecting() {
   {
     TPortSearch search(devices, [](const std::string&) { return std::make_unique<TKkmLink>(); });
     while (!search.Done()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    found = search.Found();
+    found = search.TakeFound();
   }
-  if (!found || !ConnectFound(link, *found, view)) return false;
+  if (!found || !ConnectFound(link, std::move(*found), view)) return false;
   const double searchMs = MsSince(start);
   std::printf("bench search: wall_ms=%.1f ratio=%.3f\n", searchMs, searchMs / probeMs);
   std::fflush(stdout);

@@ -13,6 +13,8 @@ struct TSerialPortInfo {
   // Linux: the link in /dev/serial/by-id that leads to the device, where there is one.
   // Unlike Device it stays the same whichever USB socket the adapter is plugged into.
   std::string ById;
+  // A Bluetooth serial port (Windows: of the BTHENUM bus): its open may take seconds.
+  bool Bluetooth = false;
 
   bool operator==(const TSerialPortInfo&) const = default;
 };

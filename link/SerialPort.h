@@ -82,6 +82,9 @@ class TForwardingPort : public TSerialPort {
   std::size_t WriteBytes(const std::uint8_t* bytes, std::size_t n) override { return Port->WriteBytes(bytes, n); }
   bool Removed() const override { return Port->Removed(); }
 
+  // The port it passes calls on to, for a new owner; this one passes on nothing after.
+  std::unique_ptr<TSerialPort> Release() { return std::move(Port); }
+
  protected:
   std::unique_ptr<TSerialPort> Port;
 };

@@ -64,8 +64,25 @@ TOpenedPort TKkmLink::OpenPumping(const std::string& device) {
 
 bool TKkmLink::OpenPort(const std::string& device) {
   ClosePort();
+  Install(device, OpenPumping(device));
+  return Port != nullptr;
+}
+
+void TKkmLink::AdoptPort(const std::string& device, std::unique_ptr<TSerialPort> port) {
+  ClosePort();
+  Install(device, TOpenedPort::Opened(std::move(port)));
+}
+
+// The trace's watching port, where there is one, stays with this link and its trace.
+std::unique_ptr<TSerialPort> TKkmLink::ReleasePort() {
+  std::unique_ptr<TSerialPort> port = std::move(Port);
+  if (port && LineTrace.IsOpen()) port = static_cast<TForwardingPort&>(*port).Release();
+  ClosePort();
+  return port;
+}
+
+void TKkmLink::Install(const std::string& device, TOpenedPort opened) {
   Removed = false;
-  TOpenedPort opened = OpenPumping(device);
   Port = std::move(opened.Port);
   const TPortFault fault = opened.Fault == TPortFault::None ? TPortFault::Other : opened.Fault;
   OpenFault = TOpenedPort::Failed(Port ? TPortFault::None : fault, std::move(opened.Group));
@@ -75,7 +92,6 @@ bool TKkmLink::OpenPort(const std::string& device) {
     if (Port) Port = TracedPort(std::move(Port), LineTrace);
   }
   if (!Port) Failure = {TFailureReason::NoPort, "OpenPort " + device};
-  return Port != nullptr;
 }
 
 void TKkmLink::ClosePort() {

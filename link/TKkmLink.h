@@ -66,6 +66,11 @@ class TKkmLink {
   // opened; PortFault then says why. With ORBI7_TRACE set, the trace of this port
   // starts here.
   bool OpenPort(const std::string& device);
+  // Takes over a port that another link opened on the device (a search's), as an
+  // OpenPort that succeeded: no close and reopen, which a Windows driver may refuse.
+  void AdoptPort(const std::string& device, std::unique_ptr<TSerialPort> port);
+  // Gives up the open port to another link; this one is left without a port.
+  std::unique_ptr<TSerialPort> ReleasePort();
   TPortFault PortFault() const { return OpenFault.Fault; }
   const std::string& PortGroup() const { return OpenFault.Group; }
   // Harmless when no port is open.
@@ -146,6 +151,7 @@ class TKkmLink {
   TTick Slice(TTick rest) const;
   TOpenedPort OpenPumping(const std::string& device);
   TSerialPort* LivePort();
+  void Install(const std::string& device, TOpenedPort opened);
 
   TClock& LinkClock;
   TPortOpener Opener;

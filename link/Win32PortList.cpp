@@ -144,7 +144,9 @@ std::vector<TSerialPortInfo> PortsClassDevices(const TPortListCalls& calls) {
     std::wstring name = DeviceProperty(list, device, SPDRP_FRIENDLYNAME);
     if (name.empty()) name = DeviceProperty(list, device, SPDRP_DEVICEDESC);
     port.Description = WithoutPortSuffix(Utf8(name), port.Device);
-    DescribeUsbInstance(Utf8(InstanceId(list, device)), port);
+    const std::string instance = Utf8(InstanceId(list, device));
+    DescribeUsbInstance(instance, port);
+    port.Bluetooth = UpperCase(instance).starts_with("BTHENUM\\");
     ports.push_back(port);
   }
   return ports;

@@ -82,8 +82,12 @@ std::optional<TKkmConnection> Connect(TKkmLink& link, const std::string& device,
   return WithFirmwareRow(link, device, view);
 }
 
-std::optional<TKkmConnection> ConnectFound(TKkmLink& link, const TFoundKkm& found, TConnectView& view) {
-  if (!OpenForConnect(link, found.Device, view)) return std::nullopt;
+std::optional<TKkmConnection> ConnectFound(TKkmLink& link, TFoundKkm found, TConnectView& view) {
+  if (found.Port) {
+    link.AdoptPort(found.Device, std::move(found.Port));
+  } else if (!OpenForConnect(link, found.Device, view)) {
+    return std::nullopt;
+  }
   link.KkmAddress = found.Address;
   link.FirmwareVersion = found.Version;
   return WithFirmwareRow(link, found.Device, view);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -24,16 +25,18 @@ class TConnectView {
 // the user why.
 std::optional<TKkmConnection> Connect(TKkmLink& link, const std::string& device, TConnectView& view);
 
-// A register that a search has found (probed and asked its version) on a port that it
-// has closed again.
+// A register that a search has found (probed and asked its version), with the port it
+// was found on, still open, where the search hands it over.
 struct TFoundKkm {
   std::string Device;
   std::uint8_t Address = 0;
   std::int32_t Version = 0;
+  std::unique_ptr<TSerialPort> Port;  // taken by the link that connects; none: open anew
 };
 
-// Connects to it as Connect would have, without asking the register again.
-std::optional<TKkmConnection> ConnectFound(TKkmLink& link, const TFoundKkm& found, TConnectView& view);
+// Connects to it as Connect would have, without asking the register again, on the port
+// the search left open where it has one.
+std::optional<TKkmConnection> ConnectFound(TKkmLink& link, TFoundKkm found, TConnectView& view);
 
 // The second line of "Выбранный COM-порт недоступен": why the system refused the port;
 // empty when it did not say.

@@ -56,10 +56,10 @@ bool TKkmSession::Connect(const std::string& device, TConnectView& view) {
   return Connected(::Connect(KkmLink, device, view));
 }
 
-bool TKkmSession::ConnectFound(const TFoundKkm& found, TConnectView& view) {
+bool TKkmSession::ConnectFound(TFoundKkm found, TConnectView& view) {
   Kkm = {};
   Enter(TSessionState::Busy, "connect");
-  return Connected(::ConnectFound(KkmLink, found, view));
+  return Connected(::ConnectFound(KkmLink, std::move(found), view));
 }
 
 void TKkmSession::Forget() {

@@ -41,7 +41,7 @@ class TKkmSession {
   // The port dialog's connect: the register connected before is forgotten first.
   bool Connect(const std::string& device, TConnectView& view);
   // Connects to a register that a search has found, without asking it again.
-  bool ConnectFound(const TFoundKkm& found, TConnectView& view);
+  bool ConnectFound(TFoundKkm found, TConnectView& view);
   // Forgets the register and closes its port, so that a search can open it.
   void Forget();
 

@@ -1,70 +1,115 @@
 #include "register/PortSearch.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <utility>
 
 #include "link/KkmConnect.h"
 
-TPortSearch::TPortSearch(std::vector<std::string> devices, TLinkMaker makeLink)
-    : PortDevices(std::move(devices)),
-      PortStates(PortDevices.size(), TSearchState::Searching),
-      Registers(PortDevices.size()) {
-  Threads.reserve(PortDevices.size());
-  for (std::size_t i = 0; i < PortDevices.size(); ++i)
-    Threads.emplace_back([this, i, makeLink] { Search(i, makeLink); });
+// What the window's thread and the search's threads share; a thread that outlives the
+// search keeps it alive.
+struct TPortSearch::TShared {
+  explicit TShared(std::size_t ports) : States(ports, TSearchState::Searching), Registers(ports), Opening(ports) {}
+
+  // The first port that is not NotFound or Unavailable, if it has found a register.
+  std::optional<std::size_t> Deciding() const {
+    for (std::size_t i = 0; i < States.size(); ++i) {
+      if (States[i] == TSearchState::Found) return i;
+      if (States[i] == TSearchState::Searching) return std::nullopt;
+    }
+    return std::nullopt;
+  }
+
+  void Finish(std::size_t index, TSearchState state, TFoundKkm found = {}) {
+    const std::lock_guard guard(Lock);
+    States[index] = state;
+    Registers[index] = std::move(found);
+    if (Deciding()) Stopping.store(true);
+    --Running;
+    Changed.notify_all();
+  }
+
+  void SetOpening(std::size_t index, bool opening) {
+    const std::lock_guard guard(Lock);
+    Opening[index] = opening;
+    Changed.notify_all();
+  }
+
+  mutable std::mutex Lock;
+  std::condition_variable Changed;
+  std::vector<TSearchState> States;
+  std::vector<TFoundKkm> Registers;
+  std::vector<bool> Opening;
+  std::size_t Running = 0;
+  std::atomic<bool> Stopping{false};
+};
+
+namespace {
+
+// The whole connect sequence but the firmware row, which the window's thread picks;
+// the port found stays open.
+void SearchPort(const std::shared_ptr<TPortSearch::TShared>& shared, std::size_t index, const std::string& device,
+                const TPortSearch::TLinkMaker& makeLink) {
+  const std::unique_ptr<TKkmLink> link = makeLink(device);
+  link->SetStopFlag(&shared->Stopping);
+  shared->SetOpening(index, true);
+  const bool opened = link->OpenPort(device);
+  shared->SetOpening(index, false);
+  if (!opened) return shared->Finish(index, TSearchState::Unavailable);
+  if (!ProbeAddress(*link) || !QueryVersion(*link)) return shared->Finish(index, TSearchState::NotFound);
+  shared->Finish(index, TSearchState::Found, {device, link->KkmAddress, link->FirmwareVersion, link->ReleasePort()});
 }
 
+}  // namespace
+
+TPortSearch::TPortSearch(std::vector<std::string> devices, TLinkMaker makeLink)
+    : PortDevices(std::move(devices)), Shared(std::make_shared<TShared>(PortDevices.size())) {
+  Shared->Running = PortDevices.size();
+  for (std::size_t i = 0; i < PortDevices.size(); ++i) {
+    std::thread([shared = Shared, i, device = PortDevices[i], makeLink] {
+      SearchPort(shared, i, device, makeLink);
+    }).detach();
+  }
+}
+
+// Every probe ends within 100 ms of the stop; an open of the system's may not.
 TPortSearch::~TPortSearch() {
   Stop();
-  for (std::thread& thread : Threads) thread.join();
+  std::unique_lock lock(Shared->Lock);
+  Shared->Changed.wait(lock, [this] {
+    const std::size_t opening = std::count(Shared->Opening.begin(), Shared->Opening.end(), true);
+    return Shared->Running == opening;
+  });
 }
 
-void TPortSearch::Stop() { Stopping.store(true); }
-
-// The whole connect sequence but the firmware row, which the window's thread picks.
-void TPortSearch::Search(std::size_t index, const TLinkMaker& makeLink) {
-  const std::unique_ptr<TKkmLink> link = makeLink(PortDevices[index]);
-  link->SetStopFlag(&Stopping);
-  if (!link->OpenPort(PortDevices[index])) return Finish(index, TSearchState::Unavailable);
-  if (!ProbeAddress(*link) || !QueryVersion(*link)) return Finish(index, TSearchState::NotFound);
-  const std::uint8_t address = link->KkmAddress;
-  const std::int32_t version = link->FirmwareVersion;
-  link->ClosePort();  // for the window's thread to open
-  Finish(index, TSearchState::Found, address, version);
-}
-
-void TPortSearch::Finish(std::size_t index, TSearchState state, std::uint8_t address, std::int32_t version) {
-  const std::lock_guard guard(Lock);
-  PortStates[index] = state;
-  Registers[index] = {PortDevices[index], address, version};
-  if (Deciding()) Stopping.store(true);
-}
-
-// The first port that is not NotFound or Unavailable, if it has found a register.
-std::optional<std::size_t> TPortSearch::Deciding() const {
-  for (std::size_t i = 0; i < PortStates.size(); ++i) {
-    if (PortStates[i] == TSearchState::Found) return i;
-    if (PortStates[i] == TSearchState::Searching) return std::nullopt;
-  }
-  return std::nullopt;
-}
+void TPortSearch::Stop() { Shared->Stopping.store(true); }
 
 std::vector<TSearchState> TPortSearch::States() const {
-  const std::lock_guard guard(Lock);
-  return PortStates;
+  const std::lock_guard guard(Shared->Lock);
+  return Shared->States;
 }
 
 bool TPortSearch::Done() const {
-  const std::lock_guard guard(Lock);
-  return Deciding().has_value() || std::none_of(PortStates.begin(), PortStates.end(),
-                                                [](TSearchState s) { return s == TSearchState::Searching; });
+  const std::lock_guard guard(Shared->Lock);
+  const auto& states = Shared->States;
+  return Shared->Deciding().has_value() ||
+         std::none_of(states.begin(), states.end(), [](TSearchState s) { return s == TSearchState::Searching; });
 }
 
 std::optional<TFoundKkm> TPortSearch::Found() const {
-  const std::lock_guard guard(Lock);
-  const std::optional<std::size_t> index = Deciding();
+  const std::lock_guard guard(Shared->Lock);
+  const std::optional<std::size_t> index = Shared->Deciding();
   if (!index) return std::nullopt;
-  return Registers[*index];
+  const TFoundKkm& found = Shared->Registers[*index];
+  return TFoundKkm{found.Device, found.Address, found.Version, nullptr};
+}
+
+std::optional<TFoundKkm> TPortSearch::TakeFound() {
+  const std::lock_guard guard(Shared->Lock);
+  const std::optional<std::size_t> index = Shared->Deciding();
+  if (!index) return std::nullopt;
+  TFoundKkm& found = Shared->Registers[*index];
+  return TFoundKkm{found.Device, found.Address, found.Version, std::move(found.Port)};
 }
 
 std::vector<std::string> SearchOrder(const std::vector<std::string>& buttons, const std::vector<std::string>& listed) {
@@ -75,4 +120,13 @@ std::vector<std::string> SearchOrder(const std::vector<std::string>& buttons, co
     }
   }
   return order;
+}
+
+std::vector<std::string> SearchedPorts(const std::vector<TSerialPortInfo>& listed, const std::string& chosen) {
+  std::vector<std::string> devices;
+  for (const TSerialPortInfo& port : listed) {
+    const bool bluetooth = port.Bluetooth || port.Device.find("rfcomm") != std::string::npos;
+    if (!bluetooth || port.Device == chosen) devices.push_back(port.Device);
+  }
+  return devices;
 }

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "link/PortList.h"
 #include "link/TKkmLink.h"
 #include "register/Connect.h"
 
@@ -24,7 +25,10 @@ enum class TSearchState {
 // Looks for a register on several ports at once: one thread per port, each with a
 // link of its own, sharing nothing but the outcome. The port that counts is the
 // first in the given order on which a register was found; once it is known, the
-// probes on the others stop. Every thread has ended when the object is gone.
+// probes on the others stop. The port a register was found on stays open, to be
+// handed over (TakeFound). When the object goes, every thread has ended but those
+// still inside an open of the system's (a Bluetooth port takes seconds to fail): such
+// a thread is not waited for; it ends alone and closes what it opened.
 class TPortSearch {
  public:
   // Makes the link of one port's thread (on the thread itself); the link opens the
@@ -44,22 +48,23 @@ class TPortSearch {
   // True once the outcome is known: a register found on the first port that counts,
   // or none on any port (or the search stopped).
   bool Done() const;
-  // The register of the first port in order that has one, once Done.
+  // The register of the first port in order that has one, once Done, without its port.
   std::optional<TFoundKkm> Found() const;
+  // The same with its port, still open, once: the connect takes it over.
+  std::optional<TFoundKkm> TakeFound();
+
+  struct TShared;
 
  private:
-  void Search(std::size_t index, const TLinkMaker& makeLink);
-  void Finish(std::size_t index, TSearchState state, std::uint8_t address = 0, std::int32_t version = 0);
-  std::optional<std::size_t> Deciding() const;  // under Lock
-
   const std::vector<std::string> PortDevices;
-  mutable std::mutex Lock;
-  std::vector<TSearchState> PortStates;
-  std::vector<TFoundKkm> Registers;
-  std::atomic<bool> Stopping{false};
-  std::vector<std::thread> Threads;
+  std::shared_ptr<TShared> Shared;
 };
 
 // The devices a search goes over, in its order: the four buttons' devices, then the
 // listed ports, each once.
 std::vector<std::string> SearchOrder(const std::vector<std::string>& buttons, const std::vector<std::string>& listed);
+
+// The listed ports a search may go over: all but Bluetooth ones (Windows' BTHENUM,
+// Linux's rfcomm), whose opens take seconds and whose far ends are no register, unless
+// it is the one chosen.
+std::vector<std::string> SearchedPorts(const std::vector<TSerialPortInfo>& listed, const std::string& chosen);

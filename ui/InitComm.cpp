@@ -21,7 +21,8 @@
 namespace {
 
 constexpr int ClientWidth = 340;
-constexpr int ClientHeight = 170;  // the four buttons' 83, and below them any other port and the search
+// The four buttons' 83, and below them any other port, the search and what it does.
+constexpr int ClientHeight = 188;
 constexpr int SearchPollMs = 50;
 const char* const LastPortKey = "Port/LastDevice";
 const char* const FindCaption = "Найти ККМ";
@@ -118,6 +119,10 @@ void TInit_Com::BuildOtherPort() {
   Label1 = new QLabel(this);
   Label1->setObjectName(QStringLiteral("Label1"));
   Label1->setGeometry(16, 150, 308, 17);
+  // Receipt printers and customer displays on other ports get the address bytes too.
+  auto* note = new QLabel(QStringLiteral("Поиск посылает адресные байты во все порты."), this);
+  note->setObjectName(QStringLiteral("Label2"));
+  note->setGeometry(16, 167, 308, 17);
   SearchTimer = new QTimer(this);
   SearchTimer->setInterval(SearchPollMs);
   connect(SearchTimer, &QTimer::timeout, this, &TInit_Com::PollSearch);
@@ -202,8 +207,7 @@ void TInit_Com::StartSearch() {
   Session.Forget();
   std::vector<std::string> buttons;
   for (int n = FirstPortNumber; n <= LastPortNumber; ++n) buttons.push_back(Ports.ButtonDevice(n));
-  std::vector<std::string> listed;
-  for (const TSerialPortInfo& port : Ports.List()) listed.push_back(port.Device);
+  const std::vector<std::string> listed = SearchedPorts(Ports.List(), RadioButton5->isChecked() ? CheckedDevice() : "");
   const TPortOpener opener = Ports.Open;
   Search = std::make_unique<TPortSearch>(SearchOrder(buttons, listed), [opener](const std::string&) {
     return std::make_unique<TKkmLink>(SteadyClock(), opener);
@@ -227,7 +231,7 @@ void TInit_Com::PollSearch() {
 
 void TInit_Com::EndSearch() {
   SearchTimer->stop();
-  const std::optional<TFoundKkm> found = Search->Found();
+  std::optional<TFoundKkm> found = Search->TakeFound();
   Search.reset();  // the other probes have been told to stop and end within 100 ms
   SetSearching(false);
   if (SearchStopped) return;
@@ -236,7 +240,7 @@ void TInit_Com::EndSearch() {
     return;
   }
   ChooseDevice(found->Device);
-  Connected(Session.ConnectFound(*found, *this));
+  Connected(Session.ConnectFound(std::move(*found), *this));
 }
 
 void TInit_Com::SetSearching(bool searching) {

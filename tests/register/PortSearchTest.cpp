@@ -1,25 +1,42 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
 #include <thread>
 
+#include "link/KkmConnect.h"
 #include "register/PortSearch.h"
 #include "sim/SimulatedLine.h"
 #include "sim/SimulatedRegister.h"
+#include "support/RecordingMessages.h"
 
 namespace {
 
 // One port a search goes over: a virtual clock of its own, and a register (silent
-// where none answers) or no device at all.
+// where none answers) or no device at all. It counts its opens, and an open can be held
+// until the test lets it go, as a Bluetooth port's open hangs.
 struct TSearchedPort {
   TSearchedPort(int number, bool silent, bool present) : Kkm(number, 104), Present(present) { Kkm.SetSilent(silent); }
 
   TVirtualClock Clock{0};
   TSimulatedRegister Kkm;
   bool Present;
+  std::atomic<int> Opens{0};
+  std::atomic<bool> Held{false};
+};
+
+// A port that says when it is closed.
+class TClosingPort final : public TForwardingPort {
+ public:
+  TClosingPort(std::unique_ptr<TSerialPort> port, std::atomic<bool>& closed)
+      : TForwardingPort(std::move(port)), Closed(closed) {}
+  ~TClosingPort() override { Closed = true; }
+
+ private:
+  std::atomic<bool>& Closed;
 };
 
 // COM1 silent, COM2 absent, COM3 a register at number 99, COM4 one at number 05.
@@ -34,9 +51,12 @@ struct TSearchBench {
   std::unique_ptr<TPortSearch> Start(std::vector<std::string> devices) {
     return std::make_unique<TPortSearch>(std::move(devices), [this](const std::string& device) {
       TSearchedPort& port = Ports.at(device);
-      return std::make_unique<TKkmLink>(port.Clock, [&port](const std::string& name) {
+      return std::make_unique<TKkmLink>(port.Clock, [this, &port](const std::string& name) {
+        ++port.Opens;
+        while (port.Held) std::this_thread::yield();
         if (!port.Present) return TOpenedPort::Failed(TPortFault::Absent);
-        return SimulatedPortOpener(port.Clock, port.Kkm)(name);
+        TOpenedPort opened = SimulatedPortOpener(port.Clock, port.Kkm)(name);
+        return TOpenedPort::Opened(std::make_unique<TClosingPort>(std::move(opened.Port), Closed));
       });
     });
   }
@@ -46,6 +66,7 @@ struct TSearchBench {
   }
 
   std::map<std::string, TSearchedPort> Ports;
+  std::atomic<bool> Closed{false};  // the last port opened
 };
 
 std::size_t CandidatesSent(const TSimulatedRegister& kkm) {
@@ -97,9 +118,53 @@ TEST(PortSearch, StoppingEndsEveryProbeWithin100Ms) {
   }
 }
 
+// The port found is handed over open: the link that connects talks to the register on
+// it without opening the device again.
+TEST(PortSearch, ThePortFoundIsHandedOverOpen) {
+  TSearchBench bench;
+  auto search = bench.Start({"COM1", "COM3"});
+  TSearchBench::AwaitDone(*search);
+  std::optional<TFoundKkm> found = search->TakeFound();
+  search.reset();
+  ASSERT_TRUE(found && found->Port);
+  TSearchedPort& port = bench.Ports.at("COM3");
+  TKkmLink link(port.Clock, [](const std::string&) { return TOpenedPort::Failed(TPortFault::Busy); });
+  struct : TConnectView {
+    TUserMessages& Messages() override { return Told; }
+    TRecordingMessages Told;
+  } view;
+  const std::optional<TKkmConnection> connection = ConnectFound(link, std::move(*found), view);
+  ASSERT_TRUE(connection);
+  EXPECT_EQ(connection->Device, "COM3");
+  EXPECT_TRUE(QueryVersion(link));
+  EXPECT_EQ(port.Opens, 1);
+}
+
+// A port whose open hangs is not waited for once the register is found elsewhere; it
+// closes what it opened when its open returns at last.
+TEST(PortSearch, AnOpenThatHangsIsNotWaitedFor) {
+  TSearchBench bench;
+  bench.Ports.at("COM4").Held = true;
+  auto search = bench.Start({"COM3", "COM4"});
+  TSearchBench::AwaitDone(*search);
+  while (bench.Ports.at("COM4").Opens == 0) std::this_thread::yield();
+  search.reset();  // returns with COM4 still inside its open
+  EXPECT_FALSE(bench.Closed);
+  bench.Ports.at("COM4").Held = false;
+  for (int i = 0; i < 2000 && !bench.Closed; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_TRUE(bench.Closed);
+}
+
 TEST(PortSearch, OrderIsTheButtonsThenTheListEachOnce) {
   EXPECT_EQ(SearchOrder({"COM1", "COM2", "COM3", "COM4"}, {"COM3", "COM7", "COM1", "COM12"}),
             (std::vector<std::string>{"COM1", "COM2", "COM3", "COM4", "COM7", "COM12"}));
+  // Bluetooth ports only when chosen.
+  std::vector<TSerialPortInfo> listed(4);
+  for (std::size_t i = 0; i < listed.size(); ++i)
+    listed[i].Device = std::vector{"COM5", "COM6", "/dev/rfcomm0", "COM7"}[i];
+  listed[1].Bluetooth = true;
+  EXPECT_EQ(SearchedPorts(listed, ""), (std::vector<std::string>{"COM5", "COM7"}));
+  EXPECT_EQ(SearchedPorts(listed, "COM6"), (std::vector<std::string>{"COM5", "COM6", "COM7"}));
 }
 
 }  // namespace

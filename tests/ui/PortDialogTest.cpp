@@ -81,7 +81,7 @@ class PortDialogTest : public QObject {
     TInit_Com& dialog = bench.Form.PortDialog();
     QVERIFY(!dialog.isVisible());
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Настройка последовательного интерфейса"));
-    QCOMPARE(dialog.size(), QSize(340, 170));
+    QCOMPARE(dialog.size(), QSize(340, 188));
     QVERIFY(!(dialog.windowFlags() & Qt::WindowCloseButtonHint));
     QCOMPARE(Control<QPushButton>(dialog, "Button1")->geometry(), QRect(56, 48, 129, 25));
     QCOMPARE(Control<QPushButton>(dialog, "Button3")->text(), QStringLiteral("Закрыть"));
