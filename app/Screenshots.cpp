@@ -49,7 +49,6 @@ bool SaveModalOfCommand(const QDir& folder, const char* button, const QString& n
   TMainForm form(messages, demo.Ports());
   form.show();
   form.PortDialog().Button1Click();
-  form.ButtonEnabled();
   Click(form, "ToolButton4");
   TKkmSettings& settings = form.Settings();
   settings.Tax(1).Rate = "18,00";
@@ -135,6 +134,11 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
   ok = Save(dialog, folder, QStringLiteral("port-dialog.png")) && ok;
   dialog.hide();
+  // Connected: the register beside the status text.
+  dialog.Button1Click();
+  form.SetStatus("Установлен интерфейс с ККМ");
+  QApplication::processEvents();
+  ok = Save(form, folder, QStringLiteral("main-connected.png")) && ok;
   ok = SaveWriteQuestion(folder) && ok;
   ok = SaveComparison(folder) && ok;
   ok = SaveLinkFailure(folder) && ok;
