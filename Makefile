@@ -23,7 +23,7 @@ QT_WINDOWS ?= /opt/orbi7/qt6-mingw-static
 WINE ?= /usr/lib/wine/wine64
 FUZZ_RUNS  ?= 20000
 # The whole way of a file loads and saves 355 keys a dozen times a run.
-SETTINGS_FUZZ_RUNS ?= 2000
+SETTINGS_FUZZ_RUNS ?= 1500
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QShortcut>
 #include <QTabBar>
@@ -17,6 +18,7 @@
 #include "app/Pictures.h"
 #include "link/KkmConnect.h"
 #include "register/Connect.h"
+#include "register/PortSearch.h"
 #include "register/TransferCommands.h"
 #include "settingsfile/SettingsFile.h"
 #include "ui/ApplicationTitle.h"
@@ -86,6 +88,8 @@ TMainForm::TMainForm(TUserMessages& messages, TPortSystem ports, QWidget* parent
   // toolbar and pages, or the modal port dialog.
   KkmSession.Link().SetPump([] { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
   KkmSession.SetWatcher([this] { ShowSession(); });
+  KkmSession.SetRegisterWait(this);
+  Ports = ports;
   FormCreate();
   // The port dialog comes after the window, hidden until the port command shows it.
   Init_Com = new TInit_Com(KkmSession, UserMessages, std::move(ports), this);
@@ -382,6 +386,27 @@ void TMainForm::ToolButton5Click() {
 
 void TMainForm::ToolButton7Click() {
   RunTransfer([this] { KkmSession.Compare(KkmSettings, *this, *this); });
+}
+
+void TMainForm::Begin(const std::string& text) {
+  WaitBox = new QProgressDialog(QString::fromStdString(text), QStringLiteral("Отмена"), 0, 0, this);
+  WaitBox->setObjectName(QStringLiteral("WaitBox"));
+  WaitBox->setWindowTitle(QString::fromUtf8(ApplicationTitle));
+  WaitBox->setWindowModality(Qt::WindowModal);
+  WaitBox->setMinimumDuration(0);
+  WaitBox->show();
+}
+
+std::vector<std::string> TMainForm::Devices() { return SearchDevices(Ports, {}); }
+
+bool TMainForm::Cancelled() {
+  QApplication::processEvents();
+  return WaitBox != nullptr && WaitBox->wasCanceled();
+}
+
+void TMainForm::End() {
+  delete WaitBox;
+  WaitBox = nullptr;
 }
 
 void TMainForm::ShowComparison(const std::vector<std::string>& lines) {

@@ -27,7 +27,9 @@ class TInit_Com;
 
 // The main window: toolbar, the three settings pages, status line and bottom band.
 // It owns the settings document for the whole run.
-class TMainForm : public QWidget, public TWindowView, public TRuleView, public TSettingsObserver {
+class QProgressDialog;
+
+class TMainForm : public QWidget, public TWindowView, public TRuleView, public TSettingsObserver, public TRegisterWait {
   Q_OBJECT
 
  public:
@@ -68,6 +70,13 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   // TSettingsObserver: the pages show what the document reports as changed.
   void SettingsChanged(TSection section, int index) override;
 
+  // TRegisterWait: a box with the register waited for and "Отмена", over every port
+  // the search goes over.
+  void Begin(const std::string& text) override;
+  std::vector<std::string> Devices() override;
+  bool Cancelled() override;
+  void End() override;
+
  public slots:
   void ToolButton1Click();
   void ToolButton2Click();
@@ -107,6 +116,8 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   TUserMessages& UserMessages;
   TKkmSettings KkmSettings;
   TKkmSession KkmSession;  // the one link of the run and the register on it
+  TPortSystem Ports;
+  QProgressDialog* WaitBox = nullptr;  // while a broken write waits for its register
   TQtFileDialogs QtFileDialogs;
   TFileDialogs* FileDialogs = &QtFileDialogs;
   TBackupFolder UserBackupFolder{DefaultBackupFolder()};

@@ -10,9 +10,10 @@ enum class TMessageKind {
   Confirmation,  // "Подтверждение", question icon, Yes and No
   Warning,       // "Предупреждение", warning icon, OK
   Error,         // "Ошибка", error icon, OK
+  BrokenWrite,   // "Информация", information icon, OK and "Повторить запись"
 };
 
-enum class TAnswer { Ok, Yes, No };
+enum class TAnswer { Ok, Yes, No, Retry };
 
 class TUserMessages {
  public:

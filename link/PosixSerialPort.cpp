@@ -298,7 +298,7 @@ std::size_t TPosixSerialPort::ReadBytes(std::uint8_t* buffer, std::size_t n) {
   for (;;) {
     TakeFromDriver();
     got += TakeQueued(buffer + got, n - got);
-    if (got == n || deadline.Passed()) return got;
+    if (got == n || deadline.Passed() || Gone) return got;
     AwaitReadable(deadline.RemainingMs());
   }
 }

@@ -76,13 +76,14 @@ void TKkmLink::AdoptPort(const std::string& device, std::unique_ptr<TSerialPort>
 // The trace's watching port, where there is one, stays with this link and its trace.
 std::unique_ptr<TSerialPort> TKkmLink::ReleasePort() {
   std::unique_ptr<TSerialPort> port = std::move(Port);
-  if (port && LineTrace.IsOpen()) port = static_cast<TForwardingPort&>(*port).Release();
+  if (port && Traced) port = static_cast<TForwardingPort&>(*port).Release();
   ClosePort();
   return port;
 }
 
 void TKkmLink::Install(const std::string& device, TOpenedPort opened) {
   Removed = false;
+  Traced = false;
   Port = std::move(opened.Port);
   const TPortFault fault = opened.Fault == TPortFault::None ? TPortFault::Other : opened.Fault;
   OpenFault = TOpenedPort::Failed(Port ? TPortFault::None : fault, std::move(opened.Group));
@@ -90,6 +91,7 @@ void TKkmLink::Install(const std::string& device, TOpenedPort opened) {
   if (!traceFile.empty() && LineTrace.Open(traceFile, LinkClock)) {
     Trace("open " + device + (Port ? "" : ": cannot be opened"));
     if (Port) Port = TracedPort(std::move(Port), LineTrace);
+    Traced = Port != nullptr;
   }
   if (!Port) Failure = {TFailureReason::NoPort, "OpenPort " + device};
 }

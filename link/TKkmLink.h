@@ -165,6 +165,7 @@ class TKkmLink {
   TTick LastPump = 0;
   const std::atomic<bool>* Stop = nullptr;
   bool Removed = false;
+  bool Traced = false;  // the port is the trace's watching port around the device's
 };
 
 // One operation on the link, from its start to its result: the trace gets both, and

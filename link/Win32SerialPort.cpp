@@ -106,15 +106,33 @@ TPortFault OpenFault(DWORD error) {
   }
 }
 
-// ERROR_DEVICE_REMOVED, ERROR_BAD_COMMAND, ERROR_GEN_FAILURE, ERROR_OPERATION_ABORTED
-// and ERROR_ACCESS_DENIED: each USB serial driver has its own way of saying it.
-bool IsRemovalError(DWORD error) {
-  constexpr DWORD removal[] = {ERROR_DEVICE_REMOVED, ERROR_BAD_COMMAND, ERROR_GEN_FAILURE, ERROR_OPERATION_ABORTED,
-                               ERROR_ACCESS_DENIED};
-  return std::find(std::begin(removal), std::end(removal), error) != std::end(removal);
+namespace {
+
+// Only a removed device answers so.
+constexpr DWORD SureRemoval[] = {ERROR_DEVICE_REMOVED, ERROR_BAD_COMMAND};
+// A pulled adapter's driver may answer so too, but so may one that had a passing fault.
+constexpr DWORD LikelyRemoval[] = {ERROR_GEN_FAILURE, ERROR_OPERATION_ABORTED, ERROR_ACCESS_DENIED};
+
+bool IsIn(DWORD error, const auto& errors) {
+  return std::find(std::begin(errors), std::end(errors), error) != std::end(errors);
 }
 
-void TWin32SerialPort::NoteFailure() { Gone = Gone || IsRemovalError(GetLastError()); }
+}  // namespace
+
+// ERROR_DEVICE_REMOVED, ERROR_BAD_COMMAND, ERROR_GEN_FAILURE, ERROR_OPERATION_ABORTED
+// and ERROR_ACCESS_DENIED: each USB serial driver has its own way of saying it.
+bool IsRemovalError(DWORD error) { return IsIn(error, SureRemoval) || IsIn(error, LikelyRemoval); }
+
+// An error that may be a passing one counts only when the port's status cannot be had
+// either, for the same reason.
+void TWin32SerialPort::NoteFailure() {
+  const DWORD error = GetLastError();
+  if (Gone || !IsRemovalError(error)) return;
+  DWORD errors = 0;
+  COMSTAT status{};
+  Gone =
+      IsIn(error, SureRemoval) || (!Calls.ClearCommError(Handle, &errors, &status) && IsRemovalError(GetLastError()));
+}
 
 TOpenedPort TWin32SerialPort::Open(const std::string& device, const TCommCalls& calls) {
   const HANDLE handle = calls.CreateFileA(Win32DevicePath(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,

@@ -14,7 +14,8 @@ std::string WithReason(const std::string& first, const std::string& reason) {
   return reason.empty() ? first : first + "\n" + reason;
 }
 
-// 104 as "1.0.4": the version's digits with points between them.
+}  // namespace
+
 std::string DottedVersion(std::int32_t version) {
   std::string text;
   for (const char digit : std::to_string(version)) {
@@ -24,7 +25,10 @@ std::string DottedVersion(std::int32_t version) {
   return text;
 }
 
-}  // namespace
+std::string KkmNumberText(std::uint8_t address) {
+  const int number = KkmNumberOf(address);
+  return {static_cast<char>('0' + number / 10), static_cast<char>('0' + number % 10)};
+}
 
 std::string PortFaultText(TPortFault fault, const std::string& group) {
   switch (fault) {
@@ -41,9 +45,8 @@ std::string PortFaultText(TPortFault fault, const std::string& group) {
 
 std::string ConnectionText(const TKkmConnection& connection) {
   if (connection.Firmware == nullptr) return {};
-  const int number = KkmNumberOf(connection.Address);
-  const std::string digits = {static_cast<char>('0' + number / 10), static_cast<char>('0' + number % 10)};
-  return connection.Device + " · ККМ № " + digits + " · ПО " + DottedVersion(connection.Version);
+  return connection.Device + " · ККМ № " + KkmNumberText(connection.Address) + " · ПО " +
+         DottedVersion(connection.Version);
 }
 
 namespace {

@@ -42,5 +42,10 @@ std::optional<TKkmConnection> ConnectFound(TKkmLink& link, TFoundKkm found, TCon
 // empty when it did not say.
 std::string PortFaultText(TPortFault fault, const std::string& group);
 
+// 104 as "1.0.4": the version's digits with points between them.
+std::string DottedVersion(std::int32_t version);
+// The register's number as it calls itself, two digits: "37", "05".
+std::string KkmNumberText(std::uint8_t address);
+
 // "COM3 · ККМ № 37 · ПО 1.0.4", for the status bar.
 std::string ConnectionText(const TKkmConnection& connection);

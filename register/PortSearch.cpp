@@ -1,6 +1,7 @@
 #include "register/PortSearch.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <utility>
 
@@ -46,18 +47,29 @@ struct TPortSearch::TShared {
 
 namespace {
 
+constexpr int OpenGraceMs = 300;
+
 // The whole connect sequence but the firmware row, which the window's thread picks;
-// the port found stays open.
+// the port found stays open. The link, with any other port it opened, is gone before
+// the outcome is told.
 void SearchPort(const std::shared_ptr<TPortSearch::TShared>& shared, std::size_t index, const std::string& device,
                 const TPortSearch::TLinkMaker& makeLink) {
-  const std::unique_ptr<TKkmLink> link = makeLink(device);
-  link->SetStopFlag(&shared->Stopping);
-  shared->SetOpening(index, true);
-  const bool opened = link->OpenPort(device);
-  shared->SetOpening(index, false);
-  if (!opened) return shared->Finish(index, TSearchState::Unavailable);
-  if (!ProbeAddress(*link) || !QueryVersion(*link)) return shared->Finish(index, TSearchState::NotFound);
-  shared->Finish(index, TSearchState::Found, {device, link->KkmAddress, link->FirmwareVersion, link->ReleasePort()});
+  TSearchState state = TSearchState::Unavailable;
+  TFoundKkm found;
+  {
+    const std::unique_ptr<TKkmLink> link = makeLink(device);
+    link->SetStopFlag(&shared->Stopping);
+    shared->SetOpening(index, true);
+    const bool opened = link->OpenPort(device);
+    shared->SetOpening(index, false);
+    if (opened && ProbeAddress(*link) && QueryVersion(*link)) {
+      state = TSearchState::Found;
+      found = {device, link->KkmAddress, link->FirmwareVersion, link->ReleasePort()};
+    } else if (opened) {
+      state = TSearchState::NotFound;
+    }
+  }
+  shared->Finish(index, state, std::move(found));
 }
 
 }  // namespace
@@ -72,14 +84,18 @@ TPortSearch::TPortSearch(std::vector<std::string> devices, TLinkMaker makeLink)
   }
 }
 
-// Every probe ends within 100 ms of the stop; an open of the system's may not.
+// Every probe ends within 100 ms of the stop, and most opens well within the grace
+// given them; a thread still inside an open after that is left to end alone. The
+// ports of registers found and not taken are closed here.
 TPortSearch::~TPortSearch() {
   Stop();
   std::unique_lock lock(Shared->Lock);
+  Shared->Changed.wait_for(lock, std::chrono::milliseconds(OpenGraceMs), [this] { return Shared->Running == 0; });
   Shared->Changed.wait(lock, [this] {
     const std::size_t opening = std::count(Shared->Opening.begin(), Shared->Opening.end(), true);
     return Shared->Running == opening;
   });
+  for (TFoundKkm& found : Shared->Registers) found.Port.reset();
 }
 
 void TPortSearch::Stop() { Shared->Stopping.store(true); }
@@ -122,11 +138,23 @@ std::vector<std::string> SearchOrder(const std::vector<std::string>& buttons, co
   return order;
 }
 
-std::vector<std::string> SearchedPorts(const std::vector<TSerialPortInfo>& listed, const std::string& chosen) {
+std::vector<std::string> SearchDevices(const TPortSystem& ports, const std::string& chosen) {
+  std::vector<std::string> buttons;
+  for (int n = FirstPortNumber; n <= LastPortNumber; ++n) buttons.push_back(ports.ButtonDevice(n));
+  const std::vector<TSerialPortInfo> listed = ports.List();
   std::vector<std::string> devices;
-  for (const TSerialPortInfo& port : listed) {
-    const bool bluetooth = port.Bluetooth || port.Device.find("rfcomm") != std::string::npos;
-    if (!bluetooth || port.Device == chosen) devices.push_back(port.Device);
-  }
-  return devices;
+  for (const TSerialPortInfo& port : listed) devices.push_back(port.Device);
+  return WithoutBluetooth(SearchOrder(buttons, devices), listed, chosen);
+}
+
+std::vector<std::string> WithoutBluetooth(std::vector<std::string> order, const std::vector<TSerialPortInfo>& listed,
+                                          const std::string& chosen) {
+  const auto bluetooth = [&](const std::string& device) {
+    if (device == chosen) return false;
+    if (device.find("rfcomm") != std::string::npos) return true;
+    return std::any_of(listed.begin(), listed.end(),
+                       [&](const TSerialPortInfo& port) { return port.Bluetooth && port.Device == device; });
+  };
+  std::erase_if(order, bluetooth);
+  return order;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "link/PortList.h"
+#include "link/PortSystem.h"
 #include "link/TKkmLink.h"
 #include "register/Connect.h"
 
@@ -27,8 +28,9 @@ enum class TSearchState {
 // first in the given order on which a register was found; once it is known, the
 // probes on the others stop. The port a register was found on stays open, to be
 // handed over (TakeFound). When the object goes, every thread has ended but those
-// still inside an open of the system's (a Bluetooth port takes seconds to fail): such
-// a thread is not waited for; it ends alone and closes what it opened.
+// still inside an open of the system's after a grace (a Bluetooth port takes seconds
+// to fail): such a thread is not waited for; it ends alone and closes what it opened,
+// so whatever its link maker and opener use must outlive it.
 class TPortSearch {
  public:
   // Makes the link of one port's thread (on the thread itself); the link opens the
@@ -64,7 +66,12 @@ class TPortSearch {
 // listed ports, each once.
 std::vector<std::string> SearchOrder(const std::vector<std::string>& buttons, const std::vector<std::string>& listed);
 
-// The listed ports a search may go over: all but Bluetooth ones (Windows' BTHENUM,
-// Linux's rfcomm), whose opens take seconds and whose far ends are no register, unless
-// it is the one chosen.
-std::vector<std::string> SearchedPorts(const std::vector<TSerialPortInfo>& listed, const std::string& chosen);
+// The devices of the order less the Bluetooth ports (Windows' BTHENUM as the list tells
+// it, Linux's rfcomm), whose opens take seconds and whose far ends are no register,
+// unless one is the port chosen.
+std::vector<std::string> WithoutBluetooth(std::vector<std::string> order, const std::vector<TSerialPortInfo>& listed,
+                                          const std::string& chosen);
+
+// Every device a search of the ports goes over, in its order: the buttons' and the
+// listed ones, without Bluetooth ports.
+std::vector<std::string> SearchDevices(const TPortSystem& ports, const std::string& chosen);

@@ -59,7 +59,9 @@ void StartTransfer(TWindowView& view) {
 // exit then gives the window back with read and write off. False, for the command to
 // return.
 bool LinkFailure(const TKkmLink& link, TWindowView& view, TCommandExit& exit, const std::string& after = {}) {
-  view.Messages().Show(TMessageKind::Information, LinkFailureBox(NoInterface, link.LastFailure(), after));
+  // A broken write's box offers to write again.
+  const TMessageKind kind = after == PartialWrite ? TMessageKind::BrokenWrite : TMessageKind::Information;
+  view.Messages().Show(kind, LinkFailureBox(NoInterface, link.LastFailure(), after));
   view.SetStatus(NoConnectionText);
   exit.LoseLink();
   return false;
@@ -167,7 +169,8 @@ struct TConfirmedWrite {
 // and pages to be given back unless it gives the answer yes.
 std::optional<TConfirmedWrite> AskWithChanges(TKkmLink& link, const TKkmConnection& connection,
                                               const TKkmSettings& settings, const TTransferPlan& write,
-                                              TWindowView& view, TWriteBackup& backup, TCommandExit& exit) {
+                                              TWindowView& view, TWriteBackup& backup, TCommandExit& exit,
+                                              const TRepeatedWrite* repeat) {
   const TRamMap& map = connection.Firmware->Map;
   StartTransfer(view);
   const std::unique_ptr<TRegisterMemory> before = PreRead(link, view, map, settings);
@@ -176,10 +179,12 @@ std::optional<TConfirmedWrite> AskWithChanges(TKkmLink& link, const TKkmConnecti
     return std::nullopt;
   }
   view.SetStatus("");  // it would say that the pre-read still reads
-  TConfirmedWrite confirmed{settings, settings,
-                            backup.NewFileName(KkmNumberOf(connection.Address), connection.Version)};
+  TConfirmedWrite confirmed{
+      settings, settings,
+      repeat ? repeat->Backup : backup.NewFileName(KkmNumberOf(connection.Address), connection.Version)};
   DecodeSettings(*before, map, confirmed.Held);
   confirmed.Meant = MeantSettings(confirmed.Held, *before, write, map);
+  if (repeat) return confirmed;
   if (!view.Messages().Confirm(Confirmation(SettingsChanges(confirmed.Held, confirmed.Meant), confirmed.BackupFile)))
     return std::nullopt;
   return confirmed;
@@ -342,7 +347,7 @@ bool ReadSettingsFromKkm(TKkmLink& link, const TKkmConnection& connection, TKkmS
 }
 
 bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSettings& settings, TWindowView& view,
-                        TRuleView& rules, TWriteBackup& backup) {
+                        TRuleView& rules, TWriteBackup& backup, const TRepeatedWrite* repeat) {
   if (connection.Firmware == nullptr) {
     RefuseWithoutMap(view);
     return false;
@@ -357,7 +362,7 @@ bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSe
   }
   const TTransferPlan write = WritePlan(*connection.Firmware, *form);
   const std::optional<TConfirmedWrite> confirmed =
-      AskWithChanges(link, connection, settings, write, view, backup, exit);
+      AskWithChanges(link, connection, settings, write, view, backup, exit, repeat);
   if (!confirmed) return false;
   StartTransfer(view);
   const TTransferPlan purchases = PurchaseCheckPlan(map);
@@ -365,7 +370,8 @@ bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSe
   const TTransferPlan ending = WriteEndingPlan();
   TTransferRunner run(link, view, purchases.Exchanges() + write.Exchanges() + verify.Exchanges() + ending.Exchanges());
   if (!run.Run(purchases)) return LinkFailure(link, view, exit);
-  if (!NoPurchases(run, map, view) || !KeptInBackup(backup, confirmed->BackupFile, confirmed->Held, view)) return false;
+  if (!NoPurchases(run, map, view)) return false;
+  if (!repeat && !KeptInBackup(backup, confirmed->BackupFile, confirmed->Held, view)) return false;
   // A write that has begun to change the register says that it holds a part of it;
   // so does one whose check could not read it back.
   if (!run.Run(write) || !run.Run(verify)) return LinkFailure(link, view, exit, run.WroteAny() ? PartialWrite : "");

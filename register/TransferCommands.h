@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "document/RuleView.h"
 #include "document/TKkmSettings.h"
 #include "link/TKkmLink.h"
@@ -14,6 +16,14 @@
 // once they have disabled them. Any failed exchange with the register ends them as
 // a lost link: its box with the link's reason, "Нет связи с ККМ", SetAll, ButtonDisabled.
 
+// A broken write written again: the user has asked for it already, so there is no
+// question, and the settings the register held before the first attempt are in that
+// attempt's backup, which the repeat names; what the register holds now, half written,
+// is no backup and is not kept.
+struct TRepeatedWrite {
+  std::string Backup;
+};
+
 // True when every setting was read.
 bool ReadSettingsFromKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSettings& settings, TWindowView& view);
 
@@ -23,7 +33,7 @@ bool ReadSettingsFromKkm(TKkmLink& link, const TKkmConnection& connection, TKkmS
 // is written when the user does not confirm, when the register still holds purchases,
 // or when the backup of its settings cannot be saved.
 bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSettings& settings, TWindowView& view,
-                        TRuleView& rules, TWriteBackup& backup);
+                        TRuleView& rules, TWriteBackup& backup, const TRepeatedWrite* repeat = nullptr);
 
 // Reads what a write would overwrite, as the write does before its question, and shows
 // every field that a write of the document would change (ShowComparison); nothing is

@@ -29,6 +29,8 @@ class TWindowView {
   // The comparison with the register, its lines as ComparisonLines gives them; a view
   // without a list of its own shows them in an information box.
   virtual void ShowComparison(const std::vector<std::string>& lines);
+  // The command has lost the link to the register; read and write go off next.
+  virtual void LinkLost() {}
 
  protected:
   ~TWindowView() = default;
@@ -43,7 +45,9 @@ class TCommandExit {
   TCommandExit& operator=(const TCommandExit&) = delete;
   ~TCommandExit() {
     View.SetAll();
-    if (LinkLost) View.ButtonDisabled();
+    if (!LinkLost) return;
+    View.LinkLost();
+    View.ButtonDisabled();
   }
 
   void LoseLink() { LinkLost = true; }

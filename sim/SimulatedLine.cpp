@@ -78,6 +78,8 @@ std::size_t TSimulatedLine::WriteBytes(const std::uint8_t* bytes, std::size_t n)
 
 TPortOpener SimulatedPortOpener(TClock& clock, TSimulatedRegister& kkm, std::uint64_t latencyMs, bool latencyTold) {
   return [&clock, &kkm, latencyMs, latencyTold](const std::string&) -> TOpenedPort {
+    // A pulled adapter's device is gone.
+    if (kkm.UnpluggedNs() != TSimulatedRegister::NeverUnplugged) return TOpenedPort::Failed(TPortFault::Absent);
     return TOpenedPort::Opened(std::make_unique<TSimulatedLine>(clock, kkm, latencyMs, latencyTold));
   };
 }

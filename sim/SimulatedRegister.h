@@ -93,7 +93,7 @@ class TSimulatedRegister {
   // When an Unplugged fault pulled the adapter out; NeverUnplugged until then.
   static constexpr TLineNs NeverUnplugged = ~TLineNs{0};
   TLineNs UnpluggedNs() const { return UnpluggedAtNs; }
-  // The adapter plugged in again: lines opened from now on carry bytes.
+  // The adapter plugged in again: lines carry bytes again, and open again.
   void PlugIn() { UnpluggedAtNs = NeverUnplugged; }
   // Answers nothing at all, as if switched off.
   void SetSilent(bool silent) { Silent = silent; }

@@ -205,11 +205,9 @@ void TInit_Com::Button2Click() {
 void TInit_Com::StartSearch() {
   ConnectedFlag = false;
   Session.Forget();
-  std::vector<std::string> buttons;
-  for (int n = FirstPortNumber; n <= LastPortNumber; ++n) buttons.push_back(Ports.ButtonDevice(n));
-  const std::vector<std::string> listed = SearchedPorts(Ports.List(), RadioButton5->isChecked() ? CheckedDevice() : "");
   const TPortOpener opener = Ports.Open;
-  Search = std::make_unique<TPortSearch>(SearchOrder(buttons, listed), [opener](const std::string&) {
+  const std::string chosen = RadioButton5->isChecked() ? CheckedDevice() : "";
+  Search = std::make_unique<TPortSearch>(SearchDevices(Ports, chosen), [opener](const std::string&) {
     return std::make_unique<TKkmLink>(SteadyClock(), opener);
   });
   SearchStopped = false;

@@ -9,7 +9,8 @@ TQtUserMessages::TQtUserMessages(QString applicationTitle) : ApplicationTitle(st
 QString CaptionOf(TMessageKind kind, const QString& applicationTitle) {
   switch (kind) {
     case TMessageKind::Plain: return applicationTitle;
-    case TMessageKind::Information: return QStringLiteral("Информация");
+    case TMessageKind::Information:
+    case TMessageKind::BrokenWrite: return QStringLiteral("Информация");
     case TMessageKind::Confirmation: return QStringLiteral("Подтверждение");
     case TMessageKind::Warning: return QStringLiteral("Предупреждение");
     case TMessageKind::Error: return QStringLiteral("Ошибка");
@@ -22,7 +23,8 @@ namespace {
 QMessageBox::Icon IconOf(TMessageKind kind) {
   switch (kind) {
     case TMessageKind::Plain: return QMessageBox::NoIcon;
-    case TMessageKind::Information: return QMessageBox::Information;
+    case TMessageKind::Information:
+    case TMessageKind::BrokenWrite: return QMessageBox::Information;
     case TMessageKind::Confirmation: return QMessageBox::Question;
     case TMessageKind::Warning: return QMessageBox::Warning;
     case TMessageKind::Error: return QMessageBox::Critical;
@@ -40,7 +42,12 @@ TAnswer TQtUserMessages::Show(TMessageKind kind, const std::string& text) {
     box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
     box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
   }
+  QPushButton* retry = kind == TMessageKind::BrokenWrite
+                           ? box.addButton(QStringLiteral("Повторить запись"), QMessageBox::ActionRole)
+                           : nullptr;
+  if (retry != nullptr) retry->setObjectName(QStringLiteral("RetryWrite"));
   const int pressed = box.exec();
+  if (retry != nullptr && box.clickedButton() == retry) return TAnswer::Retry;
   if (!question) return TAnswer::Ok;
   return pressed == QMessageBox::No ? TAnswer::No : TAnswer::Yes;
 }

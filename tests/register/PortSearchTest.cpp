@@ -26,6 +26,7 @@ struct TSearchedPort {
   bool Present;
   std::atomic<int> Opens{0};
   std::atomic<bool> Held{false};
+  std::atomic<bool> Closed{false};  // the last port it opened
 };
 
 // A port that says when it is closed.
@@ -51,12 +52,12 @@ struct TSearchBench {
   std::unique_ptr<TPortSearch> Start(std::vector<std::string> devices) {
     return std::make_unique<TPortSearch>(std::move(devices), [this](const std::string& device) {
       TSearchedPort& port = Ports.at(device);
-      return std::make_unique<TKkmLink>(port.Clock, [this, &port](const std::string& name) {
+      return std::make_unique<TKkmLink>(port.Clock, [&port](const std::string& name) {
         ++port.Opens;
         while (port.Held) std::this_thread::yield();
         if (!port.Present) return TOpenedPort::Failed(TPortFault::Absent);
         TOpenedPort opened = SimulatedPortOpener(port.Clock, port.Kkm)(name);
-        return TOpenedPort::Opened(std::make_unique<TClosingPort>(std::move(opened.Port), Closed));
+        return TOpenedPort::Opened(std::make_unique<TClosingPort>(std::move(opened.Port), port.Closed));
       });
     });
   }
@@ -66,7 +67,6 @@ struct TSearchBench {
   }
 
   std::map<std::string, TSearchedPort> Ports;
-  std::atomic<bool> Closed{false};  // the last port opened
 };
 
 std::size_t CandidatesSent(const TSimulatedRegister& kkm) {
@@ -148,23 +148,26 @@ TEST(PortSearch, AnOpenThatHangsIsNotWaitedFor) {
   auto search = bench.Start({"COM3", "COM4"});
   TSearchBench::AwaitDone(*search);
   while (bench.Ports.at("COM4").Opens == 0) std::this_thread::yield();
-  search.reset();  // returns with COM4 still inside its open
-  EXPECT_FALSE(bench.Closed);
-  bench.Ports.at("COM4").Held = false;
-  for (int i = 0; i < 2000 && !bench.Closed; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_TRUE(bench.Closed);
+  search.reset();  // returns with COM4 still inside its open, the port found not taken closed
+  EXPECT_TRUE(bench.Ports.at("COM3").Closed);
+  TSearchedPort& held = bench.Ports.at("COM4");
+  EXPECT_FALSE(held.Closed);
+  held.Held = false;
+  for (int i = 0; i < 2000 && !held.Closed; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_TRUE(held.Closed);
 }
 
 TEST(PortSearch, OrderIsTheButtonsThenTheListEachOnce) {
   EXPECT_EQ(SearchOrder({"COM1", "COM2", "COM3", "COM4"}, {"COM3", "COM7", "COM1", "COM12"}),
             (std::vector<std::string>{"COM1", "COM2", "COM3", "COM4", "COM7", "COM12"}));
-  // Bluetooth ports only when chosen.
+  // Bluetooth ports only when chosen, a button's too.
   std::vector<TSerialPortInfo> listed(4);
   for (std::size_t i = 0; i < listed.size(); ++i)
-    listed[i].Device = std::vector{"COM5", "COM6", "/dev/rfcomm0", "COM7"}[i];
-  listed[1].Bluetooth = true;
-  EXPECT_EQ(SearchedPorts(listed, ""), (std::vector<std::string>{"COM5", "COM7"}));
-  EXPECT_EQ(SearchedPorts(listed, "COM6"), (std::vector<std::string>{"COM5", "COM6", "COM7"}));
+    listed[i].Device = std::vector{"COM3", "COM6", "/dev/rfcomm0", "COM7"}[i];
+  listed[0].Bluetooth = listed[1].Bluetooth = true;
+  const std::vector<std::string> order = {"COM1", "COM3", "COM6", "/dev/rfcomm0", "COM7"};
+  EXPECT_EQ(WithoutBluetooth(order, listed, ""), (std::vector<std::string>{"COM1", "COM7"}));
+  EXPECT_EQ(WithoutBluetooth(order, listed, "COM6"), (std::vector<std::string>{"COM1", "COM6", "COM7"}));
 }
 
 }  // namespace

@@ -8,7 +8,8 @@
 
 // Message boxes answered by the test: every box is recorded; confirmations take the
 // next scripted answer (No when the script has run out, so nothing is destroyed by
-// a box the test did not expect).
+// a box the test did not expect), and so does a broken write's box when the script
+// has Retry next.
 class TRecordingMessages : public TUserMessages {
  public:
   struct TShown {
@@ -20,7 +21,8 @@ class TRecordingMessages : public TUserMessages {
   TAnswer Show(TMessageKind kind, const std::string& text) override {
     Shown.push_back({kind, text});
     if (OnShow) OnShow();
-    if (kind != TMessageKind::Confirmation) return TAnswer::Ok;
+    const bool retry = kind == TMessageKind::BrokenWrite && !Answers.empty() && Answers.front() == TAnswer::Retry;
+    if (kind != TMessageKind::Confirmation && !retry) return TAnswer::Ok;
     if (Answers.empty()) return TAnswer::No;
     const TAnswer answer = Answers.front();
     Answers.pop_front();

@@ -1,0 +1,124 @@
+// A write broken off half way and repeated on the register as it comes back.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "register/KkmSession.h"
+#include "register/TransferFixture.h"
+#include "sim/RegisterContents.h"
+
+namespace {
+
+struct TBoxes final : TConnectView {
+  TUserMessages& Messages() override { return Told; }
+  TRecordingMessages Told;
+};
+
+// A register on COM7 that may be pulled out at an acknowledgement and then comes back
+// on COM8, or another register (number 05) that comes there instead. The session and
+// the search share the virtual clock: while the search looks, the session's thread
+// only waits.
+struct TRetryBench : TSimulatedKkm, TRegisterWait {
+  explicit TRetryBench(bool sameRegister = true) : Same(sameRegister) {
+    ProgramSettings(Kkm, InUseSettings());
+    Kkm.SetPurchaseCounter(0);
+    Session.SetSearchLinks([this](const std::string&) { return std::make_unique<TKkmLink>(Clock, Opener()); });
+    Session.SetRegisterWait(this);
+    TBoxes boxes;
+    EXPECT_TRUE(Session.Connect("COM7", boxes));
+  }
+
+  TPortOpener Opener() {
+    return [this](const std::string& device) {
+      if (device != Where) return TOpenedPort::Failed(TPortFault::Absent);
+      return SimulatedPortOpener(Clock, Where == "COM7" || Same ? Kkm : Other)(device);
+    };
+  }
+
+  // Writes the full settings, answering the question yes and the broken write's box
+  // with `retry`.
+  bool Write(TAnswer retry) {
+    View.Answers() = {TAnswer::Yes, retry};
+    Settings = FullSettings();
+    return Session.Write(Settings, View, Rules, Backup);
+  }
+
+  // TRegisterWait: the adapter is plugged in again on COM8 as the wait begins.
+  void Begin(const std::string& text) override {
+    Waited.push_back(text);
+    Kkm.PlugIn();
+    Kkm.ClearTraffic();
+    Where = "COM8";
+  }
+  std::vector<std::string> Devices() override { return {"COM7", "COM8"}; }
+  bool Cancelled() override { return ++Looks > 5000; }
+  void End() override {}
+
+  TSimulatedRegister Other{5, 104};
+  bool Same;
+  std::string Where = "COM7";
+  TKkmSession Session{Clock, Opener()};
+  TKkmSettings Settings;
+  TRecordingWindowView View;
+  TRecordingRuleView Rules;
+  TRecordingBackup Backup;
+  std::vector<std::string> Waited;
+  int Looks = 0;
+};
+
+std::vector<TExchange> SettingsWrites(const TSimulatedKkm& run) {
+  std::vector<TExchange> writes;
+  for (const TExchange& e : ExchangesOf(run)) {
+    if (e.Command != ReadCommand && e.Address < TSimulatedRegister::FirstLineAddress) writes.push_back(e);
+  }
+  return writes;
+}
+
+// Pulled out at the second block write, the register comes back under another name:
+// the repeat finds it there, writes what the described write writes, and the backup
+// of the first attempt is the only one. Another register found there is named with
+// both numbers and is not written.
+TEST(KkmSession, ABrokenWriteIsRepeatedOnTheSameRegisterOnly) {
+  TRetryBench clean;
+  ASSERT_TRUE(clean.Write(TAnswer::Ok));
+  const std::vector<TExchange> all = ExchangesOf(clean);
+  const auto second = std::find_if(
+      std::find_if(all.begin(), all.end(), [](const TExchange& e) { return e.Command == BlockCommand; }) + 1, all.end(),
+      [](const TExchange& e) { return e.Command == BlockCommand; });
+  ASSERT_NE(second, all.end());
+  const TRegisterFault pull{.Kind = TFaultKind::Unplugged,
+                            .Answer = TAnswerKind::Acknowledgement,
+                            .Skip = static_cast<int>(second - all.begin())};
+
+  for (const bool same : {true, false}) {
+    TRetryBench bench(same);
+    TKkmSettings held = FullSettings();  // as the write's pre-read brings the register's into the document
+    ASSERT_TRUE(TRetryBench().Session.Read(held, bench.View));
+    bench.View.Calls.clear();
+    const auto other = bench.Other.Memory();
+    bench.Kkm.Inject(pull);
+    EXPECT_EQ(bench.Write(TAnswer::Retry), same) << same;
+    ASSERT_GE(bench.View.Shown().size(), 2u) << same;
+    EXPECT_EQ(bench.View.Shown()[1].Kind, TMessageKind::BrokenWrite) << same;
+    EXPECT_EQ(bench.Waited, std::vector<std::string>{"Ожидание ККМ № 01…"}) << same;
+    ASSERT_EQ(bench.Backup.Saved.size(), 1u) << same;
+    EXPECT_EQ(bench.Backup.Saved[0].Settings, held) << same;
+    if (same) {
+      EXPECT_EQ(bench.Session.State(), TSessionState::Connected);
+      EXPECT_EQ(bench.Session.Connection().Device, "COM8");
+      EXPECT_EQ(SettingsWrites(bench), SettingsWrites(clean));
+      EXPECT_EQ(bench.View.Status, "Запись OK!");
+    } else {
+      EXPECT_NE(bench.Session.State(), TSessionState::Connected);
+      EXPECT_EQ(bench.View.Shown().back().Text,
+                "На порту COM8 найдена ККМ № 05, а запись прервана в ККМ № 01. Запись не повторена.");
+      EXPECT_TRUE(bench.Other.Memory() == other);
+    }
+  }
+}
+
+}  // namespace
