@@ -22,14 +22,8 @@ namespace {
 // Dialogs that choose the given file, or cancel when there is none.
 class TChosenFile : public TFileDialogs {
  public:
-  std::optional<std::string> OpenDialog1() override {
-    ++Shown;
-    return Name;
-  }
-  std::optional<std::string> SaveDialog1() override {
-    ++Shown;
-    return Name;
-  }
+  std::optional<std::string> OpenDialog1() override { ++Shown; return Name; }
+  std::optional<std::string> SaveDialog1() override { ++Shown; return Name; }
   std::optional<std::string> Name;
   int Shown = 0;
 };
@@ -39,7 +33,9 @@ std::string ReadBytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-void WriteBytes(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
 
 }  // namespace
 
@@ -50,9 +46,7 @@ class FileCommandsTest : public QObject {
   TIsolatedSettings Settings;  // where the dialogs start, of this test's own
 
   template <typename T>
-  static T* Child(QWidget& form, const char* name) {
-    return Control<T>(form, name);
-  }
+  static T* Child(QWidget& form, const char* name) { return Control<T>(form, name); }
 
   static void Click(TMainForm& form, const char* button) { Child<QToolButton>(form, button)->click(); }
 
