@@ -190,8 +190,7 @@ struct TBenchLine {
       std::fprintf(stderr, "bench: cannot open %s\n", Simulator.Device.c_str());
       return false;
     }
-    Link.KkmAddress = TSimulatedRegister(1).Address();
-    Link.FirmwareVersion = FirmwareVersion;
+    Link.UseRegister(TSimulatedRegister(1).Address(), FirmwareVersion);
     return true;
   }
 
@@ -255,8 +254,7 @@ TKkmSettings SimulatorSettings() {
   ProgramSettings(kkm, InUseSettings());
   TKkmLink link(clock, SimulatedPortOpener(clock, kkm));
   link.OpenPort("COM1");
-  link.KkmAddress = kkm.Address();
-  link.FirmwareVersion = FirmwareVersion;
+  link.UseRegister(kkm.Address(), FirmwareVersion);
   TBenchView view;
   TKkmSettings settings;
   ReadSettingsFromKkm(link, ConnectionOf(link), settings, view);

@@ -52,7 +52,7 @@ bool ProbeAddress(TKkmLink& link) {
       const std::optional<std::uint8_t> echo = ReadOneByte(link);
       if (!echo) return operation.Result(link.Fail(TFailureReason::NoEcho));
       if (*echo != candidate && *echo != previous) return operation.Result(link.Fail(TFailureReason::WrongEcho));
-      link.KkmAddress = *echo;
+      link.Address = *echo;
       return operation.Result(true);
     }
     previous = candidate;
@@ -73,9 +73,9 @@ bool QueryVersion(TKkmLink& link) {
   TLinkOperation operation(link, {"QueryVersion"});
   link.FullPurge();
   link.SetParity(true);
-  if (!SendByte(link, link.KkmAddress)) return operation.Result(false);
+  if (!SendByte(link, link.KkmAddress())) return operation.Result(false);
   link.Pause(VersionEchoPauseMs);
-  if (!ReadExpectedByte(link, link.KkmAddress, TFailureReason::NoEcho, TFailureReason::WrongEcho))
+  if (!ReadExpectedByte(link, link.KkmAddress(), TFailureReason::NoEcho, TFailureReason::WrongEcho))
     return operation.Result(false);
 
   link.SetParity(false);
@@ -91,6 +91,6 @@ bool QueryVersion(TKkmLink& link) {
   const bool trusted = ReplyChecksumMatches(reply);
   // Not a failure of the link: such a register is taken for an older firmware.
   if (!trusted) link.Trace("version reply checksum wrong: version 0");
-  link.FirmwareVersion = trusted ? VersionFromBytes(reply[6], reply[7]) : 0;
+  link.Version = trusted ? VersionFromBytes(reply[6], reply[7]) : 0;
   return operation.Result(true);
 }

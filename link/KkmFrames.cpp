@@ -33,7 +33,7 @@ bool AwaitAnswer(TKkmLink& link, std::uint8_t expected, TTick timeLimit, TFailur
 }
 
 bool AwaitEcho(TKkmLink& link, TTick timeLimit) {
-  return AwaitAnswer(link, link.KkmAddress, timeLimit, TFailureReason::NoEcho, TFailureReason::WrongEcho);
+  return AwaitAnswer(link, link.KkmAddress(), timeLimit, TFailureReason::NoEcho, TFailureReason::WrongEcho);
 }
 
 bool SendFrameForAcknowledgement(TKkmLink& link, const std::vector<std::uint8_t>& frame, TTick timeLimit) {
@@ -44,7 +44,7 @@ bool SendFrameForAcknowledgement(TKkmLink& link, const std::vector<std::uint8_t>
 }
 
 bool SendAddress(TKkmLink& link) {
-  const std::uint8_t address = link.KkmAddress;
+  const std::uint8_t address = link.KkmAddress();
   return link.Send(&address, 1);
 }
 
@@ -62,7 +62,7 @@ bool SelectForBlockWhenBusy(TKkmLink& link) {
       if (!link.WaitForAnswer(1, BlockEchoTimeLimit)) return link.Fail(TFailureReason::NoEcho);
     }
     const std::uint8_t answer = ReadOneByte(link).value_or(0);
-    if (answer != KkmBusy) return answer == link.KkmAddress || link.Fail(TFailureReason::WrongEcho);
+    if (answer != KkmBusy) return answer == link.KkmAddress() || link.Fail(TFailureReason::WrongEcho);
     if (link.Clock().Now() - start >= BusyTimeLimit) return link.Fail(TFailureReason::BusyTooLong);
   }
 }

@@ -133,9 +133,15 @@ class TKkmLink {
 
   TClock& Clock() { return LinkClock; }
 
-  // Found by the connect sequence; 0 until then. FirmwareVersion is 104 for 1.0.4.
-  std::uint8_t KkmAddress = 0;
-  std::int32_t FirmwareVersion = 0;
+  // The register the frames go to: the address byte the probe found and the version
+  // the query gave (104 for 1.0.4); 0 until then. Only connecting sets them: the probe
+  // and the query themselves, or a connect to a register that a search has found.
+  std::uint8_t KkmAddress() const { return Address; }
+  std::int32_t FirmwareVersion() const { return Version; }
+  void UseRegister(std::uint8_t address, std::int32_t version) {
+    Address = address;
+    Version = version;
+  }
 
   // Request frames that began to leave the PC, counted by the frame code: whatever a
   // write's frame carried may have reached the register once its count has moved.
@@ -143,6 +149,8 @@ class TKkmLink {
 
  private:
   friend class TLinkOperation;
+  friend bool ProbeAddress(TKkmLink& link);
+  friend bool QueryVersion(TKkmLink& link);
   void Begin(const TOperationName& name);
   bool End(bool ok);
   std::string OperationsUnderWay() const;
@@ -164,6 +172,8 @@ class TKkmLink {
   std::function<void()> Pump;
   TTick LastPump = 0;
   const std::atomic<bool>* Stop = nullptr;
+  std::uint8_t Address = 0;
+  std::int32_t Version = 0;
   bool Removed = false;
   bool Traced = false;  // the port is the trace's watching port around the device's
 };

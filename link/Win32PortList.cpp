@@ -144,9 +144,7 @@ std::vector<TSerialPortInfo> PortsClassDevices(const TPortListCalls& calls) {
     std::wstring name = DeviceProperty(list, device, SPDRP_FRIENDLYNAME);
     if (name.empty()) name = DeviceProperty(list, device, SPDRP_DEVICEDESC);
     port.Description = WithoutPortSuffix(Utf8(name), port.Device);
-    const std::string instance = Utf8(InstanceId(list, device));
-    DescribeUsbInstance(instance, port);
-    port.Bluetooth = UpperCase(instance).starts_with("BTHENUM\\");
+    DescribeUsbInstance(Utf8(InstanceId(list, device)), port);
     ports.push_back(port);
   }
   return ports;
@@ -210,6 +208,7 @@ std::vector<std::string> Split(std::string_view text, char separator) {
 }  // namespace
 
 void DescribeUsbInstance(const std::string& instanceId, TSerialPortInfo& port) {
+  port.Bluetooth = UpperCase(instanceId).starts_with("BTHENUM\\");
   const std::vector<std::string> parts = Split(instanceId, '\\');
   if (parts.size() != 3) return;
   const std::string& bus = parts[0];

@@ -31,7 +31,8 @@ struct TPortListCalls {
 // ListSerialPorts().
 std::vector<TSerialPortInfo> ListSerialPorts(const TPortListCalls& calls);
 
-// VID:PID and serial number from a device instance id: "USB\VID_1A86&PID_7523\5&2..."
+// VID:PID and serial number from a device instance id, and whether it is a Bluetooth
+// port ("BTHENUM\..."): "USB\VID_1A86&PID_7523\5&2..."
 // (no serial number: Windows made the last part up), "USB\VID_0403&PID_6001\A50285BI",
 // "FTDIBUS\VID_0403+PID_6001+A50285BIA\0000".
 void DescribeUsbInstance(const std::string& instanceId, TSerialPortInfo& port);

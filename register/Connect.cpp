@@ -54,8 +54,7 @@ namespace {
 // The register forgotten, the device opened; false after telling the user why not.
 bool OpenForConnect(TKkmLink& link, const std::string& device, TConnectView& view) {
   link.ClosePort();
-  link.KkmAddress = 0;
-  link.FirmwareVersion = 0;
+  link.UseRegister(0, 0);
   if (link.OpenPort(device)) return true;
   Tell(view, TMessageKind::Warning, WithReason(PortUnavailable, PortFaultText(link.PortFault(), link.PortGroup())));
   return false;
@@ -63,15 +62,15 @@ bool OpenForConnect(TKkmLink& link, const std::string& device, TConnectView& vie
 
 // The version found is one the program has a firmware row for.
 std::optional<TKkmConnection> WithFirmwareRow(TKkmLink& link, const std::string& device, TConnectView& view) {
-  if (link.FirmwareVersion == 0) {
+  if (link.FirmwareVersion() == 0) {
     Tell(view, TMessageKind::Warning, OldFirmware);
     return std::nullopt;
   }
-  if (FindFirmware(link.FirmwareVersion) == nullptr) {
-    Tell(view, TMessageKind::Warning, "Версия ПО ККМ не поддерживается: " + std::to_string(link.FirmwareVersion));
+  if (FindFirmware(link.FirmwareVersion()) == nullptr) {
+    Tell(view, TMessageKind::Warning, "Версия ПО ККМ не поддерживается: " + std::to_string(link.FirmwareVersion()));
     return std::nullopt;
   }
-  return ConnectionOf(link, device);
+  return TKkmConnection{device, link.KkmAddress(), link.FirmwareVersion(), FindFirmware(link.FirmwareVersion())};
 }
 
 }  // namespace
@@ -91,7 +90,6 @@ std::optional<TKkmConnection> ConnectFound(TKkmLink& link, TFoundKkm found, TCon
   } else if (!OpenForConnect(link, found.Device, view)) {
     return std::nullopt;
   }
-  link.KkmAddress = found.Address;
-  link.FirmwareVersion = found.Version;
+  link.UseRegister(found.Address, found.Version);
   return WithFirmwareRow(link, found.Device, view);
 }

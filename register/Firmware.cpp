@@ -60,10 +60,6 @@ constexpr std::array<TFirmware, 6> Rows = {{
 
 std::span<const TFirmware> KnownFirmware() { return Rows; }
 
-TKkmConnection ConnectionOf(const TKkmLink& link, std::string device) {
-  return {std::move(device), link.KkmAddress, link.FirmwareVersion, FindFirmware(link.FirmwareVersion)};
-}
-
 const TFirmware* FindFirmware(std::int32_t version) {
   for (const TFirmware& row : Rows) {
     if (row.Version == version) return &row;

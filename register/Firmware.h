@@ -31,9 +31,6 @@ struct TKkmConnection {
   const TFirmware* Firmware = nullptr;  // none: not connected, or a firmware the program does not know
 };
 
-// The connection the link is on now, with its firmware's row.
-TKkmConnection ConnectionOf(const TKkmLink& link, std::string device = {});
-
 // The row of exactly this version; nullptr for one the program does not know (106,
 // or 360 whose low byte alone would be 104).
 const TFirmware* FindFirmware(std::int32_t version);

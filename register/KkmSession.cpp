@@ -124,8 +124,7 @@ bool TKkmSession::ConnectFound(TFoundKkm found, TConnectView& view) {
 
 void TKkmSession::Forget() {
   KkmLink.ClosePort();
-  KkmLink.KkmAddress = 0;
-  KkmLink.FirmwareVersion = 0;
+  KkmLink.UseRegister(0, 0);
   Enter(TSessionState::NoRegister);
 }
 

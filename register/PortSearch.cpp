@@ -64,7 +64,7 @@ void SearchPort(const std::shared_ptr<TPortSearch::TShared>& shared, std::size_t
     shared->SetOpening(index, false);
     if (opened && ProbeAddress(*link) && QueryVersion(*link)) {
       state = TSearchState::Found;
-      found = {device, link->KkmAddress, link->FirmwareVersion, link->ReleasePort()};
+      found = {device, link->KkmAddress(), link->FirmwareVersion(), link->ReleasePort()};
     } else if (opened) {
       state = TSearchState::NotFound;
     }

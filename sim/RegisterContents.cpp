@@ -54,3 +54,7 @@ TKkmSettings InUseSettings() {
   settings.Group(101) = {"1", "", ""};
   return settings;
 }
+
+TKkmConnection ConnectionOf(const TKkmLink& link, std::string device) {
+  return {std::move(device), link.KkmAddress(), link.FirmwareVersion(), FindFirmware(link.FirmwareVersion())};
+}

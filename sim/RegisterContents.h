@@ -1,6 +1,10 @@
 #pragma once
 
+#include <string>
+
 #include "document/TKkmSettings.h"
+#include "link/TKkmLink.h"
+#include "register/Firmware.h"
 #include "sim/SimulatedRegister.h"
 
 // What a register holds in its settings tables, put there as the register's own
@@ -17,3 +21,8 @@ TKkmSettings FullSettings();
 // Settings such as a register in use holds: two taxes, a few discounts and a
 // surcharge, some groups bound.
 TKkmSettings InUseSettings();
+
+// The connection of a link that a test or the bench has set to a simulated register by
+// hand (UseRegister), as connecting would have made it. Only code that simulates the
+// register has it: the program's connection is made by connecting alone.
+TKkmConnection ConnectionOf(const TKkmLink& link, std::string device = {});

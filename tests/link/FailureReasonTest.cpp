@@ -52,7 +52,7 @@ TEST_P(FailureReasons, AreRecordedWithTheExchangeAndClearedByTheNextOperation) {
   run.Kkm.PlugIn();
   run.Kkm.SetSilent(false);
   run.Kkm.SetBusyAnswers(0);
-  run.Link.KkmAddress = run.Kkm.Address();
+  run.Link.UseRegister(run.Kkm.Address(), run.Link.FirmwareVersion());
   ASSERT_TRUE(run.Link.OpenPort("COM1"));
   run.Clock.Advance(2000);  // whatever was late has come and gone
   EXPECT_TRUE(ReadCounter(run.Link));

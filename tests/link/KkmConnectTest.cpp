@@ -14,7 +14,7 @@ TEST(ProbeAddress, FindsNumber00AtTheFirstCandidate) {
   TConnectBench bench(0);
   bench.Link.OpenPort("COM1");
   ASSERT_TRUE(ProbeAddress(bench.Link));
-  EXPECT_EQ(bench.Link.KkmAddress, 0xFF);
+  EXPECT_EQ(bench.Link.KkmAddress(), 0xFF);
   EXPECT_EQ(bench.Sent(), Mark({0xFF}));
 }
 
@@ -23,7 +23,7 @@ TEST(ProbeAddress, FindsNumber99AfterNinetyNineSilentCandidates) {
   bench.Link.OpenPort("COM1");
   const TTick start = bench.Clock.Now();
   ASSERT_TRUE(ProbeAddress(bench.Link));
-  EXPECT_EQ(bench.Link.KkmAddress, 0x66);
+  EXPECT_EQ(bench.Link.KkmAddress(), 0x66);
   EXPECT_EQ(bench.Sent(), Mark(Candidates(0, 99)));
   // Each silent candidate waits a little more than 10 ms for its echo.
   const TTick elapsed = bench.Clock.Now() - start;
@@ -35,9 +35,9 @@ TEST(ProbeAddress, AWrongByteEndsTheProbeAtOnce) {
   TConnectBench bench(10);
   bench.Kkm.Inject({TFaultKind::WrongByte, TAnswerKind::Echo});
   bench.Link.OpenPort("COM1");
-  bench.Link.KkmAddress = 0x12;
+  bench.Link.UseRegister(0x12, bench.Link.FirmwareVersion());
   EXPECT_FALSE(ProbeAddress(bench.Link));
-  EXPECT_EQ(bench.Link.KkmAddress, 0x12);
+  EXPECT_EQ(bench.Link.KkmAddress(), 0x12);
   EXPECT_EQ(bench.Sent(), Mark(Candidates(0, 10)));
 }
 
@@ -55,7 +55,7 @@ TEST(ProbeAddress, ALateEchoCountsForTheCandidateBeforeOnly) {
     bench.Kkm.Inject({TFaultKind::Late, TAnswerKind::Echo, -1, 0, c.LateMs});
     bench.Link.OpenPort("COM1");
     EXPECT_EQ(ProbeAddress(bench.Link), c.Found) << c.LateMs;
-    EXPECT_EQ(bench.Link.KkmAddress, c.Found ? 0xFF : 0) << c.LateMs;
+    EXPECT_EQ(bench.Link.KkmAddress(), c.Found ? 0xFF : 0) << c.LateMs;
     EXPECT_EQ(bench.Sent(), Mark(c.Sent)) << c.LateMs;
   }
 }
@@ -98,7 +98,7 @@ TEST(LinkPump, WaitsLetTheWindowPaintAtLeastEvery100Ms) {
        },
        [](TKkmLink& link) {
          const std::uint8_t byte = 0x5A;
-         link.KkmAddress = 0xFE;
+         link.UseRegister(0xFE, link.FirmwareVersion());
          WriteMemoryBlock(link, 0x04FC, &byte, 1, TBlockHandshake::BusyAnswers);
        }},
   };
@@ -134,7 +134,7 @@ TEST(QueryVersion, AsksWithTheAddressThenTheQueryFrame) {
   TConnectBench bench(1, 105);
   bench.Connect(0);
   ASSERT_TRUE(QueryVersion(bench.Link));
-  EXPECT_EQ(bench.Link.FirmwareVersion, 105);
+  EXPECT_EQ(bench.Link.FirmwareVersion(), 105);
   EXPECT_EQ(bench.Sent(), Mark({0xFE}) + Space({0x01, 0x14, 0xEA}));
 }
 
@@ -144,7 +144,7 @@ TEST(QueryVersion, NoEchoOrNoAcknowledgementFails) {
     bench.Kkm.Inject({TFaultKind::WrongByte, spoiled});
     bench.Connect(77);
     EXPECT_FALSE(QueryVersion(bench.Link));
-    EXPECT_EQ(bench.Link.FirmwareVersion, 77);
+    EXPECT_EQ(bench.Link.FirmwareVersion(), 77);
   }
 }
 
@@ -154,7 +154,7 @@ TEST(QueryVersion, AnAcknowledgedQueryWithoutReplyGivesVersion0) {
     bench.Kkm.Inject({fault, TAnswerKind::Reply});
     bench.Connect(104);
     EXPECT_TRUE(QueryVersion(bench.Link));
-    EXPECT_EQ(bench.Link.FirmwareVersion, 0);
+    EXPECT_EQ(bench.Link.FirmwareVersion(), 0);
   }
 }
 

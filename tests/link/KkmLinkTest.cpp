@@ -68,8 +68,8 @@ class KkmLinkTiming : public ::testing::Test {
 
 TEST_F(KkmLinkTiming, StartsWithNothingKnown) {
   EXPECT_FALSE(Link.IsOpen());
-  EXPECT_EQ(Link.KkmAddress, 0);
-  EXPECT_EQ(Link.FirmwareVersion, 0);
+  EXPECT_EQ(Link.KkmAddress(), 0);
+  EXPECT_EQ(Link.FirmwareVersion(), 0);
 }
 
 TEST_F(KkmLinkTiming, BytesAlreadyQueuedEndTheWaitAtOnce) {

@@ -72,7 +72,7 @@ TEST_F(LineTrace, TellsEveryByteWithItsParityAndEachFailureWithItsReason) {
   std::filesystem::remove(File);
   SetTraceVariable(File.string());
   ASSERT_TRUE(Link.OpenPort("COM1"));
-  Link.KkmAddress = Kkm.Address();
+  Link.UseRegister(Kkm.Address(), Link.FirmwareVersion());
   Kkm.Memory()[0x0100] = 0x42;
   std::uint8_t value = 0;
   ASSERT_TRUE(ReadMemoryByte(Link, 0x0100, value));
@@ -120,7 +120,7 @@ TEST_F(LineTrace, TellsEveryByteWithItsParityAndEachFailureWithItsReason) {
 TEST_F(LineTrace, ALateAnswerThrownAwayByAPurgeIsTraced) {
   SetTraceVariable(File.string());
   ASSERT_TRUE(Link.OpenPort("COM1"));
-  Link.KkmAddress = Kkm.Address();
+  Link.UseRegister(Kkm.Address(), Link.FirmwareVersion());
   Kkm.Inject({.Kind = TFaultKind::Late, .Answer = TAnswerKind::Echo, .LateMs = 600});
   std::uint8_t value = 0;
   EXPECT_FALSE(ReadMemoryByte(Link, 0x0100, value));
@@ -137,7 +137,7 @@ TEST_F(LineTrace, WithoutTheVariableNothingIsWritten) {
   std::filesystem::remove(File);
   SetTraceVariable("");
   ASSERT_TRUE(Link.OpenPort("COM1"));
-  Link.KkmAddress = Kkm.Address();
+  Link.UseRegister(Kkm.Address(), Link.FirmwareVersion());
   std::uint8_t value = 0;
   EXPECT_TRUE(ReadMemoryByte(Link, 0x0100, value));
   Link.ClosePort();

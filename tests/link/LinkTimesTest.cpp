@@ -26,7 +26,7 @@ bool ReadOne(TKkmLink& link) {
 bool WriteOne(TKkmLink& link) { return WriteMemoryByte(link, 0x0200, 9); }
 bool WriteBlockOf(TKkmLink& link, std::size_t n) {
   const std::vector<std::uint8_t> block(n, 0x3C);
-  const auto handshake = link.FirmwareVersion == 105 ? TBlockHandshake::BusyAnswers : TBlockHandshake::OneEcho;
+  const auto handshake = link.FirmwareVersion() == 105 ? TBlockHandshake::BusyAnswers : TBlockHandshake::OneEcho;
   return WriteMemoryBlock(link, 0x043C, block.data(), n, handshake);
 }
 bool WriteBlock(TKkmLink& link) { return WriteBlockOf(link, 1); }

@@ -158,7 +158,7 @@ TEST_F(PosixSerialPort, AWaitEndsWhenTheByteArrivesNotAtTheLimit) {
 // without polling, and lets the device go at once.
 TEST_F(PosixSerialPort, AFarEndClosedMidExchangeIsAPulledPort) {
   ASSERT_TRUE(Link.OpenPort(Device));
-  Link.KkmAddress = 0xFE;
+  Link.UseRegister(0xFE, Link.FirmwareVersion());
   std::thread unplug([this] {
     ReceiveAtRegister(1);  // the address byte, never echoed
     close(Master);

@@ -14,6 +14,7 @@ namespace {
 TEST(Win32PortList, WhatTheIdsAndNamesOfADeviceTell) {
   struct TCase {
     std::string InstanceId, UsbId, SerialNumber;
+    bool Bluetooth = false;
   };
   const TCase cases[] = {
       {"USB\\VID_1A86&PID_7523\\5&2E7E5C2&0&2", "1A86:7523", ""},
@@ -23,12 +24,15 @@ TEST(Win32PortList, WhatTheIdsAndNamesOfADeviceTell) {
       {"USB\\VID_10c4&PID_ea60\\0001", "10C4:EA60", "0001"},
       {"ACPI\\PNP0501\\1", "", ""},
       {"USB\\VID_12&PID_3456\\X", "", ""},
+      {"BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&0002\\7&2B9E1C2&0&000000000000_00000000", "", "",
+       true},
   };
   for (const TCase& c : cases) {
     TSerialPortInfo port;
     DescribeUsbInstance(c.InstanceId, port);
     EXPECT_EQ(port.UsbId, c.UsbId) << c.InstanceId;
     EXPECT_EQ(port.SerialNumber, c.SerialNumber) << c.InstanceId;
+    EXPECT_EQ(port.Bluetooth, c.Bluetooth) << c.InstanceId;
   }
   EXPECT_EQ(WithoutPortSuffix("USB-SERIAL CH340 (COM7)", "COM7"), "USB-SERIAL CH340");
   EXPECT_EQ(WithoutPortSuffix("Communications Port (COM1)", "COM10"), "Communications Port (COM1)");

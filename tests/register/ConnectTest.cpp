@@ -42,7 +42,7 @@ TEST(Connect, BehindADeviceWithLatencyItFindsTheRegister) {
       TConnectBench late(number, 105, c.LatencyMs, c.Told);
       const std::optional<TKkmConnection> found = ConnectTo(late, "COM1");
       ASSERT_TRUE(found) << number << " behind " << c.LatencyMs << " ms, told " << c.Told;
-      EXPECT_EQ(found->Address, plain.Link.KkmAddress);
+      EXPECT_EQ(found->Address, plain.Link.KkmAddress());
       EXPECT_EQ(found->Version, 105);
       auto expected = plain.Sent();
       if (!c.Told && number < 99)
@@ -129,8 +129,8 @@ TEST(Connect, AFailedAttemptForgetsTheRegisterConnectedBefore) {
     ASSERT_TRUE(ConnectTo(bench, "COM1"));
     c.Spoil(bench.Kkm);
     EXPECT_FALSE(ConnectTo(bench, c.Device)) << c.Name;
-    EXPECT_EQ(bench.Link.FirmwareVersion, 0) << c.Name;
-    EXPECT_EQ(bench.Link.KkmAddress, c.Address) << c.Name;
+    EXPECT_EQ(bench.Link.FirmwareVersion(), 0) << c.Name;
+    EXPECT_EQ(bench.Link.KkmAddress(), c.Address) << c.Name;
   }
 }
 

@@ -48,8 +48,7 @@ TEST(PtyLatencyRead, AFullReadThroughA16msAdapterGivesWhatTheRegisterHolds) {
   ASSERT_TRUE(served.Start());
   TKkmLink link;
   ASSERT_TRUE(link.OpenPort(SerialDeviceName(3)));
-  link.KkmAddress = kkm.Address();
-  link.FirmwareVersion = 105;
+  link.UseRegister(kkm.Address(), 105);
   TRecordingWindowView view;
   TKkmSettings settings;
   ASSERT_TRUE(ReadSettingsFromKkm(link, ConnectionOf(link), settings, view)) << view.Status;

@@ -196,7 +196,7 @@ TEST_F(ReadCommandTest, RefusedWithoutAMapForTheConnectedFirmware) {
   const TKkmSettings before = Settings;
   for (const std::int32_t version : {0, 106}) {  // not connected, a firmware without a row
     View.Calls.clear();
-    Link.FirmwareVersion = version;
+    Link.UseRegister(Link.KkmAddress(), version);
     Connection = ConnectionOf(Link);
     EXPECT_FALSE(Read());
     EXPECT_EQ(View.Calls, (std::vector<std::string>{NoFirmwareBox, "ButtonDisabled"})) << version;

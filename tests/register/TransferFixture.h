@@ -13,6 +13,7 @@
 #include "register/RamList.h"
 #include "register/RegisterRecords.h"
 #include "register/WindowView.h"
+#include "sim/RegisterContents.h"
 #include "support/RecordingBackup.h"
 #include "support/RecordingMessages.h"
 #include "support/RecordingRuleView.h"

@@ -265,7 +265,7 @@ TEST_F(WriteCommandTest, NothingIsSentWhenRefusedBeforeTheTransfer) {
   Settings.Discount(2) = "00,00";
   for (const std::int32_t version : {0, 106}) {  // not connected, a firmware without a row
     View.Calls.clear();
-    Link.FirmwareVersion = version;
+    Link.UseRegister(Link.KkmAddress(), version);
     Connection = ConnectionOf(Link);
     EXPECT_FALSE(Write());
     EXPECT_EQ(View.Calls, (std::vector<std::string>{NoFirmwareBox, "ButtonDisabled"}));

@@ -25,7 +25,7 @@ class PtyRegister : public ::testing::Test {
     ASSERT_TRUE(Server.Open());
     Serving = std::thread([this] { Server.Serve(Stop); });
     ASSERT_TRUE(Link.OpenPort(Server.DeviceName()));
-    Link.KkmAddress = Kkm.Address();
+    Link.UseRegister(Kkm.Address(), Link.FirmwareVersion());
   }
 
   void TearDown() override {
@@ -85,10 +85,10 @@ TEST_F(PtyRegister, ReadsAndWritesThroughThePosixBackend) {
 }
 
 TEST_F(PtyRegister, AnotherNumberIsNotAnswered) {
-  Link.KkmAddress = static_cast<std::uint8_t>(Kkm.Address() + 1);
+  Link.UseRegister(static_cast<std::uint8_t>(Kkm.Address() + 1), Link.FirmwareVersion());
   std::uint8_t value = 0;
   EXPECT_FALSE(ReadMemoryByte(Link, 0x0440, value));
-  Link.KkmAddress = Kkm.Address();
+  Link.UseRegister(Kkm.Address(), Link.FirmwareVersion());
   EXPECT_TRUE(ReadMemoryByte(Link, 0x0440, value));
 }
 

@@ -104,7 +104,7 @@ TEST(SimulatedLineInRealTime, PacesAReadAtNineThousandSixHundredBaud) {
   kkm.Memory()[0x0300] = 0x42;
   TKkmLink link(SteadyClock(), SimulatedPortOpener(SteadyClock(), kkm));
   ASSERT_TRUE(link.OpenPort("COM4"));
-  link.KkmAddress = kkm.Address();
+  link.UseRegister(kkm.Address(), link.FirmwareVersion());
   std::uint8_t value = 0;
   const auto start = std::chrono::steady_clock::now();
   ASSERT_TRUE(ReadMemoryByte(link, 0x0300, value));

@@ -18,8 +18,7 @@ struct TConnectBench {
   // The port open and the link pointed at the register, as after a probe.
   void Connect(std::int32_t knownVersion) {
     Link.OpenPort("COM1");
-    Link.KkmAddress = Kkm.Address();
-    Link.FirmwareVersion = knownVersion;
+    Link.UseRegister(Kkm.Address(), knownVersion);
   }
 
   std::vector<TSimulatedKkm::TByte> Sent() const {

@@ -15,8 +15,7 @@ struct TSimulatedKkm {
   explicit TSimulatedKkm(std::int32_t version = 104, std::uint64_t latencyMs = 0, bool latencyTold = true)
       : Kkm(1, version), Link(Clock, SimulatedPortOpener(Clock, Kkm, latencyMs, latencyTold)) {
     Link.OpenPort("COM1");
-    Link.KkmAddress = Kkm.Address();
-    Link.FirmwareVersion = version;
+    Link.UseRegister(Kkm.Address(), version);
   }
 
   using TByte = std::pair<std::uint8_t, TParity>;

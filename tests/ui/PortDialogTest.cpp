@@ -115,7 +115,7 @@ class PortDialogTest : public QObject {
     QCOMPARE(bench.Status(), QStringLiteral("Установлен интерфейс с ККМ"));
     QVERIFY(bench.ReadWriteEnabled());
     QVERIFY(bench.Messages.Shown.empty());
-    QCOMPARE(bench.Form.Link().KkmAddress, std::uint8_t{0xFF});
+    QCOMPARE(bench.Form.Link().KkmAddress(), std::uint8_t{0xFF});
     QCOMPARE(bench.Form.Connection().Version, 104);
     QVERIFY(bench.Form.Connection().Firmware != nullptr);
     QCOMPARE(bench.Form.Connection().Firmware->Map.TaxNameTable, std::uint16_t{0x2E23});
@@ -143,7 +143,7 @@ class PortDialogTest : public QObject {
     bench.PortCommand({[](TInit_Com& d) { Check(d, "RadioButton3"); }, PressConnect, activate, Close});
     QCOMPARE(bench.Status(), QStringLiteral("Нет связи с ККМ"));
     QVERIFY(!bench.ReadWriteEnabled());
-    QCOMPARE(bench.Form.Link().FirmwareVersion, 0);
+    QCOMPARE(bench.Form.Link().FirmwareVersion(), 0);
     QVERIFY(bench.Form.Connection().Firmware == nullptr);
 
     bench.Kkm.ClearTraffic();
