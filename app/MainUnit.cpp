@@ -264,9 +264,6 @@ void TMainForm::BuildStatusLine() {
 // the window's own font so that it stays out of the way; empty when there is none.
 void TMainForm::ShowSession() {
   for (const std::size_t i : RegisterButtons) ToolButtons[i]->setEnabled(KkmSession.HasRegister());
-  const QString whole = QString::fromStdString(SessionText(KkmSession));
-  PanelConnection->setToolTip(whole);
-  PanelConnection->setText(whole);
   PlaceConnection();
 }
 
@@ -274,7 +271,8 @@ void TMainForm::ShowSession() {
 // would take more than half the line, the device is shortened to its last path part
 // (the whole text stays in the tooltip). The status text is centred in what is left.
 void TMainForm::PlaceConnection() {
-  const QString whole = PanelConnection->toolTip();
+  const QString whole = QString::fromStdString(SessionText(KkmSession));
+  PanelConnection->setToolTip(whole);
   const QFontMetrics metrics = PanelConnection->fontMetrics();
   const bool fits = metrics.horizontalAdvance(whole) <= width() / 2;
   const QString shown = fits ? whole : QString::fromStdString(SessionText(KkmSession, true));

@@ -200,9 +200,9 @@ std::size_t TKkmLink::WriteBytes(const std::uint8_t* bytes, std::size_t n) {
 
 bool TKkmLink::Send(const std::uint8_t* bytes, std::size_t n) {
   if (!LivePort()) return Fail(TFailureReason::NoPort);
-  if (WriteBytes(bytes, n) != n || !LivePort() || !Port->Drain(DrainTimeLimit(n)))
+  // A port gone meanwhile turns the failure into PortRemoved (Fail).
+  if (WriteBytes(bytes, n) != n || !LivePort() || !Port->Drain(DrainTimeLimit(n)) || !LivePort())
     return Fail(TFailureReason::OutputStuck);
-  if (!LivePort()) return Fail(TFailureReason::PortRemoved);
   LineTimeLeftMs = Port->LineTimeLeftMs();
   return true;
 }

@@ -66,11 +66,12 @@ std::optional<TKkmConnection> WithFirmwareRow(TKkmLink& link, const std::string&
     Tell(view, TMessageKind::Warning, OldFirmware);
     return std::nullopt;
   }
-  if (FindFirmware(link.FirmwareVersion()) == nullptr) {
+  const TFirmware* firmware = FindFirmware(link.FirmwareVersion());
+  if (firmware == nullptr) {
     Tell(view, TMessageKind::Warning, "Версия ПО ККМ не поддерживается: " + std::to_string(link.FirmwareVersion()));
     return std::nullopt;
   }
-  return TKkmConnection{device, link.KkmAddress(), link.FirmwareVersion(), FindFirmware(link.FirmwareVersion())};
+  return TKkmConnection{device, link.KkmAddress(), link.FirmwareVersion(), firmware};
 }
 
 }  // namespace

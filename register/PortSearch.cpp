@@ -112,14 +112,6 @@ bool TPortSearch::Done() const {
          std::none_of(states.begin(), states.end(), [](TSearchState s) { return s == TSearchState::Searching; });
 }
 
-std::optional<TFoundKkm> TPortSearch::Found() const {
-  const std::lock_guard guard(Shared->Lock);
-  const std::optional<std::size_t> index = Shared->Deciding();
-  if (!index) return std::nullopt;
-  const TFoundKkm& found = Shared->Registers[*index];
-  return TFoundKkm{found.Device, found.Address, found.Version, nullptr};
-}
-
 std::optional<TFoundKkm> TPortSearch::TakeFound() {
   const std::lock_guard guard(Shared->Lock);
   const std::optional<std::size_t> index = Shared->Deciding();

@@ -50,9 +50,8 @@ class TPortSearch {
   // True once the outcome is known: a register found on the first port that counts,
   // or none on any port (or the search stopped).
   bool Done() const;
-  // The register of the first port in order that has one, once Done, without its port.
-  std::optional<TFoundKkm> Found() const;
-  // The same with its port, still open, once: the connect takes it over.
+  // The register of the first port in order that has one, once Done, with its port
+  // still open, once: the connect takes it over.
   std::optional<TFoundKkm> TakeFound();
 
   struct TShared;

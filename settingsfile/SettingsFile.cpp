@@ -161,18 +161,23 @@ bool ReadSettingsFileBytes(std::string bytes, TKkmSettings& settings) {
          file.HasSection(Utf8ToCp1251(GroupSection));
 }
 
-std::optional<std::string> SettingsFileBytes(std::string old, const TKkmSettings& settings) {
-  const TEntryList list = DocumentEntries(settings);
-  if (UnsavableField(list)) return std::nullopt;
+namespace {
+
+// The entries written into the file `old` in its own encoding; nothing when one would
+// break the file.
+std::optional<std::string> FileBytesWith(std::string old, const TEntryList& list) {
   const TFileEncoding encoding = SettingsFileEncoding(old);
-  if (encoding == TFileEncoding::Cp1251) {
-    TProfileFile file(std::move(old));
-    if (!file.WriteStrings(FileEntries(list.Entries, TProfileCharset::Cp1251))) return std::nullopt;
-    return file.Bytes();
-  }
-  TProfileFile file(UnicodeFileText(old, encoding), TProfileCharset::Utf8);
-  if (!file.WriteStrings(FileEntries(list.Entries, TProfileCharset::Utf8))) return std::nullopt;
-  return UnicodeFileBytes(file.Bytes(), encoding);
+  const bool unicode = encoding != TFileEncoding::Cp1251;
+  const TProfileCharset charset = unicode ? TProfileCharset::Utf8 : TProfileCharset::Cp1251;
+  TProfileFile file(unicode ? UnicodeFileText(old, encoding) : std::move(old), charset);
+  if (UnsavableField(list) || !file.WriteStrings(FileEntries(list.Entries, charset))) return std::nullopt;
+  return unicode ? UnicodeFileBytes(file.Bytes(), encoding) : file.Bytes();
+}
+
+}  // namespace
+
+std::optional<std::string> SettingsFileBytes(std::string old, const TKkmSettings& settings) {
+  return FileBytesWith(std::move(old), DocumentEntries(settings));
 }
 
 bool LoadSettingsFile(const std::string& fileName, TKkmSettings& settings, TUserMessages& messages) {
@@ -194,11 +199,12 @@ bool SaveSettingsFile(const std::string& fileName, const TKkmSettings& settings,
   const bool exists = std::filesystem::exists(std::filesystem::status(path, error));
   // An existing file that cannot be read would lose its other content; refuse it.
   std::optional<std::string> old = exists ? ReadFileBytes(path) : std::string();
-  if (const auto field = UnsavableField(DocumentEntries(settings))) {
+  const TEntryList list = DocumentEntries(settings);
+  if (const auto field = UnsavableField(list)) {
     messages.Show(TMessageKind::Error, "Неверное значение: " + *field + " содержит перевод строки");
     return false;
   }
-  std::optional<std::string> bytes = old ? SettingsFileBytes(std::move(*old), settings) : std::nullopt;
+  std::optional<std::string> bytes = old ? FileBytesWith(std::move(*old), list) : std::nullopt;
   const bool written = bytes && ReplaceFileBytes(path, *bytes);
   if (!written) messages.Show(TMessageKind::Error, "Unable to write to " + fileName);
   return written;

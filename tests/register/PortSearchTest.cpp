@@ -75,12 +75,14 @@ std::size_t CandidatesSent(const TSimulatedRegister& kkm) {
   return count;
 }
 
-TEST(PortSearch, TheFirstPortInOrderWithARegisterCounts) {
+// The port found is handed over open: the link that connects talks to the register on
+// it without opening the device again.
+TEST(PortSearch, TheFirstPortInOrderWithARegisterCountsAndIsHandedOverOpen) {
   TSearchBench bench;
   auto search = bench.Start({"COM1", "COM2", "COM3", "COM4"});
   TSearchBench::AwaitDone(*search);
-  const std::optional<TFoundKkm> found = search->Found();
-  ASSERT_TRUE(found);
+  std::optional<TFoundKkm> found = search->TakeFound();
+  ASSERT_TRUE(found && found->Port);
   EXPECT_EQ(found->Device, "COM3");
   EXPECT_EQ(found->Address, 0x66);
   EXPECT_EQ(found->Version, 104);
@@ -91,6 +93,15 @@ TEST(PortSearch, TheFirstPortInOrderWithARegisterCounts) {
   search.reset();  // every thread has ended
   // The silent line got nothing but the probe's candidates.
   for (const auto& record : bench.Ports.at("COM1").Kkm.Traffic()) EXPECT_EQ(record.Parity, TParity::Mark);
+  TSearchedPort& port = bench.Ports.at("COM3");
+  TKkmLink link(port.Clock, [](const std::string&) { return TOpenedPort::Failed(TPortFault::Busy); });
+  struct : TConnectView {
+    TUserMessages& Messages() override { return Told; }
+    TRecordingMessages Told;
+  } view;
+  ASSERT_TRUE(ConnectFound(link, std::move(*found), view));
+  EXPECT_TRUE(QueryVersion(link));
+  EXPECT_EQ(port.Opens, 1);
 }
 
 // Each silent line's own clock stops the search half way through its probe; every
@@ -110,34 +121,12 @@ TEST(PortSearch, StoppingEndsEveryProbeWithin100Ms) {
   auto search = bench.Start({"COM1", "COM3", "COM4"});
   running.store(search.get());
   TSearchBench::AwaitDone(*search);
-  EXPECT_FALSE(search->Found());
+  EXPECT_FALSE(search->TakeFound());
   search.reset();  // every thread has ended
   for (const char* device : {"COM1", "COM3", "COM4"}) {
     EXPECT_LE(bench.Ports.at(device).Clock.Now(), StopAt + 100) << device;
     EXPECT_LT(CandidatesSent(bench.Ports.at(device).Kkm), 60u) << device;
   }
-}
-
-// The port found is handed over open: the link that connects talks to the register on
-// it without opening the device again.
-TEST(PortSearch, ThePortFoundIsHandedOverOpen) {
-  TSearchBench bench;
-  auto search = bench.Start({"COM1", "COM3"});
-  TSearchBench::AwaitDone(*search);
-  std::optional<TFoundKkm> found = search->TakeFound();
-  search.reset();
-  ASSERT_TRUE(found && found->Port);
-  TSearchedPort& port = bench.Ports.at("COM3");
-  TKkmLink link(port.Clock, [](const std::string&) { return TOpenedPort::Failed(TPortFault::Busy); });
-  struct : TConnectView {
-    TUserMessages& Messages() override { return Told; }
-    TRecordingMessages Told;
-  } view;
-  const std::optional<TKkmConnection> connection = ConnectFound(link, std::move(*found), view);
-  ASSERT_TRUE(connection);
-  EXPECT_EQ(connection->Device, "COM3");
-  EXPECT_TRUE(QueryVersion(link));
-  EXPECT_EQ(port.Opens, 1);
 }
 
 // A port whose open hangs is not waited for once the register is found elsewhere; it
