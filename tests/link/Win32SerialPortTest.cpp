@@ -164,18 +164,13 @@ TEST(Win32SerialPort, TheDriverMustKeepTheLineSettingsAndASwitchChangesOnlyThePa
 // The errors with which drivers of USB adapters answer once the adapter is pulled out,
 // from each call that meets them; any other failure leaves the port as it was.
 TEST(Win32SerialPort, APulledAdapterIsToldByEachCallThatMeetsIt) {
+  static std::uint8_t byte = 0;
   using TCall = void (*)(TSerialPort&);
   const TCall calls[] = {
       [](TSerialPort& port) { port.InputQueued(); },
       [](TSerialPort& port) { port.AwaitInput(5, 1); },
-      [](TSerialPort& port) {
-        std::uint8_t byte = 0;
-        port.ReadBytes(&byte, 1);
-      },
-      [](TSerialPort& port) {
-        const std::uint8_t byte = 0;
-        port.WriteBytes(&byte, 1);
-      },
+      [](TSerialPort& port) { port.ReadBytes(&byte, 1); },
+      [](TSerialPort& port) { port.WriteBytes(&byte, 1); },
       [](TSerialPort& port) { port.Drain(5); },
   };
   const std::pair<DWORD, bool> errors[] = {{ERROR_DEVICE_REMOVED, true}, {ERROR_BAD_COMMAND, true},
@@ -186,8 +181,7 @@ TEST(Win32SerialPort, APulledAdapterIsToldByEachCallThatMeetsIt) {
     for (std::size_t call = 0; call < std::size(calls); ++call) {
       Driver = {TDriver::Keeps, {}, {}, 0, 0, 0, 0, 0};
       TOpenedPort opened = TWin32SerialPort::Open("COM1", FakeCalls());
-      ASSERT_TRUE(opened.Port);
-      EXPECT_FALSE(opened.Port->Removed());
+      ASSERT_TRUE(opened.Port && !opened.Port->Removed());
       Driver.FailWith = error;
       calls[call](*opened.Port);
       EXPECT_EQ(opened.Port->Removed(), removal) << error << " call " << call;

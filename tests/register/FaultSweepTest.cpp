@@ -57,17 +57,6 @@ std::vector<std::string> LinesOf(const std::string& text) {
   return lines;
 }
 
-bool InDisplayMemory(std::uint16_t address) { return address >= 0x1A88 && address <= 0x1B6A; }
-
-// The writes of settings (the display's lines are not settings) in order.
-std::vector<TExchange> SettingsWrites(const TSimulatedKkm& run) {
-  std::vector<TExchange> writes;
-  for (const TExchange& e : ExchangesOf(run)) {
-    if (e.Command != ReadCommand && !InDisplayMemory(e.Address)) writes.push_back(e);
-  }
-  return writes;
-}
-
 // A register of that version holding a register's settings in use, with the link
 // connected, the map selected and the window recorded.
 struct TRig : TSimulatedKkm {

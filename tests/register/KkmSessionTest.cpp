@@ -70,14 +70,6 @@ struct TRetryBench : TSimulatedKkm, TRegisterWait {
   int Looks = 0;
 };
 
-std::vector<TExchange> SettingsWrites(const TSimulatedKkm& run) {
-  std::vector<TExchange> writes;
-  for (const TExchange& e : ExchangesOf(run)) {
-    if (e.Command != ReadCommand && e.Address < TSimulatedRegister::FirstLineAddress) writes.push_back(e);
-  }
-  return writes;
-}
-
 // Pulled out at the second block write, the register comes back under another name:
 // the repeat finds it there, writes what the described write writes, and the backup
 // of the first attempt is the only one. Another register found there is named with
@@ -85,14 +77,12 @@ std::vector<TExchange> SettingsWrites(const TSimulatedKkm& run) {
 TEST(KkmSession, ABrokenWriteIsRepeatedOnTheSameRegisterOnly) {
   TRetryBench clean;
   ASSERT_TRUE(clean.Write(TAnswer::Ok));
-  const std::vector<TExchange> all = ExchangesOf(clean);
-  const auto second = std::find_if(
-      std::find_if(all.begin(), all.end(), [](const TExchange& e) { return e.Command == BlockCommand; }) + 1, all.end(),
-      [](const TExchange& e) { return e.Command == BlockCommand; });
-  ASSERT_NE(second, all.end());
-  const TRegisterFault pull{.Kind = TFaultKind::Unplugged,
-                            .Answer = TAnswerKind::Acknowledgement,
-                            .Skip = static_cast<int>(second - all.begin())};
+  int skip = 0;  // the acknowledgements before the second block write's
+  for (int blocks = 0; const TExchange& e : ExchangesOf(clean)) {
+    if (e.Command == BlockCommand && ++blocks == 2) break;
+    ++skip;
+  }
+  const TRegisterFault pull{.Kind = TFaultKind::Unplugged, .Answer = TAnswerKind::Acknowledgement, .Skip = skip};
 
   for (const bool same : {true, false}) {
     TRetryBench bench(same);

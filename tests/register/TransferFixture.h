@@ -99,6 +99,17 @@ inline std::vector<TExchange> ExchangesOf(const TSimulatedKkm& run) {
   return exchanges;
 }
 
+inline bool InDisplayMemory(std::uint16_t address) { return address >= 0x1A88 && address <= 0x1B6A; }
+
+// The writes of settings (the display's lines are not settings) in order.
+inline std::vector<TExchange> SettingsWrites(const TSimulatedKkm& run) {
+  std::vector<TExchange> writes;
+  for (const TExchange& e : ExchangesOf(run)) {
+    if (e.Command != ReadCommand && !InDisplayMemory(e.Address)) writes.push_back(e);
+  }
+  return writes;
+}
+
 // A register of the given firmware on the virtual clock, the map selected for it,
 // the window recorded.
 class TTransferTest : public ::testing::Test, protected TSimulatedKkm {
