@@ -11,25 +11,13 @@ std::string Shown(const std::string& text) { return text.empty() ? Nothing : tex
 
 std::string Quoted(const std::string& name) { return "«" + name + "»"; }
 
-// A line for each field that differs, in one of two wordings: a change, "Налог 1:
-// ставка 18,00 → 20,00", or a write the register did not keep, "Налог 1: ставка —
-// записано 20,00, в ККМ 18,00" (from is then what the register holds).
+// Every field that differs.
 class TChangeList {
  public:
-  explicit TChangeList(bool mismatches) : Mismatches(mismatches) {}
-
   void Add(const std::string& item, const std::string& field, const std::string& from, const std::string& to) {
-    if (from == to) return;
-    if (Mismatches) {
-      Lines.push_back(item + (field.empty() ? "" : ": " + field) + " — записано " + to + ", в ККМ " + from);
-    } else {
-      Lines.push_back(item + ": " + (field.empty() ? "" : field + " ") + from + Arrow + to);
-    }
+    if (from != to) Changes.push_back({item, field, from, to});
   }
-  std::vector<std::string> Lines;
-
- private:
-  bool Mismatches;
+  std::vector<TSettingsChange> Changes;
 };
 
 void TaxChanges(TChangeList& list, int t, const TTaxSetting& before, const TTaxSetting& after) {
@@ -70,23 +58,35 @@ std::string Counted(std::size_t n, const char* one, const char* few, const char*
 
 std::string Changes(std::size_t n) { return Counted(n, "изменение", "изменения", "изменений"); }
 
-std::vector<std::string> ListDifferences(const TKkmSettings& before, const TKkmSettings& after, bool mismatches) {
-  TChangeList list(mismatches);
+}  // namespace
+
+std::string TSettingsChange::Name() const { return Field.empty() ? Item : Item + ": " + Field; }
+
+std::string TSettingsChange::Line() const {
+  return Item + ": " + (Field.empty() ? "" : Field + " ") + Before + Arrow + After;
+}
+
+std::vector<TSettingsChange> SettingsDifferences(const TKkmSettings& before, const TKkmSettings& after) {
+  TChangeList list;
   for (int t = 1; t <= TaxCount; ++t) TaxChanges(list, t, before.Tax(t), after.Tax(t));
   RateChanges(list, "Скидка ", before.Discounts, after.Discounts);
   RateChanges(list, "Надбавка ", before.Surcharges, after.Surcharges);
   for (int g = 1; g <= GroupCount; ++g) GroupChanges(list, g, before.Group(g), after.Group(g));
-  return list.Lines;
+  return list.Changes;
 }
-
-}  // namespace
 
 std::vector<std::string> SettingsChanges(const TKkmSettings& before, const TKkmSettings& after) {
-  return ListDifferences(before, after, false);
+  std::vector<std::string> lines;
+  for (const TSettingsChange& change : SettingsDifferences(before, after)) lines.push_back(change.Line());
+  return lines;
 }
 
+// A write the register did not keep: "Налог 1: ставка — записано 20,00, в ККМ 18,00".
 std::vector<std::string> WriteMismatches(const TKkmSettings& written, const TKkmSettings& held) {
-  return ListDifferences(held, written, true);
+  std::vector<std::string> lines;
+  for (const TSettingsChange& change : SettingsDifferences(held, written))
+    lines.push_back(change.Name() + " — записано " + change.After + ", в ККМ " + change.Before);
+  return lines;
 }
 
 std::vector<std::string> ComparisonLines(const std::vector<std::string>& changes) {

@@ -12,9 +12,25 @@
 // as the register reads them before and after the write, so that only what a read
 // would show counts: a tax that is off has nothing but its switch.
 
+// One field that differs: "Налог 1" and "ставка" (no field for a switch or a rate of a
+// list), as the register holds it and as it will hold it, both as the pages show them.
+struct TSettingsChange {
+  std::string Item;
+  std::string Field;
+  std::string Before;
+  std::string After;
+
+  // "Налог 1: ставка", the field as a script is told it.
+  std::string Name() const;
+  // "Налог 1: ставка 18,00 → 20,00".
+  std::string Line() const;
+};
+
 // In the order of the taxes, the discounts, the surcharges and the groups, as the write
 // takes them; within a tax its switch, rate, name and kind, as its row shows them, and
 // within a group its tax, discount and surcharge, as its columns.
+std::vector<TSettingsChange> SettingsDifferences(const TKkmSettings& before, const TKkmSettings& after);
+// The same as lines.
 std::vector<std::string> SettingsChanges(const TKkmSettings& before, const TKkmSettings& after);
 
 // What the register holds where it did not keep what was written, one line per field,

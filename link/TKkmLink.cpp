@@ -87,7 +87,7 @@ void TKkmLink::Install(const std::string& device, TOpenedPort opened) {
   Port = std::move(opened.Port);
   const TPortFault fault = opened.Fault == TPortFault::None ? TPortFault::Other : opened.Fault;
   OpenFault = TOpenedPort::Failed(Port ? TPortFault::None : fault, std::move(opened.Group));
-  const std::string traceFile = TraceFileFromEnvironment();
+  const std::string traceFile = TraceFile.empty() ? TraceFileFromEnvironment() : TraceFile;
   if (!traceFile.empty() && LineTrace.Open(traceFile, LinkClock)) {
     Trace("open " + device + (Port ? "" : ": cannot be opened"));
     if (Port) Port = TracedPort(std::move(Port), LineTrace);

@@ -128,6 +128,10 @@ class TKkmLink {
   void SetStopFlag(const std::atomic<bool>* stop) { Stop = stop; }
   bool Stopped() const { return Stop != nullptr && Stop->load(); }
 
+  // Where the trace of each port opened from now on goes, instead of the file that
+  // ORBI7_TRACE names.
+  void SetTraceFile(std::string path) { TraceFile = std::move(path); }
+
   // A line for the trace; nothing without one.
   void Trace(const std::string& event) { LineTrace.Event(event); }
 
@@ -176,6 +180,7 @@ class TKkmLink {
   std::int32_t Version = 0;
   bool Removed = false;
   bool Traced = false;  // the port is the trace's watching port around the device's
+  std::string TraceFile;
 };
 
 // One operation on the link, from its start to its result: the trace gets both, and

@@ -57,20 +57,21 @@ bool OpenForConnect(TKkmLink& link, const std::string& device, TConnectView& vie
   link.UseRegister(0, 0);
   if (link.OpenPort(device)) return true;
   Tell(view, TMessageKind::Warning, WithReason(PortUnavailable, PortFaultText(link.PortFault(), link.PortGroup())));
+  view.Ended(TCommandEnd::PortUnavailable);
   return false;
 }
 
 // The version found is one the program has a firmware row for.
 std::optional<TKkmConnection> WithFirmwareRow(TKkmLink& link, const std::string& device, TConnectView& view) {
-  if (link.FirmwareVersion() == 0) {
-    Tell(view, TMessageKind::Warning, OldFirmware);
-    return std::nullopt;
-  }
   const TFirmware* firmware = FindFirmware(link.FirmwareVersion());
   if (firmware == nullptr) {
-    Tell(view, TMessageKind::Warning, "Версия ПО ККМ не поддерживается: " + std::to_string(link.FirmwareVersion()));
+    Tell(view, TMessageKind::Warning,
+         link.FirmwareVersion() == 0 ? OldFirmware
+                                     : "Версия ПО ККМ не поддерживается: " + std::to_string(link.FirmwareVersion()));
+    view.Ended(TCommandEnd::UnknownFirmware);
     return std::nullopt;
   }
+  view.Ended(TCommandEnd::Done);
   return TKkmConnection{device, link.KkmAddress(), link.FirmwareVersion(), firmware};
 }
 
@@ -80,6 +81,7 @@ std::optional<TKkmConnection> Connect(TKkmLink& link, const std::string& device,
   if (!OpenForConnect(link, device, view)) return std::nullopt;
   if (!ProbeAddress(link) || !QueryVersion(link)) {
     Tell(view, TMessageKind::Error, LinkFailureBox(NoConnectionText, link.LastFailure()));
+    view.Ended(TCommandEnd::NoAnswer);
     return std::nullopt;
   }
   return WithFirmwareRow(link, device, view);

@@ -7,12 +7,15 @@
 
 #include "document/UserMessages.h"
 #include "link/TKkmLink.h"
+#include "register/CommandEnd.h"
 #include "register/Firmware.h"
 
 // What connecting needs from its surroundings: somewhere to tell the user why not.
 class TConnectView {
  public:
   virtual TUserMessages& Messages() = 0;
+  // How the connect ended, told once as it ends.
+  virtual void Ended(TCommandEnd /*end*/) {}
 
  protected:
   ~TConnectView() = default;

@@ -27,9 +27,12 @@ class TAnswerWatch final : public TUserMessages {
 };
 
 struct TBoxesOnly final : TConnectView {
-  explicit TBoxesOnly(TUserMessages& messages) : Boxes(messages) {}
-  TUserMessages& Messages() override { return Boxes; }
-  TUserMessages& Boxes;
+  explicit TBoxesOnly(TWindowView& view) : View(view) {}
+  TUserMessages& Messages() override { return View.Messages(); }
+  void Ended(TCommandEnd end) override {
+    if (end != TCommandEnd::Done) View.Ended(end);
+  }
+  TWindowView& View;
 };
 
 // "ККМ № 37", with " с ПО 1.0.4" where the firmware tells two registers apart.
@@ -63,6 +66,8 @@ class TKkmSession::TLossWatch final : public TWindowView {
   void SetProgress(int done, int total) override { View.SetProgress(done, total); }
   void ShowGroupCell(int g, TGroupField field) override { View.ShowGroupCell(g, field); }
   void ShowComparison(const std::vector<std::string>& lines) override { View.ShowComparison(lines); }
+  void ShowDifferences(const std::vector<TSettingsChange>& changes) override { View.ShowDifferences(changes); }
+  void Ended(TCommandEnd end) override { View.Ended(end); }
 
   bool Lost = false;
   TAnswerWatch Answers;
@@ -200,7 +205,7 @@ bool TKkmSession::Repeat(const TKkmConnection& broken, const std::string& backup
                                                       RegisterWords(broken, firmware) + "." + NotRepeated);
       return false;
     }
-    TBoxesOnly boxes(view.Messages());
+    TBoxesOnly boxes(view);
     if (!ConnectFound(std::move(*found), boxes)) return false;
     view.SetStatus("Установлен интерфейс с ККМ");
     if (WriteOnce(settings, view, rules, backup, &repeat)) return true;

@@ -61,6 +61,9 @@ class TPortSearch {
   std::shared_ptr<TShared> Shared;
 };
 
+// What a search that found nothing says.
+inline constexpr const char* NoRegisterFound = "ККМ не найдена ни на одном порту.";
+
 // The devices a search goes over, in its order: the four buttons' devices, then the
 // listed ports, each once.
 std::vector<std::string> SearchOrder(const std::vector<std::string>& buttons, const std::vector<std::string>& listed);

@@ -34,7 +34,6 @@ const char* const HoldsPurchases = "ККМ содержит покупки.\r\n�
 const char* const Checking = "Проверка записи";
 const char* const NotConfirmed = "Запись не подтверждена";
 const char* const NotConfirmedBox = "Запись не подтверждена: ККМ хранит не то, что было записано.";
-const char* const BackupKept = "Прежние установки сохранены в файл ";
 
 const char* const Reading = "Чтение";
 const char* const Writing = "Запись";
@@ -45,9 +44,16 @@ const char* const OfGroups = "товарных групп";
 const char* const ReadingDone = "Чтение OK!";
 const char* const WritingDone = "Запись OK!";
 
-void RefuseWithoutMap(TWindowView& view) {
+// Tells the view how the command ended; true when it was done.
+bool Ends(TWindowView& view, TCommandEnd end) {
+  view.Ended(end);
+  return end == TCommandEnd::Done;
+}
+
+bool RefuseWithoutMap(TWindowView& view) {
   view.Messages().Show(TMessageKind::Information, NoFirmwareVersion);
   view.ButtonDisabled();
+  return Ends(view, TCommandEnd::UnknownFirmware);
 }
 
 void StartTransfer(TWindowView& view) {
@@ -64,7 +70,7 @@ bool LinkFailure(const TKkmLink& link, TWindowView& view, TCommandExit& exit, co
   view.Messages().Show(kind, LinkFailureBox(NoInterface, link.LastFailure(), after));
   view.SetStatus(NoConnectionText);
   exit.LoseLink();
-  return false;
+  return Ends(view, after == PartialWrite ? TCommandEnd::BrokenWrite : TCommandEnd::NoAnswer);
 }
 
 // The document in the register's form for the map; nothing, with the fault's box,
@@ -185,8 +191,10 @@ std::optional<TConfirmedWrite> AskWithChanges(TKkmLink& link, const TKkmConnecti
   DecodeSettings(*before, map, confirmed.Held);
   confirmed.Meant = MeantSettings(confirmed.Held, *before, write, map);
   if (repeat) return confirmed;
-  if (!view.Messages().Confirm(Confirmation(SettingsChanges(confirmed.Held, confirmed.Meant), confirmed.BackupFile)))
+  if (!view.Messages().Confirm(Confirmation(SettingsChanges(confirmed.Held, confirmed.Meant), confirmed.BackupFile))) {
+    Ends(view, TCommandEnd::Declined);
     return std::nullopt;
+  }
   return confirmed;
 }
 
@@ -195,14 +203,14 @@ bool NoPurchases(const TTransferRunner& run, const TRamMap& map, TWindowView& vi
   const auto low = static_cast<std::uint16_t>(map.PurchaseCounter + 1);
   if (PurchaseCount(run.ByteAt(map.PurchaseCounter), run.ByteAt(low)) == 0) return true;
   view.Messages().Show(TMessageKind::Information, HoldsPurchases);
-  return false;
+  return Ends(view, TCommandEnd::Purchases);
 }
 
 // False, with a box naming the folder, when the register's settings could not be kept.
 bool KeptInBackup(TWriteBackup& backup, const std::string& file, const TKkmSettings& held, TWindowView& view) {
   if (backup.Save(file, held)) return true;
   view.Messages().Show(TMessageKind::Warning, BackupRefused + backup.Folder() + BackupRefusedEnd);
-  return false;
+  return Ends(view, TCommandEnd::BackupRefused);
 }
 
 TTransferPlan PurchaseCheckPlan(const TRamMap& map) {
@@ -317,6 +325,7 @@ void ShowNotConfirmed(const std::vector<std::string>& mismatches, const std::str
   for (const std::string& line : mismatches) text += "\r\n" + line;
   view.Messages().Show(TMessageKind::Error, text + "\r\n" + BackupKept + backupFile);
   view.SetStatus(NotConfirmed);
+  view.Ended(TCommandEnd::NotConfirmed);
 }
 
 }  // namespace
@@ -327,11 +336,14 @@ void TWindowView::ShowComparison(const std::vector<std::string>& lines) {
   Messages().Show(TMessageKind::Information, text);
 }
 
+void TWindowView::ShowDifferences(const std::vector<TSettingsChange>& changes) {
+  std::vector<std::string> lines;
+  for (const TSettingsChange& change : changes) lines.push_back(change.Line());
+  ShowComparison(ComparisonLines(lines));
+}
+
 bool ReadSettingsFromKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSettings& settings, TWindowView& view) {
-  if (connection.Firmware == nullptr) {
-    RefuseWithoutMap(view);
-    return false;
-  }
+  if (connection.Firmware == nullptr) return RefuseWithoutMap(view);
   const TRamMap& map = connection.Firmware->Map;
   TCommandExit exit(view);
   StartTransfer(view);
@@ -343,20 +355,17 @@ bool ReadSettingsFromKkm(TKkmLink& link, const TKkmConnection& connection, TKkmS
   DecodeSettings(run.Memory(), map, settings);
   for (const TSection section : {TSection::Taxes, TSection::Discounts, TSection::Surcharges, TSection::Groups})
     settings.Changed(section);
-  return true;
+  return Ends(view, TCommandEnd::Done);
 }
 
 bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSettings& settings, TWindowView& view,
                         TRuleView& rules, TWriteBackup& backup, const TRepeatedWrite* repeat) {
-  if (connection.Firmware == nullptr) {
-    RefuseWithoutMap(view);
-    return false;
-  }
+  if (connection.Firmware == nullptr) return RefuseWithoutMap(view);
   const TRamMap& map = connection.Firmware->Map;
-  if (!Error_Proc(settings, rules)) return false;
+  if (!Error_Proc(settings, rules)) return Ends(view, TCommandEnd::Refused);
   TCommandExit exit(view);
   const std::optional<TRegisterForm> form = RegisterFormFor(settings, map, view);
-  if (!form) return false;
+  if (!form) return Ends(view, TCommandEnd::Refused);
   if (!HasFourthTax(map) && settings.Tax(TaxCount).Enabled) {
     view.Messages().Show(TMessageKind::Information, NoFourthTax);
   }
@@ -382,21 +391,18 @@ bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSe
     return false;
   }
   if (!run.Run(ending)) return LinkFailure(link, view, exit, PartialWrite);
-  return true;
+  return Ends(view, TCommandEnd::Done);
 }
 
 bool CompareWithKkm(TKkmLink& link, const TKkmConnection& connection, const TKkmSettings& settings, TWindowView& view,
                     TRuleView& rules) {
-  if (connection.Firmware == nullptr) {
-    RefuseWithoutMap(view);
-    return false;
-  }
+  if (connection.Firmware == nullptr) return RefuseWithoutMap(view);
   const TRamMap& map = connection.Firmware->Map;
   TKkmSettings document = settings;
-  if (!Error_Proc(document, rules)) return false;
+  if (!Error_Proc(document, rules)) return Ends(view, TCommandEnd::Refused);
   TCommandExit exit(view);
   const std::optional<TRegisterForm> form = RegisterFormFor(document, map, view);
-  if (!form) return false;
+  if (!form) return Ends(view, TCommandEnd::Refused);
   const TTransferPlan write = WritePlan(*connection.Firmware, *form);
   StartTransfer(view);
   const std::unique_ptr<TRegisterMemory> before = PreRead(link, view, map, document);
@@ -404,6 +410,6 @@ bool CompareWithKkm(TKkmLink& link, const TKkmConnection& connection, const TKkm
   view.SetStatus("");
   TKkmSettings held = document;
   DecodeSettings(*before, map, held);
-  view.ShowComparison(ComparisonLines(SettingsChanges(held, MeantSettings(held, *before, write, map))));
-  return true;
+  view.ShowDifferences(SettingsDifferences(held, MeantSettings(held, *before, write, map)));
+  return Ends(view, TCommandEnd::Done);
 }

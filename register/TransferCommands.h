@@ -24,6 +24,9 @@ struct TRepeatedWrite {
   std::string Backup;
 };
 
+// How a write's boxes name the file that keeps what the register held before it.
+inline constexpr const char* BackupKept = "Прежние установки сохранены в файл ";
+
 // True when every setting was read.
 bool ReadSettingsFromKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSettings& settings, TWindowView& view);
 

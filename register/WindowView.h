@@ -3,8 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "document/SettingsChanges.h"
 #include "document/TKkmSettings.h"
 #include "document/UserMessages.h"
+#include "register/CommandEnd.h"
 
 // What the register commands may do to the main window; the window implements it,
 // tests record it. A command never reaches into widgets.
@@ -29,6 +31,11 @@ class TWindowView {
   // The comparison with the register, its lines as ComparisonLines gives them; a view
   // without a list of its own shows them in an information box.
   virtual void ShowComparison(const std::vector<std::string>& lines);
+  // The fields a write of the document would change; the window lists them as
+  // ComparisonLines words them (ShowComparison).
+  virtual void ShowDifferences(const std::vector<TSettingsChange>& changes);
+  // How the command ended, told once as it ends.
+  virtual void Ended(TCommandEnd /*end*/) {}
   // The command has lost the link to the register; read and write go off next.
   virtual void LinkLost() {}
 

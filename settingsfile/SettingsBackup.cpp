@@ -95,10 +95,11 @@ TBackupFolder::TBackupFolder(std::filesystem::path folder, TLocalTime now)
 std::string TBackupFolder::NewFileName(int kkmNumber, std::int32_t version) {
   const std::string base = BaseName(kkmNumber, version, Now());
   std::filesystem::path path = Place / PathFromUtf8(base + ".dat");
+  const std::lock_guard<std::mutex> lock(Naming);
   std::error_code error;
-  for (int n = 2; std::filesystem::exists(path, error); ++n)
+  for (int n = 2; std::filesystem::exists(path, error) || Given.contains(Utf8FromPath(path)); ++n)
     path = Place / PathFromUtf8(base + "-" + std::to_string(n) + ".dat");
-  return Utf8FromPath(path);
+  return *Given.insert(Utf8FromPath(path)).first;
 }
 
 bool TBackupFolder::Save(const std::string& fileName, const TKkmSettings& settings) {

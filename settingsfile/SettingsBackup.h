@@ -4,6 +4,8 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <mutex>
+#include <set>
 #include <string>
 
 #include "document/TKkmSettings.h"
@@ -21,7 +23,8 @@ std::tm LocalTimeNow();
 
 // Backups as settings files in one folder, named by register number, firmware version
 // and local time: "kkm37-105-20261209-143205.dat". A name already taken gets "-2",
-// "-3" and so on before ".dat".
+// "-3" and so on before ".dat", and so does a name handed out before: writes on several
+// ports at once share one folder.
 class TBackupFolder {
  public:
   using TLocalTime = std::function<std::tm()>;
@@ -38,4 +41,6 @@ class TBackupFolder {
  private:
   std::filesystem::path Place;
   TLocalTime Now;
+  std::mutex Naming;
+  std::set<std::string> Given;
 };

@@ -234,7 +234,7 @@ void TInit_Com::EndSearch() {
   SetSearching(false);
   if (SearchStopped) return;
   if (!found) {
-    UserMessages.Show(TMessageKind::Information, "ККМ не найдена ни на одном порту.");
+    UserMessages.Show(TMessageKind::Information, NoRegisterFound);
     return;
   }
   ChooseDevice(found->Device);

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "link/Clock.h"
+#include "link/PortSystem.h"
+#include "settingsfile/SettingsBackup.h"
+
+// What the console program reaches: the ports, the clock each port's link runs on, the
+// folder of the write's backups, where its text goes, and the flag that Ctrl+C sets.
+struct TConsoleSystem {
+  TPortSystem Ports;
+  std::function<TClock&(const std::string& device)> ClockFor = [](const std::string&) -> TClock& {
+    return SteadyClock();
+  };
+  std::filesystem::path BackupFolder = DefaultBackupFolder();
+  // Standard output and standard error: whole lines, each with its end.
+  std::function<void(const std::string&)> Out;
+  std::function<void(const std::string&)> Err;
+  // Set once the user has pressed Ctrl+C: a repeated write ends after the register it
+  // is writing, and nothing else is begun.
+  const std::atomic<bool>* Interrupted = nullptr;
+};
+
+// Runs the command line (the arguments after the program's name) and returns the exit
+// code. Every exchange with a register is the window's own: the session's connect,
+// read, write and comparison, with their plans, checks and backups.
+int RunConsole(const std::vector<std::string>& args, TConsoleSystem& system);
