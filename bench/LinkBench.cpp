@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -33,6 +34,7 @@
 #include <thread>
 #include <vector>
 
+#include "console/ConsoleCommands.h"
 #include "document/SettingsRules.h"
 #include "document/TKkmSettings.h"
 #include "link/DisplayExchange.h"
@@ -42,6 +44,7 @@
 #include "register/Connect.h"
 #include "register/PortSearch.h"
 #include "register/TransferCommands.h"
+#include "settingsfile/SettingsFile.h"
 #include "sim/RegisterContents.h"
 #include "sim/SimulatedLine.h"
 #include "sim/SimulatedRegister.h"
@@ -316,6 +319,43 @@ bool MeasureConnecting() {
   return true;
 }
 
+// The console's write of one file to one orbi7sim, then to four at once, each on its
+// own pseudo-terminal; the ratio is the four's time over the one's.
+bool MeasureConsoleParallel() {
+  TSimulator simulators[4];
+  for (int i = 0; i < 4; ++i) {
+    if (!simulators[i].Start(0, 10 + i)) return false;
+  }
+  char folder[] = "/tmp/orbi7bench-XXXXXX";
+  if (mkdtemp(folder) == nullptr) return false;
+  const std::string file = std::string(folder) + "/shop.dat";
+  TQuietView quiet;
+  if (!SaveSettingsFile(file, FullSettings(), quiet.View)) return false;
+  TConsoleSystem system;
+  system.BackupFolder = std::string(folder) + "/backups";
+  std::string told;
+  system.Out = [](const std::string&) {};
+  system.Err = [&told](const std::string& text) { told += text; };
+  auto write = [&](int ports) {
+    std::vector<std::string> args = {"write"};
+    for (int i = 0; i < ports; ++i) args.insert(args.end(), {"--port", simulators[i].Device});
+    args.push_back(file);
+    const auto start = std::chrono::steady_clock::now();
+    const int exit = RunConsole(args, system);
+    return exit == 0 ? MsSince(start) : -1.0;
+  };
+  const double oneMs = write(1);
+  const double fourMs = oneMs < 0 ? -1.0 : write(4);
+  std::filesystem::remove_all(folder);
+  if (fourMs < 0) {
+    std::fprintf(stderr, "bench cli-parallel: %s", told.c_str());
+    return false;
+  }
+  std::printf("bench cli-parallel: one_ms=%.1f four_ms=%.1f ratio=%.3f\n", oneMs, fourMs, fourMs / oneMs);
+  std::fflush(stdout);
+  return true;
+}
+
 }  // namespace
 
 int main() {
@@ -359,5 +399,6 @@ int main() {
     std::fprintf(stderr, "bench: connecting to the register at number 99 failed\n");
     return 1;
   }
+  if (!MeasureConsoleParallel()) return 1;
   return 0;
 }

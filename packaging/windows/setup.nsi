@@ -15,12 +15,16 @@ SetCompressor /SOLID lzma
 !include "LogicLib.nsh"
 !include "MUI2.nsh"
 !include "FileFunc.nsh"
+!include "StrFunc.nsh"
+!include "WordFunc.nsh"
+${StrLoc}
 
 !define MENU_FOLDER "ОРБИ-7"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\orbi7prog"
 !define PROGRAM_LINK "${PRODUCT_NAME}.lnk"
 !define DEMO_LINK "${DEMO_NAME}.lnk"
 !define README_LINK "Описание программы.lnk"
+!define ENVIRONMENT_KEY "SYSTEM\CurrentControlSet\Control\Session Manager\Environment"
 
 Name "${PRODUCT_NAME}"
 Caption "Установка: ${PRODUCT_NAME} ${VERSION}"
@@ -58,23 +62,13 @@ VIAddVersionKey /LANG=${LANG_RUSSIAN} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_RUSSIAN} "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_RUSSIAN} "LegalCopyright" "© 2026 разработчики orbi7prog"
 
-Function .onInit
-  SetShellVarContext all
-  SetRegView 64
-  ; A newer version goes where the installed one is, so that one folder and one
-  ; entry in "Apps & features" stay; a folder given with /D= still wins.
-  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
-  ${If} $0 != ""
-  ${AndIf} $INSTDIR == "$PROGRAMFILES64\orbi7prog"
-    StrCpy $INSTDIR $0
-  ${EndIf}
-FunctionEnd
 
 Section "Программы" SectionPrograms
   SectionIn RO
   SetOutPath "$INSTDIR"
   File "${PROGRAMS}\orbi7prog.exe"
   File "${PROGRAMS}\orbi7prog-demo.exe"
+  File "${PROGRAMS}\orbi7cli.exe"
   File "${PROGRAMS}\README.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
@@ -101,17 +95,82 @@ Section "Ярлык на рабочем столе" SectionDesktop
   CreateShortcut "$DESKTOP\${PROGRAM_LINK}" "$INSTDIR\orbi7prog.exe"
 SectionEnd
 
+; The system's PATH, read and written back whole. A PATH longer than the setup's
+; strings would come back cut short, every folder after the cut lost: such a PATH is
+; left alone, and the setup says so.
+Section /o "Командная строка orbi7cli в PATH" SectionPath
+  ClearErrors
+  ReadRegStr $0 HKLM "${ENVIRONMENT_KEY}" "Path"
+  StrLen $1 $0
+  ${If} ${Errors}
+  ${OrIf} $1 >= ${NSIS_MAX_STRLEN}
+    DetailPrint "PATH не изменен: его не удается прочитать целиком."
+    MessageBox MB_OK|MB_ICONEXCLAMATION "Папка программы не добавлена в PATH: PATH слишком длинный. Добавьте $INSTDIR в PATH вручную." /SD IDOK
+    Return
+  ${EndIf}
+  ${StrLoc} $2 "$0;" "$INSTDIR;" ">"
+  ${If} $2 == ""
+    StrCpy $0 "$0;$INSTDIR"
+    WriteRegExpandStr HKLM "${ENVIRONMENT_KEY}" "Path" $0
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "PathAdded" 1
+    SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:Environment" /TIMEOUT=5000
+  ${EndIf}
+SectionEnd
+
+; After the sections, whose indexes it uses.
+Function .onInit
+  SetShellVarContext all
+  SetRegView 64
+  ; A newer version goes where the installed one is, so that one folder and one
+  ; entry in "Apps & features" stay; a folder given with /D= still wins.
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 != ""
+  ${AndIf} $INSTDIR == "$PROGRAMFILES64\orbi7prog"
+    StrCpy $INSTDIR $0
+  ${EndIf}
+  ; A silent setup puts the console program's folder on PATH when asked by /PATH.
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/PATH" $1
+  ${IfNot} ${Errors}
+    SectionSetFlags ${SectionPath} ${SF_SELECTED}
+  ${EndIf}
+FunctionEnd
+
 Function un.onInit
   SetShellVarContext all
   SetRegView 64
+FunctionEnd
+
+; The folder leaves PATH only where the setup put it there, and only a PATH read whole.
+Function un.RemoveFromPath
+  ReadRegDWORD $0 HKLM "${UNINSTALL_KEY}" "PathAdded"
+  ${If} $0 != 1
+    Return
+  ${EndIf}
+  ClearErrors
+  ReadRegStr $0 HKLM "${ENVIRONMENT_KEY}" "Path"
+  StrLen $1 $0
+  ${If} ${Errors}
+  ${OrIf} $1 >= ${NSIS_MAX_STRLEN}
+    DetailPrint "PATH не изменен: его не удается прочитать целиком."
+    Return
+  ${EndIf}
+  ${un.WordReplace} $0 ";$INSTDIR" "" "+" $1
+  ${If} $1 != $0
+    WriteRegExpandStr HKLM "${ENVIRONMENT_KEY}" "Path" $1
+    SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:Environment" /TIMEOUT=5000
+  ${EndIf}
 FunctionEnd
 
 ; The programs, their links and their entry go; what the user made with them stays:
 ; settings files wherever they were saved, and the backups of writes in
 ; %APPDATA%\orbi7prog.
 Section "Uninstall"
+  Call un.RemoveFromPath
   Delete "$INSTDIR\orbi7prog.exe"
   Delete "$INSTDIR\orbi7prog-demo.exe"
+  Delete "$INSTDIR\orbi7cli.exe"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\uninstall.exe"
   ; Only when empty: a file that someone put there is not ours to remove.
