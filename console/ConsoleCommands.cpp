@@ -55,26 +55,6 @@ class TConsoleView final : public TWindowView, public TUserMessages, public TRul
   std::vector<TSettingsChange> Differences;
 };
 
-// The backup folder, noting the file the write kept.
-class TKeptBackup final : public TWriteBackup {
- public:
-  explicit TKeptBackup(TBackupFolder& folder) : Folder_(folder) {}
-  std::string NewFileName(int kkmNumber, std::int32_t version) override {
-    return Folder_.NewFileName(kkmNumber, version);
-  }
-  std::string Folder() const override { return Folder_.Folder(); }
-  bool Save(const std::string& fileName, const TKkmSettings& settings) override {
-    const bool saved = Folder_.Save(fileName, settings);
-    if (saved) File = fileName;
-    return saved;
-  }
-
-  std::string File;
-
- private:
-  TBackupFolder& Folder_;
-};
-
 // What every register of the run gets: the command, its document, where things go.
 struct TRun {
   const TConsoleOptions& Options;
@@ -135,7 +115,8 @@ void RunCommand(TRun& run, TKkmSession& session, TConsoleView& view, TRegisterOu
     }
     case TConsoleCommand::Write: {
       TKkmSettings settings = run.Document;
-      TKeptBackup backup(run.Backups);
+      TWriteBackupIn<TBackupFolder> folder(run.Backups);
+      TKeptBackup backup(folder);
       session.Write(settings, view, view, backup);
       outcome.Backup = backup.File;
       return Conclude(view, outcome);

@@ -77,26 +77,6 @@ class TKkmSession::TLossWatch final : public TWindowView {
   TWindowView& View;
 };
 
-// Passes the backup on, and notes the file that the write kept.
-class TKkmSession::TKeptBackup final : public TWriteBackup {
- public:
-  explicit TKeptBackup(TWriteBackup& backup) : Backup(backup) {}
-  std::string NewFileName(int kkmNumber, std::int32_t version) override {
-    return Backup.NewFileName(kkmNumber, version);
-  }
-  std::string Folder() const override { return Backup.Folder(); }
-  bool Save(const std::string& fileName, const TKkmSettings& settings) override {
-    const bool saved = Backup.Save(fileName, settings);
-    if (saved) File = fileName;
-    return saved;
-  }
-
-  std::string File;
-
- private:
-  TWriteBackup& Backup;
-};
-
 TKkmSession::TKkmSession(TClock& clock, TPortOpener opener)
     : KkmLink(clock, opener),
       SearchLinks([&clock, opener](const std::string&) { return std::make_unique<TKkmLink>(clock, opener); }) {}

@@ -90,7 +90,6 @@ class TKkmSession {
 
  private:
   class TLossWatch;
-  class TKeptBackup;
 
   void Enter(TSessionState state, std::string command = {}, TFailureReason reason = TFailureReason::None);
   bool Connected(const std::optional<TKkmConnection>& connection);

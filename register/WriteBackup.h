@@ -42,3 +42,23 @@ class TWriteBackupIn final : public TWriteBackup {
  private:
   TStore& Store;
 };
+
+// Passes a backup on, and notes the file that the write kept.
+class TKeptBackup final : public TWriteBackup {
+ public:
+  explicit TKeptBackup(TWriteBackup& backup) : Backup(backup) {}
+  std::string NewFileName(int kkmNumber, std::int32_t version) override {
+    return Backup.NewFileName(kkmNumber, version);
+  }
+  std::string Folder() const override { return Backup.Folder(); }
+  bool Save(const std::string& fileName, const TKkmSettings& settings) override {
+    const bool saved = Backup.Save(fileName, settings);
+    if (saved) File = fileName;
+    return saved;
+  }
+
+  std::string File;
+
+ private:
+  TWriteBackup& Backup;
+};

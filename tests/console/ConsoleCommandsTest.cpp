@@ -186,7 +186,6 @@ TEST(ConsoleCommands, FourPortsAtOnceOneSilent) {
   const std::string file = bench.File(InUseSettings());
   EXPECT_EQ(bench.Run({"write", "--port", "COM1", "--port", "COM2", "--port", "COM3", "--port", "COM4", file}), 3);
   for (const char* device : {"COM1", "COM2", "COM4"}) {
-    TKkmSettings held;
     TSimulatedRegister& kkm = bench.Registers[device]->Kkm;
     EXPECT_NE(
         bench.Out.find(std::string(device) + " · ККМ № 0" + std::to_string(kkm.Number()) + " · ПО 1.0.4: Запись OK!"),
@@ -257,10 +256,7 @@ TEST(ConsoleCommands, JsonParsesBack) {
     }
     EXPECT_EQ(first["outcome"].toString(), "done");
     EXPECT_TRUE(std::filesystem::exists(PathFromUtf8(first["backup"].toString().toStdString())));
-    const QJsonObject absent = json["registers"].toArray().at(1).toObject();
-    EXPECT_EQ(absent["outcome"].toString(), "port-unavailable");
-    EXPECT_EQ(absent["exit"].toInt(), 4);
-    EXPECT_TRUE(absent["message"].toString().startsWith(QStringLiteral("Выбранный COM-порт недоступен")));
+    EXPECT_EQ(json["registers"].toArray().at(1).toObject()["outcome"].toString(), "port-unavailable");
   }
 }
 #endif
