@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <iterator>
 #include <utility>
 
 #include "link/KkmConnect.h"
@@ -30,6 +31,11 @@ struct TPortSearch::TShared {
     Changed.notify_all();
   }
 
+  bool Ended(std::size_t index) const {
+    const std::lock_guard guard(Lock);
+    return States[index] != TSearchState::Searching;
+  }
+
   void SetOpening(std::size_t index, bool opening) {
     const std::lock_guard guard(Lock);
     Opening[index] = opening;
@@ -48,6 +54,45 @@ struct TPortSearch::TShared {
 namespace {
 
 constexpr int OpenGraceMs = 300;
+
+// The threads of searches gone while they were still inside an open, joined by a later
+// search once they have ended. No thread is ever detached: the Windows build's thread
+// library can corrupt its heap, or lose a thread, when a detach meets the thread's
+// own end (seen under Wine about one search in five). Never destroyed: a thread still
+// here when the program ends ends with it.
+class TLeftThreads {
+ public:
+  void Keep(std::thread thread, std::shared_ptr<TPortSearch::TShared> shared, std::size_t index) {
+    const std::lock_guard guard(Lock);
+    Left.push_back({std::move(thread), std::move(shared), index});
+  }
+
+  void JoinEnded() {
+    std::vector<TLeft> ended;
+    {
+      const std::lock_guard guard(Lock);
+      const auto still = std::partition(Left.begin(), Left.end(), [](const TLeft& left) { return !left.Ended(); });
+      std::move(still, Left.end(), std::back_inserter(ended));
+      Left.erase(still, Left.end());
+    }
+    for (TLeft& left : ended) left.Thread.join();
+  }
+
+ private:
+  struct TLeft {
+    bool Ended() const { return Shared->Ended(Index); }
+    std::thread Thread;
+    std::shared_ptr<TPortSearch::TShared> Shared;
+    std::size_t Index;
+  };
+  std::mutex Lock;
+  std::vector<TLeft> Left;
+};
+
+TLeftThreads& LeftThreads() {
+  static auto* const left = new TLeftThreads;
+  return *left;
+}
 
 // The whole connect sequence but the firmware row, which the window's thread picks;
 // the port found stays open. The link, with any other port it opened, is gone before
@@ -78,9 +123,8 @@ TPortSearch::TPortSearch(std::vector<std::string> devices, TLinkMaker makeLink)
     : PortDevices(std::move(devices)), Shared(std::make_shared<TShared>(PortDevices.size())) {
   Shared->Running = PortDevices.size();
   for (std::size_t i = 0; i < PortDevices.size(); ++i) {
-    std::thread([shared = Shared, i, device = PortDevices[i], makeLink] {
-      SearchPort(shared, i, device, makeLink);
-    }).detach();
+    Threads.emplace_back(
+        [shared = Shared, i, device = PortDevices[i], makeLink] { SearchPort(shared, i, device, makeLink); });
   }
 }
 
@@ -89,13 +133,23 @@ TPortSearch::TPortSearch(std::vector<std::string> devices, TLinkMaker makeLink)
 // ports of registers found and not taken are closed here.
 TPortSearch::~TPortSearch() {
   Stop();
-  std::unique_lock lock(Shared->Lock);
-  Shared->Changed.wait_for(lock, std::chrono::milliseconds(OpenGraceMs), [this] { return Shared->Running == 0; });
-  Shared->Changed.wait(lock, [this] {
-    const std::size_t opening = std::count(Shared->Opening.begin(), Shared->Opening.end(), true);
-    return Shared->Running == opening;
-  });
-  for (TFoundKkm& found : Shared->Registers) found.Port.reset();
+  {
+    std::unique_lock lock(Shared->Lock);
+    Shared->Changed.wait_for(lock, std::chrono::milliseconds(OpenGraceMs), [this] { return Shared->Running == 0; });
+    Shared->Changed.wait(lock, [this] {
+      const std::size_t opening = std::count(Shared->Opening.begin(), Shared->Opening.end(), true);
+      return Shared->Running == opening;
+    });
+    for (TFoundKkm& found : Shared->Registers) found.Port.reset();
+  }
+  for (std::size_t i = 0; i < Threads.size(); ++i) {
+    if (Shared->Ended(i)) {
+      Threads[i].join();
+    } else {
+      LeftThreads().Keep(std::move(Threads[i]), Shared, i);
+    }
+  }
+  LeftThreads().JoinEnded();
 }
 
 void TPortSearch::Stop() { Shared->Stopping.store(true); }

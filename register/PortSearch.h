@@ -30,7 +30,8 @@ enum class TSearchState {
 // handed over (TakeFound). When the object goes, every thread has ended but those
 // still inside an open of the system's after a grace (a Bluetooth port takes seconds
 // to fail): such a thread is not waited for; it ends alone and closes what it opened,
-// so whatever its link maker and opener use must outlive it.
+// so whatever its link maker and opener use must outlive it, and a later search joins
+// it.
 class TPortSearch {
  public:
   // Makes the link of one port's thread (on the thread itself); the link opens the
@@ -59,6 +60,7 @@ class TPortSearch {
  private:
   const std::vector<std::string> PortDevices;
   std::shared_ptr<TShared> Shared;
+  std::vector<std::thread> Threads;
 };
 
 // What a search that found nothing says.
