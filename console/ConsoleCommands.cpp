@@ -156,18 +156,48 @@ TRegisterOutcome WorkOnRegister(TRun& run, const std::string& device, std::optio
   return outcome;
 }
 
-// Lines for people as each register ends, or the one JSON document at the end.
+// The command as the journal names it.
+std::string JournalCommand(TConsoleCommand command) {
+  switch (command) {
+    case TConsoleCommand::Find: return "поиск ККМ";
+    case TConsoleCommand::Read: return "чтение";
+    case TConsoleCommand::Write: return "запись";
+    case TConsoleCommand::Compare: return "сравнение";
+    default: return {};
+  }
+}
+
+// The port as the port list tells it, with its description and USB ids.
+std::string JournalPort(const std::vector<TSerialPortInfo>& listed, const std::string& device) {
+  const auto port = std::find_if(listed.begin(), listed.end(), [&](const auto& info) { return info.Device == device; });
+  return port == listed.end() ? device : PortText(*port);
+}
+
+// Lines for people as each register ends, or the one JSON document at the end; a
+// line in the journal for each register and for a fault of the whole command.
 class TPrinter {
  public:
-  TPrinter(const TConsoleOptions& options, TConsoleSystem& system) : Options(options), System(system) {
+  TPrinter(const TConsoleOptions& options, TConsoleSystem& system)
+      : Options(options), System(system), Journal(system.JournalFolder, LocalTimeNow) {
     Report.Command = options.CommandName;
     Report.File = options.Command == TConsoleCommand::Read ? options.Output : options.File;
   }
+
+  // The ports as listed, for the journal's lines of the registers to come.
+  void ListPorts() { Listed = System.Ports.List(); }
 
   void Register(const TRegisterOutcome& outcome) {
     const std::lock_guard<std::mutex> lock(Lock);
     Report.Registers.push_back(outcome);
     Report.Exit = std::max(Report.Exit, outcome.Exit);
+    TJournalEntry entry;
+    entry.Command = JournalCommand(Options.Command);
+    entry.Port = JournalPort(Listed, outcome.Device);
+    entry.Number = outcome.Number;
+    entry.Firmware = outcome.Firmware;
+    SetOutcome(entry, outcome.Message);
+    entry.File = outcome.Backup.empty() ? Report.File : outcome.Backup;
+    AddToJournal(entry);
     if (Options.Json) return;
     (outcome.Exit > ExitDifferences ? System.Err : System.Out)(OutcomeText(outcome));
   }
@@ -175,6 +205,11 @@ class TPrinter {
   int Fault(const std::string& message, int exit) {
     Report.Message = message;
     Report.Exit = std::max(Report.Exit, exit);
+    TJournalEntry entry;
+    entry.Command = JournalCommand(Options.Command);
+    SetOutcome(entry, message);
+    entry.File = Report.File;
+    AddToJournal(entry);
     if (!Options.Json) System.Err(message + "\n");
     return Report.Exit;
   }
@@ -198,8 +233,17 @@ class TPrinter {
   TConsoleReport Report;
 
  private:
+  // The journal never fails a command; that it could not be written is told once.
+  void AddToJournal(const TJournalEntry& entry) {
+    if (entry.Command.empty()) return;
+    Journal.Add(entry);
+    if (Journal.FirstFailure()) Note("Журнал работы не записан в папку " + Utf8FromPath(Journal.Folder()) + "\n");
+  }
+
   const TConsoleOptions& Options;
   TConsoleSystem& System;
+  TJournal Journal;
+  std::vector<TSerialPortInfo> Listed;
   std::mutex Lock;
 };
 
@@ -285,6 +329,8 @@ int ListPorts(TConsoleSystem& system, TPrinter& printer) {
 
 int RunRegisters(TRun& run, TPrinter& printer) {
   const TConsoleOptions& options = run.Options;
+  TJournal(run.System.JournalFolder, LocalTimeNow).RemoveOlderThan(JournalKeptDays);
+  printer.ListPorts();
   if ((options.Command == TConsoleCommand::Write || options.Command == TConsoleCommand::Compare) &&
       !LoadDocument(run, printer))
     return printer.End(false);

@@ -8,16 +8,19 @@
 
 #include "link/Clock.h"
 #include "link/PortSystem.h"
+#include "settingsfile/Journal.h"
 #include "settingsfile/SettingsBackup.h"
 
 // What the console program reaches: the ports, the clock each port's link runs on, the
-// folder of the write's backups, where its text goes, and the flag that Ctrl+C sets.
+// folders of the write's backups and of the journal, where its text goes, and the flag that Ctrl+C sets.
 struct TConsoleSystem {
   TPortSystem Ports;
   std::function<TClock&(const std::string& device)> ClockFor = [](const std::string&) -> TClock& {
     return SteadyClock();
   };
   std::filesystem::path BackupFolder = DefaultBackupFolder();
+  // The journal of the work, which the window keeps too.
+  std::filesystem::path JournalFolder = DefaultJournalFolder(false);
   // Standard output and standard error: whole lines, each with its end.
   std::function<void(const std::string&)> Out;
   std::function<void(const std::string&)> Err;

@@ -67,10 +67,15 @@ std::string BaseName(int kkmNumber, std::int32_t version, const std::tm& time) {
 
 }  // namespace
 
-std::filesystem::path DefaultBackupFolder() {
+std::filesystem::path DefaultDataFolder() {
   const std::filesystem::path data = ApplicationDataFolder();
   if (data.empty()) return {};
-  return data / ProgramFolder / BackupsFolder;
+  return data / ProgramFolder;
+}
+
+std::filesystem::path DefaultBackupFolder() {
+  const std::filesystem::path data = DefaultDataFolder();
+  return data.empty() ? data : data / BackupsFolder;
 }
 
 std::string Utf8FromPath(const std::filesystem::path& path) {

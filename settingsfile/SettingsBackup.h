@@ -15,6 +15,8 @@
 // ~/.local/share/orbi7prog/backups when XDG_DATA_HOME is not an absolute path. Empty
 // when the system names no such place.
 std::filesystem::path DefaultBackupFolder();
+// The program's own data folder, which holds the backups and the journal.
+std::filesystem::path DefaultDataFolder();
 
 // The name of a path as UTF-8, as messages show it.
 std::string Utf8FromPath(const std::filesystem::path& path);

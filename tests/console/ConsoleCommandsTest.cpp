@@ -14,6 +14,7 @@
 #include "link/KkmFrames.h"
 #include "register/RegisterRecords.h"
 #include "settingsfile/FileAccess.h"
+#include "settingsfile/Journal.h"
 #include "settingsfile/SettingsFile.h"
 #include "sim/RegisterContents.h"
 #include "sim/SimulatedLine.h"
@@ -46,6 +47,7 @@ class TConsoleBench {
       return port == Registers.end() ? Spare : port->second->Clock;
     };
     System.BackupFolder = Folder.Path / "backups";
+    System.JournalFolder = Folder.Path / "journal";
     System.Out = [this](const std::string& text) { Take(Out, text); };
     System.Err = [this](const std::string& text) { Take(Err, text); };
     System.Interrupted = &Interrupted;
@@ -173,6 +175,12 @@ TEST(ConsoleCommands, ExitCodes) {
     if (row.Exit == 3 || row.Exit == 6) {
       EXPECT_NE(told.find("\n  Причина: "), std::string::npos) << told;
     }
+    // One line in the journal: the command, its message's first words, the reason.
+    const std::vector<std::string> journal = TJournal(bench.System.JournalFolder, LocalTimeNow).LastLines(1);
+    ASSERT_EQ(journal.size(), 1u);
+    EXPECT_NE(journal[0].find(row.Command[0] == 'w' ? " · запись · " : " · сравнение · "), std::string::npos);
+    EXPECT_NE(journal[0].find(row.FirstWords), std::string::npos) << journal[0];
+    EXPECT_EQ(journal[0].find(" · Причина: ") != std::string::npos, row.Exit == 3 || row.Exit == 6) << journal[0];
     // A write that went out kept what the register held.
     const bool wrote = row.Exit == 0 && std::string(row.Command) == "write";
     EXPECT_EQ(std::filesystem::exists(bench.System.BackupFolder), wrote || row.Exit == 5 || row.Exit == 6);
