@@ -3,5 +3,5 @@
 
 int main(int argc, char** argv) {
   TDemoRegisters demo;
-  return RunProgram(argc, argv, demo.Ports());
+  return RunProgram(argc, argv, demo.Ports(), true);
 }

@@ -92,7 +92,24 @@ TMainForm::TMainForm(TUserMessages& messages, TPortSystem ports, QWidget* parent
   Ports = ports;
   FormCreate();
   // The port dialog comes after the window, hidden until the port command shows it.
-  Init_Com = new TInit_Com(KkmSession, UserMessages, std::move(ports), this);
+  Init_Com = new TInit_Com(KkmSession, Recorder, std::move(ports), this);
+  KeepJournalIn(DefaultJournalFolder(false));
+}
+
+void TMainForm::KeepJournalIn(const std::filesystem::path& folder) {
+  WorkJournal = std::make_unique<TJournal>(folder, LocalTimeNow);
+  WorkJournal->RemoveOlderThan(JournalKeptDays);
+}
+
+void TMainForm::AddToJournal(const char* command, bool done, const std::string& file) {
+  TJournalEntry entry = RecordedEntry(Recorder, command, Connection(), done);
+  if (entry.Port.empty() && !Init_Com->CheckedDevice().empty()) entry.Port = Init_Com->CheckedDevice();
+  entry.Port = ListedPortText(Ports.List(), entry.Port);
+  entry.File = file;
+  WorkJournal->Add(entry);
+  if (WorkJournal->FirstFailure()) {
+    PanelStatus->setText(PanelStatus->text() + QStringLiteral(" Журнал работы не записан."));
+  }
 }
 
 TMainForm::~TMainForm() {
@@ -321,7 +338,10 @@ void TMainForm::showEvent(QShowEvent* event) {
   move(area.center() - QPoint(width() / 2, height() / 2));
 }
 
-void TMainForm::SetStatus(const std::string& text) { PanelStatus->setText(QString::fromStdString(text)); }
+void TMainForm::SetStatus(const std::string& text) {
+  PanelStatus->setText(QString::fromStdString(text));
+  if (!text.empty()) Recorder.Status = text;
+}
 
 void TMainForm::SetAll() {
   ToolBar1->setEnabled(true);
@@ -346,44 +366,62 @@ void TMainForm::ProcessMessages() { QApplication::processEvents(); }
 void TMainForm::ToolButton1Click() {
   RepaintToolbar();
   const auto fileName = FileDialogs->OpenDialog1();
-  if (fileName) LoadSettingsFile(*fileName, KkmSettings, UserMessages);
+  if (!fileName) return;
+  Recorder.Begin();
+  AddToJournal("загрузка файла", LoadSettingsFile(*fileName, KkmSettings, Recorder), *fileName);
 }
 
 void TMainForm::ToolButton2Click() {
   RepaintToolbar();
   const auto fileName = FileDialogs->SaveDialog1();
-  if (fileName) SaveSettingsFile(*fileName, KkmSettings, UserMessages);
+  if (!fileName) return;
+  Recorder.Begin();
+  AddToJournal("сохранение файла", SaveSettingsFile(*fileName, KkmSettings, Recorder), *fileName);
 }
 
 void TMainForm::ToolButton3Click() {
   RepaintToolbar();
+  Recorder.Begin();
   Init_Com->exec();
   // A failed attempt has forgotten the register connected before; closing the dialog
   // without one keeps it. The session says which.
   SetStatus(Init_Com->ConnectedFlag ? "Установлен интерфейс с ККМ" : NoConnectionText);
   ShowSession();
+  AddToJournal("подключение", Init_Com->ConnectedFlag);
 }
 
 // A transfer pumps window messages, so the close box still works meanwhile: a
 // confirmed close then waits until the command has ended.
 template <typename Command>
-void TMainForm::RunTransfer(Command command) {
+void TMainForm::RunTransfer(const char* name, Command command) {
   Transferring = true;
-  command();
+  Recorder.Begin();
+  const std::string file = command();
+  AddToJournal(name, Recorder.End == TCommandEnd::Done, file);
   Transferring = false;
   if (QuitAfterTransfer) QApplication::exit(0);
 }
 
 void TMainForm::ToolButton4Click() {
-  RunTransfer([this] { KkmSession.Read(KkmSettings, *this); });
+  RunTransfer("чтение", [this] {
+    KkmSession.Read(KkmSettings, *this);
+    return std::string();
+  });
 }
 
 void TMainForm::ToolButton5Click() {
-  RunTransfer([this] { KkmSession.Write(KkmSettings, *this, *this, *Backup); });
+  RunTransfer("запись", [this] {
+    TKeptBackup kept(*Backup);
+    KkmSession.Write(KkmSettings, *this, *this, kept);
+    return kept.File;
+  });
 }
 
 void TMainForm::ToolButton7Click() {
-  RunTransfer([this] { KkmSession.Compare(KkmSettings, *this, *this); });
+  RunTransfer("сравнение", [this] {
+    KkmSession.Compare(KkmSettings, *this, *this);
+    return std::string();
+  });
 }
 
 void TMainForm::Begin(const std::string& text) {

@@ -3,8 +3,11 @@
 #include <QKeySequence>
 #include <QWidget>
 #include <array>
+#include <filesystem>
+#include <memory>
 #include <vector>
 
+#include "app/WorkJournal.h"
 #include "document/RuleView.h"
 #include "document/TKkmSettings.h"
 #include "link/PortSystem.h"
@@ -48,9 +51,14 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   // Where a write keeps the register's previous settings; the user's backup folder by
   // default.
   void UseWriteBackup(TWriteBackup& backup) { Backup = &backup; }
+  // The folder of the journal of the work; the user's own by default. Files of more
+  // than 90 days there go now.
+  void KeepJournalIn(const std::filesystem::path& folder);
+  const TJournal& Journal() const { return *WorkJournal; }
 
   // TWindowView
-  TUserMessages& Messages() override { return UserMessages; }
+  TUserMessages& Messages() override { return Recorder; }
+  void Ended(TCommandEnd end) override { Recorder.End = end; }
   void SetStatus(const std::string& text) override;
   void SetAll() override;
   void ButtonEnabled() override;
@@ -111,9 +119,14 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   void AddDivider(const char* name, int x);
   bool AskToClose();
   template <typename Command>
-  void RunTransfer(Command command);
+  void RunTransfer(const char* name, Command command);
+  // The command's line in the journal; that the journal cannot be written is told once,
+  // after the command's own status.
+  void AddToJournal(const char* command, bool done, const std::string& file = {});
 
   TUserMessages& UserMessages;
+  TJournalRecorder Recorder{UserMessages};
+  std::unique_ptr<TJournal> WorkJournal;
   TKkmSettings KkmSettings;
   TKkmSession KkmSession;  // the one link of the run and the register on it
   TPortSystem Ports;

@@ -9,7 +9,7 @@
 #include "ui/QtTranslation.h"
 #include "ui/QtUserMessages.h"
 
-int RunProgram(int argc, char** argv, TPortSystem ports) {
+int RunProgram(int argc, char** argv, TPortSystem ports, bool demo) {
   QApplication application(argc, argv);
   const QString title = QString::fromUtf8(ApplicationTitle);
   QApplication::setApplicationName(title);
@@ -17,6 +17,7 @@ int RunProgram(int argc, char** argv, TPortSystem ports) {
   QApplication::setWindowIcon(ProgramPicture(0));
   TQtUserMessages messages(title);
   TMainForm form(messages, std::move(ports));
+  if (demo) form.KeepJournalIn(DefaultJournalFolder(true));
   form.show();
   return QApplication::exec();
 }

@@ -47,6 +47,7 @@ bool SaveModalOfCommand(const QDir& folder, const char* button, const QString& n
   TDemoRegisters demo;
   TQtUserMessages messages(QString::fromUtf8(ApplicationTitle));
   TMainForm form(messages, demo.Ports());
+  form.KeepJournalIn(DefaultJournalFolder(true));
   form.show();
   form.PortDialog().Button1Click();
   Click(form, "ToolButton4");
@@ -106,6 +107,7 @@ int main(int argc, char** argv) {
   TSilentMessages messages;
   TDemoRegisters demo;  // the pictures show the demo's ports, whatever the machine has
   TMainForm form(messages, demo.Ports());
+  form.KeepJournalIn(DefaultJournalFolder(true));
   form.show();
   auto* pages = form.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
   const QStringList names = {QStringLiteral("main-groups.png"), QStringLiteral("main-taxes.png"),

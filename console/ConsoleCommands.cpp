@@ -167,12 +167,6 @@ std::string JournalCommand(TConsoleCommand command) {
   }
 }
 
-// The port as the port list tells it, with its description and USB ids.
-std::string JournalPort(const std::vector<TSerialPortInfo>& listed, const std::string& device) {
-  const auto port = std::find_if(listed.begin(), listed.end(), [&](const auto& info) { return info.Device == device; });
-  return port == listed.end() ? device : PortText(*port);
-}
-
 // Lines for people as each register ends, or the one JSON document at the end; a
 // line in the journal for each register and for a fault of the whole command.
 class TPrinter {
@@ -192,7 +186,7 @@ class TPrinter {
     Report.Exit = std::max(Report.Exit, outcome.Exit);
     TJournalEntry entry;
     entry.Command = JournalCommand(Options.Command);
-    entry.Port = JournalPort(Listed, outcome.Device);
+    entry.Port = ListedPortText(Listed, outcome.Device);
     entry.Number = outcome.Number;
     entry.Firmware = outcome.Firmware;
     SetOutcome(entry, outcome.Message);

@@ -154,17 +154,6 @@ std::string SummaryText(const std::vector<TRegisterOutcome>& outcomes, int exit)
          std::to_string(exit) + ".\n";
 }
 
-std::string PortText(const TSerialPortInfo& port) {
-  std::string text = port.Device;
-  if (!port.Description.empty()) text += " — " + port.Description;
-  std::vector<std::string> ids;
-  if (!port.UsbId.empty()) ids.push_back("USB " + port.UsbId);
-  if (!port.SerialNumber.empty()) ids.push_back("№ " + port.SerialNumber);
-  if (port.Bluetooth) ids.push_back("Bluetooth");
-  for (std::size_t i = 0; i < ids.size(); ++i) text += (i == 0 ? " (" : ", ") + ids[i];
-  return text + (ids.empty() ? "" : ")");
-}
-
 std::string JsonReport(const TConsoleReport& report) {
   TJsonObject json;
   json.Text("command", report.Command)

@@ -55,7 +55,5 @@ std::string RegisterTitle(const TRegisterOutcome& outcome);
 std::string OutcomeText(const TRegisterOutcome& outcome);
 // "Итого: ККМ — 4, выполнено — 3, не выполнено — 1. Код выхода 3."
 std::string SummaryText(const std::vector<TRegisterOutcome>& outcomes, int exit);
-// "COM7 — USB-SERIAL CH340 (USB 1A86:7523)".
-std::string PortText(const TSerialPortInfo& port);
 
 std::string JsonReport(const TConsoleReport& report);

@@ -54,3 +54,19 @@ std::vector<TSerialPortInfo> WithNamedDevices(std::vector<TSerialPortInfo> ports
             [](const TSerialPortInfo& a, const TSerialPortInfo& b) { return NaturalLess(a.Device, b.Device); });
   return ports;
 }
+
+std::string PortText(const TSerialPortInfo& port) {
+  std::string text = port.Device;
+  if (!port.Description.empty()) text += " — " + port.Description;
+  std::vector<std::string> ids;
+  if (!port.UsbId.empty()) ids.push_back("USB " + port.UsbId);
+  if (!port.SerialNumber.empty()) ids.push_back("№ " + port.SerialNumber);
+  if (port.Bluetooth) ids.push_back("Bluetooth");
+  for (std::size_t i = 0; i < ids.size(); ++i) text += (i == 0 ? " (" : ", ") + ids[i];
+  return text + (ids.empty() ? "" : ")");
+}
+
+std::string ListedPortText(const std::vector<TSerialPortInfo>& listed, const std::string& device) {
+  const auto port = std::find_if(listed.begin(), listed.end(), [&](const auto& info) { return info.Device == device; });
+  return port == listed.end() ? device : PortText(*port);
+}

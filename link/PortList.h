@@ -34,3 +34,8 @@ std::vector<TSerialPortInfo> WithNamedDevices(std::vector<TSerialPortInfo> ports
 
 // Runs of digits compare by their value: "COM2" before "COM10".
 bool NaturalLess(const std::string& a, const std::string& b);
+
+// "COM7 — USB-SERIAL CH340 (USB 1A86:7523)".
+std::string PortText(const TSerialPortInfo& port);
+// The device as the list tells it, or its name alone when it is not listed.
+std::string ListedPortText(const std::vector<TSerialPortInfo>& listed, const std::string& device);

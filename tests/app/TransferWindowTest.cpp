@@ -34,6 +34,15 @@ struct TBench {
     if (!Form.PortDialog().ConnectedFlag) qFatal("the demo register does not answer");
   }
   QString Status() { return Control<QLabel>(Form, "PanelStatus")->text(); }
+  // The journal's lines of the commands since the first call, newest first.
+  std::vector<std::string> Journal() {
+    if (!JournalFolder) {
+      JournalFolder.emplace();
+      Form.KeepJournalIn(JournalFolder->path().toStdString());
+    }
+    return Form.Journal().LastLines(1);
+  }
+  std::optional<QTemporaryDir> JournalFolder;
 
   TDemoRegisters Demo;
   TRecordingMessages Messages;
@@ -185,6 +194,7 @@ class TransferWindowTest : public QObject {
 
   void WriteThenReadGivesBackTheChangedSettings() {
     TBench bench;
+    bench.Journal();
     bench.Messages.Answers = {TAnswer::Yes};  // "write the settings?"
     Control<QToolButton>(bench.Form, "ToolButton4")->click();
     const TKkmSettings held = bench.Form.Settings();
@@ -219,10 +229,21 @@ class TransferWindowTest : public QObject {
     QCOMPARE(bench.Status(), QStringLiteral("Чтение OK!"));
     QCOMPARE(bench.Form.Settings(), written);
     QCOMPARE(Control<TStringGrid>(bench.Form, "StringGrid1")->Cell(2, 60), QStringLiteral("5"));
+    // A line for each command, with the register, the outcome and the backup.
+    const std::vector<std::string> journal = bench.Journal();
+    QCOMPARE(journal.size(), size_t{3});
+    QVERIFY2(
+        journal[0].ends_with(" · чтение · COM1 — Демонстрационная ККМ, ПО 1.0.4 · ККМ № 00 · ПО 1.0.4 · Чтение OK!"),
+        journal[0].c_str());
+    QVERIFY2(
+        journal[1].find(" · запись · COM1 — Демонстрационная ККМ, ПО 1.0.4 · ККМ № 00 · ПО 1.0.4 · Запись OK! · файл " +
+                        Utf8FromPath(DefaultBackupFolder() / "kkm00-104-")) != std::string::npos,
+        journal[1].c_str());
   }
 
   void ARegisterWithPurchasesRefusesTheWrite() {
     TBench bench;
+    bench.Journal();
     bench.Form.PortDialog().findChild<QRadioButton*>(QStringLiteral("RadioButton4"))->setChecked(true);
     bench.Form.PortDialog().Button1Click();
     QVERIFY(bench.Form.PortDialog().ConnectedFlag);
@@ -234,6 +255,11 @@ class TransferWindowTest : public QObject {
     QCOMPARE(bench.Messages.Shown[1].Text,
              std::string("ККМ содержит покупки.\r\nНеобходимо вывести контрольную ленту."));
     QVERIFY(bench.Demo.Com4.Memory() == memory);
+    const std::vector<std::string> journal = bench.Journal();
+    QCOMPARE(journal.size(), size_t{1});
+    QVERIFY2(journal[0].ends_with(" · запись · COM4 — Демонстрационная ККМ с покупками, ПО 1.0.5 · ККМ № 37 · ПО 1.0.5 "
+                                  "· ККМ содержит покупки."),
+             journal[0].c_str());
   }
 
   void ABadGroupCellIsShownAndNothingIsSent() {
