@@ -101,10 +101,10 @@ void TMainForm::KeepJournalIn(const std::filesystem::path& folder) {
   WorkJournal->RemoveOlderThan(JournalKeptDays);
 }
 
-void TMainForm::AddToJournal(const char* command, bool done, const std::string& file) {
-  TJournalEntry entry = RecordedEntry(Recorder, command, Connection(), done);
-  if (entry.Port.empty() && !Init_Com->CheckedDevice().empty()) entry.Port = Init_Com->CheckedDevice();
-  entry.Port = ListedPortText(Ports.List(), entry.Port);
+void TMainForm::AddToJournal(const char* command, bool done, const std::string& file, bool withRegister) {
+  TJournalEntry entry = RecordedEntry(Recorder, command, withRegister ? Connection() : TKkmConnection(), done);
+  if (withRegister && entry.Port.empty()) entry.Port = Init_Com->CheckedDevice();
+  if (!entry.Port.empty()) entry.Port = ListedPortText(Ports.List(), entry.Port);
   entry.File = file;
   WorkJournal->Add(entry);
   if (WorkJournal->FirstFailure()) {
@@ -368,7 +368,7 @@ void TMainForm::ToolButton1Click() {
   const auto fileName = FileDialogs->OpenDialog1();
   if (!fileName) return;
   Recorder.Begin();
-  AddToJournal("загрузка файла", LoadSettingsFile(*fileName, KkmSettings, Recorder), *fileName);
+  AddToJournal("загрузка файла", LoadSettingsFile(*fileName, KkmSettings, Recorder), *fileName, false);
 }
 
 void TMainForm::ToolButton2Click() {
@@ -376,7 +376,7 @@ void TMainForm::ToolButton2Click() {
   const auto fileName = FileDialogs->SaveDialog1();
   if (!fileName) return;
   Recorder.Begin();
-  AddToJournal("сохранение файла", SaveSettingsFile(*fileName, KkmSettings, Recorder), *fileName);
+  AddToJournal("сохранение файла", SaveSettingsFile(*fileName, KkmSettings, Recorder), *fileName, false);
 }
 
 void TMainForm::ToolButton3Click() {

@@ -120,9 +120,10 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   bool AskToClose();
   template <typename Command>
   void RunTransfer(const char* name, Command command);
-  // The command's line in the journal; that the journal cannot be written is told once,
-  // after the command's own status.
-  void AddToJournal(const char* command, bool done, const std::string& file = {});
+  // The command's line in the journal, with the register connected unless the command
+  // is one on a file; that the journal cannot be written is told once, after the
+  // command's own status.
+  void AddToJournal(const char* command, bool done, const std::string& file = {}, bool withRegister = true);
 
   TUserMessages& UserMessages;
   TJournalRecorder Recorder{UserMessages};

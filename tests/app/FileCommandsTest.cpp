@@ -22,8 +22,14 @@ namespace {
 // Dialogs that choose the given file, or cancel when there is none.
 class TChosenFile : public TFileDialogs {
  public:
-  std::optional<std::string> OpenDialog1() override { ++Shown; return Name; }
-  std::optional<std::string> SaveDialog1() override { ++Shown; return Name; }
+  std::optional<std::string> OpenDialog1() override {
+    ++Shown;
+    return Name;
+  }
+  std::optional<std::string> SaveDialog1() override {
+    ++Shown;
+    return Name;
+  }
   std::optional<std::string> Name;
   int Shown = 0;
 };
@@ -33,9 +39,7 @@ std::string ReadBytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+void WriteBytes(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 }  // namespace
 
@@ -46,7 +50,9 @@ class FileCommandsTest : public QObject {
   TIsolatedSettings Settings;  // where the dialogs start, of this test's own
 
   template <typename T>
-  static T* Child(QWidget& form, const char* name) { return Control<T>(form, name); }
+  static T* Child(QWidget& form, const char* name) {
+    return Control<T>(form, name);
+  }
 
   static void Click(TMainForm& form, const char* button) { Child<QToolButton>(form, button)->click(); }
 
@@ -93,6 +99,7 @@ class FileCommandsTest : public QObject {
     dialogs.Name = path;
     TMainForm form(messages);
     form.UseFileDialogs(dialogs);
+    form.KeepJournalIn(folder.filePath(QStringLiteral("journal")).toStdString());
     form.Settings().Tax(1) = {true, "07,00", "Налог с продаж", "Н"};
     form.Settings().Discount(8) = "10,00";
     form.Settings().Group(101) = {"1", "", "8"};
@@ -107,6 +114,10 @@ class FileCommandsTest : public QObject {
     ClearGroups(form.Settings());
     Click(form, "ToolButton1");
     QCOMPARE(form.Settings(), saved);
+    const std::vector<std::string> journal = form.Journal().LastLines(1);
+    QCOMPARE(journal.size(), size_t{2});
+    QVERIFY2(journal[0].ends_with(" · загрузка файла · выполнено · файл " + path), journal[0].c_str());
+    QVERIFY2(journal[1].ends_with(" · сохранение файла · выполнено · файл " + path), journal[1].c_str());
   }
 
   void CancelChangesNothing() {
@@ -129,8 +140,10 @@ class FileCommandsTest : public QObject {
     TRecordingMessages messages;
     TChosenFile dialogs;
     dialogs.Name = "/nonexistent/orbi7/settings.dat";
+    QTemporaryDir folder;
     TMainForm form(messages);
     form.UseFileDialogs(dialogs);
+    form.KeepJournalIn(folder.path().toStdString());
     form.Settings().Group(3).Tax = "2";
     const TKkmSettings before = form.Settings();
     Click(form, "ToolButton1");
@@ -138,6 +151,11 @@ class FileCommandsTest : public QObject {
     QCOMPARE(messages.Shown.size(), size_t{1});
     QCOMPARE(messages.Shown[0].Kind, TMessageKind::Error);
     QCOMPARE(messages.Shown[0].Text, std::string("Не удается прочитать файл /nonexistent/orbi7/settings.dat"));
+    const std::vector<std::string> journal = form.Journal().LastLines(1);
+    QCOMPARE(journal.size(), size_t{1});
+    QVERIFY2(journal[0].ends_with(" · загрузка файла · Не удается прочитать файл /nonexistent/orbi7/settings.dat · "
+                                  "файл /nonexistent/orbi7/settings.dat"),
+             journal[0].c_str());
   }
 
   // The first dialog starts in the user's documents (or home), the next where the file
