@@ -56,12 +56,20 @@ namespace {
 constexpr int OpenGraceMs = 300;
 
 // The threads of searches gone while they were still inside an open, joined by a later
-// search once they have ended. No thread is ever detached: the Windows build's thread
-// library can corrupt its heap, or lose a thread, when a detach meets the thread's
-// own end (seen under Wine about one search in five). Never destroyed: a thread still
-// here when the program ends ends with it.
+// search once they have ended. No thread is detached while the program runs: the
+// Windows build's thread library can corrupt its heap, or lose a thread, when a detach
+// meets the thread's own end (seen under Wine about one search in five). Only a thread
+// still inside its open when the program ends is let go, to end with the process.
 class TLeftThreads {
  public:
+  TLeftThreads() = default;
+  TLeftThreads(const TLeftThreads&) = delete;
+  TLeftThreads& operator=(const TLeftThreads&) = delete;
+  ~TLeftThreads() {
+    JoinEnded();
+    for (TLeft& left : Left) left.Thread.detach();
+  }
+
   void Keep(std::thread thread, std::shared_ptr<TPortSearch::TShared> shared, std::size_t index) {
     const std::lock_guard guard(Lock);
     Left.push_back({std::move(thread), std::move(shared), index});
@@ -90,8 +98,8 @@ class TLeftThreads {
 };
 
 TLeftThreads& LeftThreads() {
-  static auto* const left = new TLeftThreads;
-  return *left;
+  static TLeftThreads left;
+  return left;
 }
 
 // The whole connect sequence but the firmware row, which the window's thread picks;
