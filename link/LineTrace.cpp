@@ -69,22 +69,33 @@ class TTracedPort final : public TForwardingPort {
 
 }  // namespace
 
-bool TLineTrace::Open(const std::string& path, TClock& clock) {
-  File.reset(OpenForAppending(path));
-  if (!File) return false;
+void TLineTrace::Start(TClock& clock) {
   Clock = &clock;
   StartUs = clock.NowUs();
+}
+
+bool TLineTrace::Open(const std::string& path) {
+  File.reset(OpenForAppending(path));
+  if (!File) return false;
   std::fprintf(File.get(), "--- %s\n", LocalTime().c_str());
   return true;
 }
 
 void TLineTrace::Close() { File.reset(); }
 
+void TLineTrace::KeepIn(TTraceRing& ring, TTraceRing::TId id) {
+  Ring = &ring;
+  RingId = id;
+}
+
 void TLineTrace::Event(const std::string& text) {
+  if (!IsOpen()) return;
+  char line[32];
+  std::snprintf(line, sizeof line, "%10.3f ", static_cast<double>(Clock->NowUs() - StartUs) / 1000.0);
+  if (Ring != nullptr) Ring->Append(RingId, line + text);
   if (!File) return;
-  const double ms = static_cast<double>(Clock->NowUs() - StartUs) / 1000.0;
   // Written through at once: a trace is most wanted when the program did not end well.
-  std::fprintf(File.get(), "%10.3f %s\n", ms, text.c_str());
+  std::fprintf(File.get(), "%s%s\n", line, text.c_str());
   std::fflush(File.get());
 }
 

@@ -7,12 +7,12 @@
 
 #include "link/Clock.h"
 #include "link/SerialPort.h"
+#include "link/TraceRing.h"
 
-// The line trace for support: with ORBI7_TRACE=FILE in the environment the link
-// appends one line per event to FILE, each with the milliseconds since the port was
-// opened: every byte sent (">", with the parity it went with) and received ("<",
-// whose parity the PC is not told: "none"), bytes thrown away by a purge, each
-// operation's start and result, and each failure's reason.
+// The line trace for support: the link gives one line per event to the command's trace
+// in memory (TTraceRing) and, with ORBI7_TRACE=FILE in the environment, appends it to FILE, each with the milliseconds
+// since the port was opened: every byte sent (">", with the parity it went with) and received ("<", whose parity the PC
+// is not told: "none"), bytes thrown away by a purge, each operation's start and result, and each failure's reason.
 //
 //       0.000 open COM1
 //       0.004 begin ReadMemory 0x1A88 16
@@ -24,11 +24,16 @@ class TLineTrace {
   TLineTrace(const TLineTrace&) = delete;
   TLineTrace& operator=(const TLineTrace&) = delete;
 
-  // Appends to the file from now on, with time 0 now on the clock; false when it
-  // cannot be opened (then nothing is traced).
-  bool Open(const std::string& path, TClock& clock);
+  // Time 0 now on the clock: a port has just been opened.
+  void Start(TClock& clock);
+  // Appends to the file from now on; false when it cannot be opened (then nothing goes
+  // to a file).
+  bool Open(const std::string& path);
   void Close();
-  bool IsOpen() const { return File != nullptr; }
+  // The events from now on go to this command's trace in the ring too.
+  void KeepIn(TTraceRing& ring, TTraceRing::TId id);
+  // Whether the events go anywhere.
+  bool IsOpen() const { return Clock != nullptr && (File != nullptr || Ring != nullptr); }
 
   void Event(const std::string& text);
 
@@ -40,6 +45,8 @@ class TLineTrace {
   std::unique_ptr<std::FILE, TCloser> File;
   TClock* Clock = nullptr;
   std::uint64_t StartUs = 0;
+  TTraceRing* Ring = nullptr;
+  TTraceRing::TId RingId = 0;
 };
 
 // The file named by ORBI7_TRACE; empty when it is not set.

@@ -88,7 +88,9 @@ void TKkmLink::Install(const std::string& device, TOpenedPort opened) {
   const TPortFault fault = opened.Fault == TPortFault::None ? TPortFault::Other : opened.Fault;
   OpenFault = TOpenedPort::Failed(Port ? TPortFault::None : fault, std::move(opened.Group));
   const std::string traceFile = TraceFile.empty() ? TraceFileFromEnvironment() : TraceFile;
-  if (!traceFile.empty() && LineTrace.Open(traceFile, LinkClock)) {
+  LineTrace.Start(LinkClock);
+  if (!traceFile.empty()) LineTrace.Open(traceFile);
+  if (LineTrace.IsOpen()) {
     Trace("open " + device + (Port ? "" : ": cannot be opened"));
     if (Port) Port = TracedPort(std::move(Port), LineTrace);
     Traced = Port != nullptr;

@@ -132,6 +132,10 @@ class TKkmLink {
   // ORBI7_TRACE names.
   void SetTraceFile(std::string path) { TraceFile = std::move(path); }
 
+  // The trace of each port opened from now on, and of this one, goes to the command's
+  // trace in the ring too.
+  void TraceCommand(TTraceRing& ring, TTraceRing::TId id) { LineTrace.KeepIn(ring, id); }
+
   // A line for the trace; nothing without one.
   void Trace(const std::string& event) { LineTrace.Event(event); }
 

@@ -95,14 +95,21 @@ bool TKkmSession::Connected(const std::optional<TKkmConnection>& connection) {
   return connection.has_value();
 }
 
+// Each command's line trace is kept in the program's ring, under its name and port.
+void TKkmSession::BeginTrace(const std::string& name, const std::string& device) {
+  KkmLink.TraceCommand(ProgramTraces(), ProgramTraces().Begin(name + " " + device));
+}
+
 bool TKkmSession::Connect(const std::string& device, TConnectView& view) {
   Kkm = {};
+  BeginTrace("connect", device);
   Enter(TSessionState::Busy, "connect");
   return Connected(::Connect(KkmLink, device, view));
 }
 
 bool TKkmSession::ConnectFound(TFoundKkm found, TConnectView& view) {
   Kkm = {};
+  BeginTrace("connect", found.Device);
   Enter(TSessionState::Busy, "connect");
   return Connected(::ConnectFound(KkmLink, std::move(found), view));
 }
@@ -120,7 +127,10 @@ template <typename TCommand>
 bool TKkmSession::Run(const char* name, TWindowView& view, TCommand command) {
   const TKkmConnection connection = Kkm;
   const bool connected = Now == TSessionState::Connected;
-  if (connected) Enter(TSessionState::Busy, name);
+  if (connected) {
+    BeginTrace(name, connection.Device);
+    Enter(TSessionState::Busy, name);
+  }
   TLossWatch watch(*this, view);
   const bool done = command(connection, watch);
   RetryAsked = watch.Answers.Retry;

@@ -93,6 +93,7 @@ class TKkmSession {
 
   void Enter(TSessionState state, std::string command = {}, TFailureReason reason = TFailureReason::None);
   bool Connected(const std::optional<TKkmConnection>& connection);
+  void BeginTrace(const std::string& name, const std::string& device);
   template <typename TCommand>
   bool Run(const char* name, TWindowView& view, TCommand command);
   bool WriteOnce(TKkmSettings& settings, TWindowView& view, TRuleView& rules, TWriteBackup& backup,

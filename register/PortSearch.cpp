@@ -106,11 +106,12 @@ TLeftThreads& LeftThreads() {
 // the port found stays open. The link, with any other port it opened, is gone before
 // the outcome is told.
 void SearchPort(const std::shared_ptr<TPortSearch::TShared>& shared, std::size_t index, const std::string& device,
-                const TPortSearch::TLinkMaker& makeLink) {
+                const TPortSearch::TLinkMaker& makeLink, TTraceRing::TId trace) {
   TSearchState state = TSearchState::Unavailable;
   TFoundKkm found;
   {
     const std::unique_ptr<TKkmLink> link = makeLink(device);
+    link->TraceCommand(ProgramTraces(), trace);
     link->SetStopFlag(&shared->Stopping);
     shared->SetOpening(index, true);
     const bool opened = link->OpenPort(device);
@@ -130,9 +131,12 @@ void SearchPort(const std::shared_ptr<TPortSearch::TShared>& shared, std::size_t
 TPortSearch::TPortSearch(std::vector<std::string> devices, TLinkMaker makeLink)
     : PortDevices(std::move(devices)), Shared(std::make_shared<TShared>(PortDevices.size())) {
   Shared->Running = PortDevices.size();
+  // The probes of every port go to one trace, as one command.
+  const TTraceRing::TId trace = ProgramTraces().Begin("search");
   for (std::size_t i = 0; i < PortDevices.size(); ++i) {
-    Threads.emplace_back(
-        [shared = Shared, i, device = PortDevices[i], makeLink] { SearchPort(shared, i, device, makeLink); });
+    Threads.emplace_back([shared = Shared, i, device = PortDevices[i], makeLink, trace] {
+      SearchPort(shared, i, device, makeLink, trace);
+    });
   }
 }
 

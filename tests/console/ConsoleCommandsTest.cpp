@@ -174,6 +174,8 @@ TEST(ConsoleCommands, ExitCodes) {
     // The window's reason follows the first line of a lost link's box.
     if (row.Exit == 3 || row.Exit == 6) {
       EXPECT_NE(told.find("\n  Причина: "), std::string::npos) << told;
+      // The command's line trace is kept in memory, with the failure's reason.
+      EXPECT_NE(ProgramTraces().Traces().back().find(" failure: "), std::string::npos);
     }
     // One line in the journal: the command, its message's first words, the reason.
     const std::vector<std::string> journal = TJournal(bench.System.JournalFolder, LocalTimeNow).LastLines(1);

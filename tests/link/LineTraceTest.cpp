@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,8 @@ class LineTrace : public ::testing::Test {
 TEST_F(LineTrace, TellsEveryByteWithItsParityAndEachFailureWithItsReason) {
   std::filesystem::remove(File);
   SetTraceVariable(File.string());
+  TTraceRing ring;
+  Link.TraceCommand(ring, ring.Begin("read COM1"));
   ASSERT_TRUE(Link.OpenPort("COM1"));
   Link.UseRegister(Kkm.Address(), Link.FirmwareVersion());
   Kkm.Memory()[0x0100] = 0x42;
@@ -115,6 +118,34 @@ TEST_F(LineTrace, TellsEveryByteWithItsParityAndEachFailureWithItsReason) {
                                          "end WriteMemory 0x0100 1: failed",
                                          "close"};
   EXPECT_EQ(Events(lines), read);
+  // The same lines in memory, under the command's head.
+  std::istringstream kept(ring.Traces().at(0));
+  std::vector<std::string> keptLines;
+  for (std::string line; std::getline(kept, line);) keptLines.push_back(line);
+  EXPECT_TRUE(keptLines.at(0).starts_with("--- ") && keptLines[0].ends_with(" read COM1")) << keptLines[0];
+  EXPECT_EQ(Events(keptLines), read);
+}
+
+// The last five commands stay, each within its share of 2 MB, each with its own lines
+// however their links take turns.
+TEST(TraceRing, TheSixthCommandPushesOutTheFirstAndTheBoundHolds) {
+  TTraceRing ring;
+  std::vector<TTraceRing::TId> ids;
+  for (int n = 1; n <= 6; ++n) ids.push_back(ring.Begin("command " + std::to_string(n)));
+  for (int round = 0; round < 20000; ++round) {
+    for (std::size_t i = 0; i < ids.size(); ++i) ring.Append(ids[i], std::string(40, static_cast<char>('a' + i)));
+  }
+  const std::vector<std::string> traces = ring.Traces();
+  ASSERT_EQ(traces.size(), TTraceRing::KeptCommands);
+  std::size_t bytes = 0;
+  for (std::size_t i = 0; i < traces.size(); ++i) {
+    EXPECT_NE(traces[i].find(" command " + std::to_string(i + 2) + "\n"), std::string::npos);
+    EXPECT_NE(traces[i].find(std::string(40, static_cast<char>('b' + i)) + "\n"), std::string::npos);
+    EXPECT_EQ(traces[i].find(std::string(40, 'a')), std::string::npos);  // the first's lines went with it
+    EXPECT_TRUE(traces[i].ends_with("the rest of the command is not kept\n"));
+    bytes += traces[i].size();
+  }
+  EXPECT_LE(bytes, TTraceRing::MaxBytes);
 }
 
 TEST_F(LineTrace, ALateAnswerThrownAwayByAPurgeIsTraced) {
@@ -136,12 +167,16 @@ TEST_F(LineTrace, ALateAnswerThrownAwayByAPurgeIsTraced) {
 TEST_F(LineTrace, WithoutTheVariableNothingIsWritten) {
   std::filesystem::remove(File);
   SetTraceVariable("");
+  TTraceRing ring;
+  Link.TraceCommand(ring, ring.Begin("read COM1"));
   ASSERT_TRUE(Link.OpenPort("COM1"));
   Link.UseRegister(Kkm.Address(), Link.FirmwareVersion());
   std::uint8_t value = 0;
   EXPECT_TRUE(ReadMemoryByte(Link, 0x0100, value));
   Link.ClosePort();
   EXPECT_FALSE(std::filesystem::exists(File));
+  // Kept in memory all the same.
+  EXPECT_NE(ring.Traces().at(0).find("> FE MARK\n"), std::string::npos);
 }
 
 }  // namespace
