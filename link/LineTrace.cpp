@@ -18,13 +18,6 @@ std::FILE* OpenForAppending(const std::string& utf8) {
 #endif
 }
 
-std::string LocalTime() {
-  const std::time_t now = std::time(nullptr);
-  char text[32] = "";
-  if (const std::tm* local = std::localtime(&now)) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local);
-  return text;
-}
-
 class TTracedPort final : public TForwardingPort {
  public:
   TTracedPort(std::unique_ptr<TSerialPort> port, TLineTrace& trace) : TForwardingPort(std::move(port)), Trace(trace) {}
@@ -77,7 +70,7 @@ void TLineTrace::Start(TClock& clock) {
 bool TLineTrace::Open(const std::string& path) {
   File.reset(OpenForAppending(path));
   if (!File) return false;
-  std::fprintf(File.get(), "--- %s\n", LocalTime().c_str());
+  std::fprintf(File.get(), "--- %s\n", LocalTimeText().c_str());
   return true;
 }
 

@@ -9,10 +9,12 @@
 #include "link/SerialPort.h"
 #include "link/TraceRing.h"
 
-// The line trace for support: the link gives one line per event to the command's trace
-// in memory (TTraceRing) and, with ORBI7_TRACE=FILE in the environment, appends it to FILE, each with the milliseconds
-// since the port was opened: every byte sent (">", with the parity it went with) and received ("<", whose parity the PC
-// is not told: "none"), bytes thrown away by a purge, each operation's start and result, and each failure's reason.
+// The line trace for support: the link gives one line per event to the command's
+// trace in memory (TTraceRing) and, with ORBI7_TRACE=FILE in the environment, appends
+// it to FILE, each with the milliseconds since the port was opened: every byte sent
+// (">", with the parity it went with) and received ("<", whose parity the PC is not
+// told: "none"), bytes thrown away by a purge, each operation's start and result, and
+// each failure's reason.
 //
 //       0.000 open COM1
 //       0.004 begin ReadMemory 0x1A88 16

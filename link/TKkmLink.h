@@ -132,8 +132,8 @@ class TKkmLink {
   // ORBI7_TRACE names.
   void SetTraceFile(std::string path) { TraceFile = std::move(path); }
 
-  // The trace of each port opened from now on, and of this one, goes to the command's
-  // trace in the ring too.
+  // The link's events from now on go to the command's trace in the ring too, with the
+  // bytes of every port it opens from now on.
   void TraceCommand(TTraceRing& ring, TTraceRing::TId id) { LineTrace.KeepIn(ring, id); }
 
   // A line for the trace; nothing without one.

@@ -7,6 +7,8 @@ namespace {
 
 const char* const CutLine = "... trace cut here: the rest of the command is not kept\n";
 
+}  // namespace
+
 std::string LocalTimeText() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -19,8 +21,6 @@ std::string LocalTimeText() {
   std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
   return text;
 }
-
-}  // namespace
 
 TTraceRing::TId TTraceRing::Begin(const std::string& title) {
   const std::string head = "--- " + LocalTimeText() + " " + title + "\n";
