@@ -102,7 +102,7 @@ void TMainForm::KeepJournalIn(const std::filesystem::path& folder) {
 }
 
 void TMainForm::AddToJournal(const char* command, bool done, const std::string& file, bool withRegister) {
-  TJournalEntry entry = RecordedEntry(Recorder, command, withRegister ? Connection() : TKkmConnection(), done);
+  TJournalEntry entry = Recorder.Entry(command, withRegister ? Connection() : TKkmConnection(), done);
   if (withRegister && entry.Port.empty()) entry.Port = Init_Com->CheckedDevice();
   if (!entry.Port.empty()) entry.Port = ListedPortText(Ports.List(), entry.Port);
   entry.File = file;

@@ -13,15 +13,13 @@ void TJournalRecorder::Begin() {
   End = TCommandEnd::Done;
 }
 
-TJournalEntry RecordedEntry(const TJournalRecorder& recorder, const char* command, const TKkmConnection& connection,
-                            bool done) {
+TJournalEntry TJournalRecorder::Entry(const char* command, const TKkmConnection& connection, bool done) const {
   TJournalEntry entry(command, connection.Device);
   if (connection.Version != 0) {
     entry.Number = KkmNumberText(connection.Address);
     entry.Firmware = DottedVersion(connection.Version);
   }
-  const bool failed = !done && !recorder.Failure.empty();
-  SetOutcome(entry, failed ? recorder.Failure : recorder.Status);
+  SetOutcome(entry, !done && !Failure.empty() ? Failure : Status);
   if (entry.Outcome.empty()) entry.Outcome = done ? "выполнено" : "не выполнено";
   return entry;
 }

@@ -177,8 +177,12 @@ class TPrinter {
     Report.File = options.Command == TConsoleCommand::Read ? options.Output : options.File;
   }
 
-  // The ports as listed, for the journal's lines of the registers to come.
-  void ListPorts() { Listed = System.Ports.List(); }
+  // Before the registers: the journal's old files go, and the ports are listed for its
+  // lines.
+  void BeginRegisters() {
+    Journal.RemoveOlderThan(JournalKeptDays);
+    Listed = System.Ports.List();
+  }
 
   void Register(const TRegisterOutcome& outcome) {
     const std::lock_guard<std::mutex> lock(Lock);
@@ -323,8 +327,7 @@ int ListPorts(TConsoleSystem& system, TPrinter& printer) {
 
 int RunRegisters(TRun& run, TPrinter& printer) {
   const TConsoleOptions& options = run.Options;
-  TJournal(run.System.JournalFolder, LocalTimeNow).RemoveOlderThan(JournalKeptDays);
-  printer.ListPorts();
+  printer.BeginRegisters();
   if ((options.Command == TConsoleCommand::Write || options.Command == TConsoleCommand::Compare) &&
       !LoadDocument(run, printer))
     return printer.End(false);

@@ -1,9 +1,10 @@
 #include "link/LineTrace.h"
 
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <vector>
+
+#include "document/LocalTime.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ void TLineTrace::Start(TClock& clock) {
 bool TLineTrace::Open(const std::string& path) {
   File.reset(OpenForAppending(path));
   if (!File) return false;
-  std::fprintf(File.get(), "--- %s\n", LocalTimeText().c_str());
+  std::fprintf(File.get(), "--- %s\n", TimeStampText(LocalTimeNow()).c_str());
   return true;
 }
 

@@ -1,7 +1,8 @@
 #include "link/TraceRing.h"
 
 #include <algorithm>
-#include <ctime>
+
+#include "document/LocalTime.h"
 
 namespace {
 
@@ -9,21 +10,8 @@ const char* const CutLine = "... trace cut here: the rest of the command is not 
 
 }  // namespace
 
-std::string LocalTimeText() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  char text[32] = "";
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return text;
-}
-
 TTraceRing::TId TTraceRing::Begin(const std::string& title) {
-  const std::string head = "--- " + LocalTimeText() + " " + title + "\n";
+  const std::string head = "--- " + TimeStampText(LocalTimeNow()) + " " + title + "\n";
   const std::lock_guard guard(Lock);
   if (Kept.size() == KeptCommands) Kept.pop_front();
   Kept.push_back({Next, head});

@@ -38,6 +38,3 @@ class TTraceRing {
 
 // The program's own ring, which every link's trace goes to.
 TTraceRing& ProgramTraces();
-
-// The local time now, "2026-12-10 14:03:05", as the traces' heads give it.
-std::string LocalTimeText();

@@ -8,6 +8,7 @@
 #include <system_error>
 #include <utility>
 
+#include "document/LocalTime.h"
 #include "settingsfile/FileAccess.h"
 #include "settingsfile/SettingsBackup.h"
 
@@ -54,12 +55,6 @@ std::string OneLine(std::string text) {
   return line;
 }
 
-std::string StampText(const std::tm& time) {
-  char stamp[24];
-  std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d", time.tm_hour, time.tm_min, time.tm_sec);
-  return DayName(DayOf(time)) + " " + stamp;
-}
-
 }  // namespace
 
 void SetOutcome(TJournalEntry& entry, const std::string& message) {
@@ -78,7 +73,7 @@ void SetOutcome(TJournalEntry& entry, const std::string& message) {
 }
 
 std::string JournalLine(const std::tm& time, const TJournalEntry& entry) {
-  std::string line = StampText(time);
+  std::string line = TimeStampText(time);
   const auto add = [&line](const std::string& lead, const std::string& part) {
     if (!part.empty()) line += Separator + lead + OneLine(part);
   };

@@ -83,17 +83,6 @@ std::string Utf8FromPath(const std::filesystem::path& path) {
   return std::string(name.begin(), name.end());
 }
 
-std::tm LocalTimeNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  return local;
-}
-
 TBackupFolder::TBackupFolder(std::filesystem::path folder, TLocalTime now)
     : Place(std::move(folder)), Now(std::move(now)) {}
 

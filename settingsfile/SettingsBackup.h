@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 
+#include "document/LocalTime.h"
 #include "document/TKkmSettings.h"
 
 // The user's folder for the settings a write replaces: %APPDATA%\orbi7prog\backups
@@ -20,8 +21,6 @@ std::filesystem::path DefaultDataFolder();
 
 // The name of a path as UTF-8, as messages show it.
 std::string Utf8FromPath(const std::filesystem::path& path);
-
-std::tm LocalTimeNow();
 
 // Backups as settings files in one folder, named by register number, firmware version
 // and local time: "kkm37-105-20261209-143205.dat". A name already taken gets "-2",
