@@ -10,6 +10,7 @@
 #include <QProgressDialog>
 #include <QScreen>
 #include <QShortcut>
+#include <QSysInfo>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -17,14 +18,17 @@
 
 #include "app/Pictures.h"
 #include "link/KkmConnect.h"
+#include "link/TraceRing.h"
 #include "register/Connect.h"
 #include "register/PortSearch.h"
 #include "register/TransferCommands.h"
+#include "settingsfile/Diagnostics.h"
 #include "settingsfile/SettingsFile.h"
 #include "ui/ApplicationTitle.h"
 #include "ui/ComparisonDialog.h"
 #include "ui/GroupsPage.h"
 #include "ui/InitComm.h"
+#include "ui/JournalDialog.h"
 #include "ui/ProgramSettings.h"
 #include "ui/RatesPage.h"
 #include "ui/TaxesPage.h"
@@ -43,12 +47,11 @@ constexpr int StatusHeight = 22;
 constexpr int BandHeight = 24;
 constexpr int CaptionX = 157;
 constexpr int ProgressX = 392;
-const char* const SizeKey = "Window/Geometry";
 constexpr int ButtonWidth = 39;
 constexpr int ButtonHeight = 38;
 constexpr int DividerWidth = 8;
 constexpr int ImageSize = 32;
-constexpr int ImageCount = 8;
+constexpr int ImageCount = 9;
 // Read, write and compare: on only while connected.
 constexpr std::size_t RegisterButtons[] = {3, 4, 6};
 
@@ -130,12 +133,12 @@ void TMainForm::FormCreate() {
 
 void TMainForm::FormDestroy() {
   KkmSession.Link().ClosePort();
-  ProgramSettings().setValue(QString::fromLatin1(SizeKey), saveGeometry());
+  ProgramSettings().setValue(QString::fromLatin1(WindowSizeKey), saveGeometry());
 }
 
 // The size and place of the last run, maximised or not; centred at the first run.
 void TMainForm::RestoreSize() {
-  Placed = restoreGeometry(ProgramSettings().value(QString::fromLatin1(SizeKey)).toByteArray());
+  Placed = restoreGeometry(ProgramSettings().value(QString::fromLatin1(WindowSizeKey)).toByteArray());
 }
 
 void TMainForm::resizeEvent(QResizeEvent* event) {
@@ -193,7 +196,8 @@ void TMainForm::BuildToolBar() {
                                  Qt::CTRL | Qt::Key_O);
   ToolButtons[1] = AddToolButton("ToolButton2", 39, 1, "Сохранение установок в файл", &TMainForm::ToolButton2Click,
                                  Qt::CTRL | Qt::Key_S);
-  // The dividers are named after the buttons, which the comparison's ToolButton7 joins.
+  // The dividers are named after the buttons, which the comparison's ToolButton7 and the
+  // journal's ToolButton11 join.
   AddDivider("ToolButton8", 78);
   ToolButtons[2] =
       AddToolButton("ToolButton3", 86, 3, "Установка интерфейса с ККМ", &TMainForm::ToolButton3Click, Qt::Key_F2);
@@ -204,8 +208,9 @@ void TMainForm::BuildToolBar() {
       AddToolButton("ToolButton5", 172, 5, "Запись установок в ККМ", &TMainForm::ToolButton5Click, Qt::Key_F9);
   ToolButtons[6] =
       AddToolButton("ToolButton7", 211, 7, "Сравнение установок с ККМ", &TMainForm::ToolButton7Click, Qt::Key_F6);
-  AddDivider("ToolButton10", 250);
-  ToolButtons[5] = AddToolButton("ToolButton6", 258, 6, "Выход", &TMainForm::ToolButton6Click, Qt::CTRL | Qt::Key_Q);
+  ToolButtons[7] = AddToolButton("ToolButton11", 250, 8, "Журнал работы", &TMainForm::ToolButton11Click, Qt::Key_F11);
+  AddDivider("ToolButton10", 289);
+  ToolButtons[5] = AddToolButton("ToolButton6", 297, 6, "Выход", &TMainForm::ToolButton6Click, Qt::CTRL | Qt::Key_Q);
 }
 
 void TMainForm::BuildPages() {
@@ -424,6 +429,33 @@ void TMainForm::ToolButton7Click() {
   });
 }
 
+void TMainForm::ToolButton11Click() {
+  RepaintToolbar();
+  TJournalDialog dialog(
+      WorkJournal->LastLines(JournalShownDays), [this] { return DiagnosticsText(); },
+      WorkJournal->Folder().parent_path(), *FileDialogs, UserMessages, this);
+  dialog.exec();
+}
+
+// What support asks for, as the window knows it at this moment.
+std::string TMainForm::DiagnosticsText() const {
+  TDiagnostics facts;
+  facts.Writer = "окно программы";
+  facts.System = (QSysInfo::prettyProductName() + QStringLiteral(", ") + QSysInfo::kernelType() + QLatin1Char(' ') +
+                  QSysInfo::kernelVersion() + QLatin1Char(' ') + QSysInfo::currentCpuArchitecture())
+                     .toStdString();
+  facts.Toolkit = qVersion();
+  for (const TSerialPortInfo& port : Ports.List()) facts.Ports.push_back(PortText(port));
+  QSettings settings = ProgramSettings();
+  for (const char* key : DiagnosedSettingKeys) {
+    const QVariant value = settings.value(QString::fromLatin1(key));
+    if (value.isValid()) facts.Settings.emplace_back(key, value.toString().toStdString());
+  }
+  facts.Journal = WorkJournal->LastLines(JournalShownDays);
+  facts.Traces = ProgramTraces().Traces();
+  return ::DiagnosticsText(facts, LocalTimeNow());
+}
+
 void TMainForm::Begin(const std::string& text) {
   WaitBox = new QProgressDialog(QString::fromStdString(text), QStringLiteral("Отмена"), 0, 0, this);
   WaitBox->setObjectName(QStringLiteral("WaitBox"));
@@ -446,6 +478,8 @@ void TMainForm::End() {
 }
 
 void TMainForm::ShowComparison(const std::vector<std::string>& lines) {
+  // The comparison's outcome, as its journal line tells it, is its first line.
+  if (!lines.empty()) Recorder.Status = lines.front();
   TComparisonDialog dialog(lines, this);
   dialog.exec();
 }

@@ -93,6 +93,7 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   void ToolButton5Click();
   void ToolButton6Click();
   void ToolButton7Click();
+  void ToolButton11Click();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -124,6 +125,9 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   // is one on a file; that the journal cannot be written is told once, after the
   // command's own status.
   void AddToJournal(const char* command, bool done, const std::string& file = {}, bool withRegister = true);
+  // The diagnostics file's text: the program, the system, the ports, the kept settings,
+  // the journal's last days and the traces in memory.
+  std::string DiagnosticsText() const;
 
   TUserMessages& UserMessages;
   TJournalRecorder Recorder{UserMessages};
@@ -139,7 +143,7 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   TWriteBackup* Backup = &UserBackups;
   std::vector<QIcon> ImageList1;
   QWidget* ToolBar1 = nullptr;
-  std::array<QToolButton*, 7> ToolButtons{};
+  std::array<QToolButton*, 8> ToolButtons{};
   QTabWidget* PageControl1 = nullptr;
   TGroupsPage* GroupsPage = nullptr;
   TTaxesPage* TaxesPage = nullptr;

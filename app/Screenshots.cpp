@@ -91,6 +91,12 @@ bool SaveLinkFailure(const QDir& folder) {
       [](TDemoRegisters& demo) { demo.Com1.SetSilent(true); });
 }
 
+// The journal's dialog after the read: the demo's own journal, apart from real work.
+bool SaveJournal(const QDir& folder) {
+  return SaveModalOfCommand(folder, "ToolButton11", QStringLiteral("journal.png"),
+                            [](QDialog& dialog) { dialog.reject(); });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -144,5 +150,6 @@ int main(int argc, char** argv) {
   ok = SaveWriteQuestion(folder) && ok;
   ok = SaveComparison(folder) && ok;
   ok = SaveLinkFailure(folder) && ok;
+  ok = SaveJournal(folder) && ok;
   return ok ? 0 : 1;
 }

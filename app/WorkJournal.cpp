@@ -2,6 +2,12 @@
 
 #include "register/Connect.h"
 
+namespace {
+
+const char* const Declined = "Отменено: ответ «Нет»";
+
+}  // namespace
+
 TAnswer TJournalRecorder::Show(TMessageKind kind, const std::string& text) {
   if (kind != TMessageKind::Confirmation) Failure = text;
   return Shown.Show(kind, text);
@@ -19,7 +25,8 @@ TJournalEntry TJournalRecorder::Entry(const char* command, const TKkmConnection&
     entry.Number = KkmNumberText(connection.Address);
     entry.Firmware = DottedVersion(connection.Version);
   }
-  SetOutcome(entry, !done && !Failure.empty() ? Failure : Status);
+  // A write declined at its question has only the pre-read's status to tell.
+  SetOutcome(entry, End == TCommandEnd::Declined ? Declined : !done && !Failure.empty() ? Failure : Status);
   if (entry.Outcome.empty()) entry.Outcome = done ? "выполнено" : "не выполнено";
   return entry;
 }

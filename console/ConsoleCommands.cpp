@@ -12,8 +12,10 @@
 #include "console/ConsoleReport.h"
 #include "document/SettingsRules.h"
 #include "link/KkmConnect.h"
+#include "link/TraceRing.h"
 #include "register/KkmSession.h"
 #include "register/PortSearch.h"
+#include "settingsfile/Diagnostics.h"
 #include "settingsfile/FileAccess.h"
 #include "settingsfile/SettingsFile.h"
 
@@ -174,7 +176,7 @@ class TPrinter {
   TPrinter(const TConsoleOptions& options, TConsoleSystem& system)
       : Options(options), System(system), Journal(system.JournalFolder, LocalTimeNow) {
     Report.Command = options.CommandName;
-    Report.File = options.Command == TConsoleCommand::Read ? options.Output : options.File;
+    Report.File = options.Output.empty() ? options.File : options.Output;
   }
 
   // Before the registers: the journal's old files go, and the ports are listed for its
@@ -325,6 +327,25 @@ int ListPorts(TConsoleSystem& system, TPrinter& printer) {
   return printer.End(false);
 }
 
+// The diagnostics file from what the console can learn. Its traces in memory are its
+// own run's, which has none: a command's trace is what --trace wrote.
+int WriteDiagnostics(TConsoleSystem& system, TPrinter& printer) {
+  TDiagnostics facts;
+  facts.Writer = "orbi7cli";
+  facts.System = system.SystemVersion();
+  for (const TSerialPortInfo& port : system.Ports.List()) facts.Ports.push_back(PortText(port));
+  facts.Settings = system.WindowSettings();
+  facts.Journal = TJournal(system.JournalFolder, LocalTimeNow).LastLines(JournalShownDays);
+  facts.Traces = ProgramTraces().Traces();
+  facts.NoTraces = "Трасс в памяти нет: orbi7cli хранит их только до своего конца, трассу команды пишет --trace FILE.";
+  const std::string& file = printer.Report.File;
+  if (!ReplaceFileBytes(PathFromUtf8(file), DiagnosticsText(facts, LocalTimeNow())))
+    return printer.Fault("Не удалось записать файл диагностики " + file, ExitUsage);
+  printer.Report.Message = "Диагностика записана в файл " + file;
+  printer.Text(printer.Report.Message + "\n");
+  return printer.End(false);
+}
+
 int RunRegisters(TRun& run, TPrinter& printer) {
   const TConsoleOptions& options = run.Options;
   printer.BeginRegisters();
@@ -370,6 +391,7 @@ int RunConsole(const std::vector<std::string>& args, TConsoleSystem& system) {
       return printer.End(false);
     }
     case TConsoleCommand::Ports: return ListPorts(system, printer);
+    case TConsoleCommand::Diagnostics: return WriteDiagnostics(system, printer);
     default: break;
   }
   TRun run{options, system, {}, TBackupFolder(system.BackupFolder)};

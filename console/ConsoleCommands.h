@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "console/SystemFacts.h"
 #include "link/Clock.h"
 #include "link/PortSystem.h"
 #include "settingsfile/Journal.h"
@@ -21,6 +22,9 @@ struct TConsoleSystem {
   std::filesystem::path BackupFolder = DefaultBackupFolder();
   // The journal of the work, which the window keeps too.
   std::filesystem::path JournalFolder = DefaultJournalFolder(false);
+  // What the diagnostics tell of the system and of the window's kept settings.
+  std::function<std::string()> SystemVersion = SystemVersionText;
+  std::function<TKeptSettings()> WindowSettings = KeptWindowSettings;
   // Standard output and standard error: whole lines, each with its end.
   std::function<void(const std::string&)> Out;
   std::function<void(const std::string&)> Err;

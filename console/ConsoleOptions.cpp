@@ -10,12 +10,13 @@ struct TCommandName {
   TConsoleCommand Command;
 };
 
-constexpr std::array<TCommandName, 5> Commands = {{
+constexpr std::array<TCommandName, 6> Commands = {{
     {"ports", TConsoleCommand::Ports},
     {"find", TConsoleCommand::Find},
     {"read", TConsoleCommand::Read},
     {"write", TConsoleCommand::Write},
     {"compare", TConsoleCommand::Compare},
+    {"diagnostics", TConsoleCommand::Diagnostics},
 }};
 
 const char* const UsageHint = "\nСправка: orbi7cli --help";
@@ -53,8 +54,9 @@ std::string Missing(const TConsoleOptions& o, const std::vector<std::string>& po
   }
   if (o.Repeat && (o.Command != TConsoleCommand::Write || o.Ports.size() != 1 || o.Ports[0] == AutoPort))
     return "--repeat годится только для write с одним названным портом";
-  if (o.Command == TConsoleCommand::Read && o.Output.empty()) return "Команде read нужен файл: -o FILE";
-  if (o.Command != TConsoleCommand::Read && !o.Output.empty()) return "Команда " + o.CommandName + " не принимает -o";
+  const bool writesFile = o.Command == TConsoleCommand::Read || o.Command == TConsoleCommand::Diagnostics;
+  if (writesFile && o.Output.empty()) return "Команде " + o.CommandName + " нужен файл: -o FILE";
+  if (!writesFile && !o.Output.empty()) return "Команда " + o.CommandName + " не принимает -o";
   if (takesFile && positional.size() != 1) return "Команде " + o.CommandName + " нужен один файл установок";
   if (!takesFile && !positional.empty()) return "Лишний параметр: " + positional.front();
   return {};
@@ -131,6 +133,8 @@ std::string ConsoleUsage() {
          "                                         записывать ККМ за ККМ на одном порту до Ctrl+C\n"
          "  orbi7cli compare --port PORT [--port PORT...] FILE\n"
          "                                         что изменила бы запись файла в ККМ\n"
+         "  orbi7cli diagnostics -o FILE           файл диагностики для поддержки: версии, порты,\n"
+         "                                         настройки, журнал работы за 7 дней\n"
          "\n"
          "Параметры:\n"
          "  --port PORT    COM7, /dev/ttyUSB0; auto — найти ККМ, как find\n"
@@ -143,7 +147,7 @@ std::string ConsoleUsage() {
          "Коды выхода (при нескольких ККМ — наибольший):\n"
          "  0  выполнено; отличий нет\n"
          "  1  сравнение нашло отличия\n"
-         "  2  ошибка в командной строке; файл не читается или не проходит проверку\n"
+         "  2  ошибка в командной строке; файл не читается, не пишется или не проходит проверку\n"
          "  3  ККМ не отвечает (до изменения ККМ)\n"
          "  4  порт не открывается\n"
          "  5  запись не подтверждена проверкой\n"

@@ -5,14 +5,14 @@
 #include <vector>
 
 // What the console program is asked to do, from its command line.
-enum class TConsoleCommand { Ports, Find, Read, Write, Compare, Help, Version };
+enum class TConsoleCommand { Ports, Find, Read, Write, Compare, Diagnostics, Help, Version };
 
 struct TConsoleOptions {
   TConsoleCommand Command = TConsoleCommand::Help;
   std::string CommandName;         // as typed: "write"
   std::vector<std::string> Ports;  // every --port in order; AutoPort searches
   std::string File;                // write's and compare's settings file
-  std::string Output;              // read's -o: where the settings read go
+  std::string Output;              // -o: where read's settings, or the diagnostics, go
   std::string Trace;               // --trace: the line trace goes there
   bool Bytewise = false;           // the one-byte traffic, today the only one
   bool Repeat = false;             // write: register after register on one port

@@ -22,8 +22,6 @@ QString QtFilterList(const QString& pipeList) {
 
 namespace {
 
-const char* const LastFolderKey = "Files/LastFolder";
-
 // The folder of the last file chosen, while it is there; else the user's documents or
 // home, never the folder the program was started in.
 QString StartFolder() {
@@ -101,3 +99,21 @@ std::optional<std::string> Ask(QFileDialog::AcceptMode mode) {
 std::optional<std::string> TQtFileDialogs::OpenDialog1() { return Ask(QFileDialog::AcceptOpen); }
 
 std::optional<std::string> TQtFileDialogs::SaveDialog1() { return Ask(QFileDialog::AcceptSave); }
+
+// A text file anywhere; the settings files' last folder stays as it was.
+std::optional<std::string> TQtFileDialogs::DiagnosticsDialog(const std::string& proposed) {
+  QFileDialog dialog(QApplication::activeWindow());
+#ifndef _WIN32
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+#endif
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters({QStringLiteral("Текстовые файлы (*.txt)"), QStringLiteral("Все файлы (*)")});
+  dialog.setDefaultSuffix(QStringLiteral("txt"));
+  const QFileInfo offered(QString::fromStdString(proposed));
+  dialog.setDirectory(offered.absolutePath());
+  dialog.selectFile(offered.fileName());
+  dialog.setSizeGripEnabled(true);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().constFirst().toStdString();
+}

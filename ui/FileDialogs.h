@@ -12,6 +12,8 @@ class TFileDialogs {
   // The chosen file name (UTF-8), nothing when the user cancels.
   virtual std::optional<std::string> OpenDialog1() = 0;
   virtual std::optional<std::string> SaveDialog1() = 0;
+  // Where the diagnostics file goes, `proposed` offered (UTF-8).
+  virtual std::optional<std::string> DiagnosticsDialog(const std::string& proposed) = 0;
 };
 
 // The filter list of both dialogs, as one string of name|pattern pairs.
@@ -31,4 +33,5 @@ class TQtFileDialogs : public TFileDialogs {
  public:
   std::optional<std::string> OpenDialog1() override;
   std::optional<std::string> SaveDialog1() override;
+  std::optional<std::string> DiagnosticsDialog(const std::string& proposed) override;
 };

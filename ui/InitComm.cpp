@@ -24,7 +24,6 @@ constexpr int ClientWidth = 340;
 // The four buttons' 83, and below them any other port, the search and what it does.
 constexpr int ClientHeight = 188;
 constexpr int SearchPollMs = 50;
-const char* const LastPortKey = "Port/LastDevice";
 const char* const FindCaption = "Найти ККМ";
 const char* const StopCaption = "Остановить поиск";
 const QString ListSeparator = QStringLiteral(" — ");

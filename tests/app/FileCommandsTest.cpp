@@ -30,6 +30,7 @@ class TChosenFile : public TFileDialogs {
     ++Shown;
     return Name;
   }
+  std::optional<std::string> DiagnosticsDialog(const std::string&) override { return SaveDialog1(); }
   std::optional<std::string> Name;
   int Shown = 0;
 };

@@ -28,6 +28,7 @@ class TNoFile : public TFileDialogs {
  public:
   std::optional<std::string> OpenDialog1() override { return std::nullopt; }
   std::optional<std::string> SaveDialog1() override { return std::nullopt; }
+  std::optional<std::string> DiagnosticsDialog(const std::string&) override { return std::nullopt; }
 };
 
 int RowsShown(const QTableWidget& grid) {
@@ -96,7 +97,8 @@ class MainFormTest : public QObject {
         {"ToolButton4", 133, "Чтение установок из ККМ"},
         {"ToolButton5", 172, "Запись установок в ККМ"},
         {"ToolButton7", 211, "Сравнение установок с ККМ"},
-        {"ToolButton6", 258, "Выход"},
+        {"ToolButton11", 250, "Журнал работы"},
+        {"ToolButton6", 297, "Выход"},
     };
     for (const auto& [name, x, hint] : buttons) {
       auto* button = Child<QToolButton>(form, name);
@@ -110,7 +112,7 @@ class MainFormTest : public QObject {
       QCOMPARE(button->focusPolicy(), Qt::NoFocus);
     }
     for (const auto& [name, x] :
-         std::vector<std::pair<const char*, int>>{{"ToolButton8", 78}, {"ToolButton9", 125}, {"ToolButton10", 250}}) {
+         std::vector<std::pair<const char*, int>>{{"ToolButton8", 78}, {"ToolButton9", 125}, {"ToolButton10", 289}}) {
       auto* divider = Child<QWidget>(form, name);
       QCOMPARE(divider->geometry(), QRect(x, 2, 8, 38));
     }
@@ -195,10 +197,10 @@ class MainFormTest : public QObject {
       const char* Button;
     };
     const TKey keys[] = {
-        {Qt::CTRL | Qt::Key_O, "ToolButton1"},        {Qt::CTRL | Qt::Key_S, "ToolButton2"},
-        {QKeyCombination(Qt::Key_F2), "ToolButton3"}, {QKeyCombination(Qt::Key_F5), "ToolButton4"},
-        {QKeyCombination(Qt::Key_F6), "ToolButton7"}, {QKeyCombination(Qt::Key_F9), "ToolButton5"},
-        {Qt::CTRL | Qt::Key_Q, "ToolButton6"},
+        {Qt::CTRL | Qt::Key_O, "ToolButton1"},          {Qt::CTRL | Qt::Key_S, "ToolButton2"},
+        {QKeyCombination(Qt::Key_F2), "ToolButton3"},   {QKeyCombination(Qt::Key_F5), "ToolButton4"},
+        {QKeyCombination(Qt::Key_F6), "ToolButton7"},   {QKeyCombination(Qt::Key_F9), "ToolButton5"},
+        {QKeyCombination(Qt::Key_F11), "ToolButton11"}, {Qt::CTRL | Qt::Key_Q, "ToolButton6"},
     };
     TRecordingMessages messages;  // says no to the close question
     TNoFile dialogs;
@@ -213,7 +215,9 @@ class MainFormTest : public QObject {
         button->setEnabled(true);
         if (state == std::string("toolbar off")) form.DisableToolbarAndPages();
         if (state == std::string("button off")) button->setEnabled(false);
-        QApplication::setActiveWindow(&form);  // as the system gives it back after a dialog
+        // As the system gives it back after a dialog, whether the dialog was kept or is gone.
+        form.activateWindow();
+        QApplication::setActiveWindow(&form);
         QVERIFY(QTest::qWaitForWindowActive(&form));
         // The port dialog is modal: it is closed as soon as it shows.
         QTimer::singleShot(0, [] {

@@ -1,9 +1,11 @@
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -21,6 +23,7 @@
 #include "support/Controls.h"
 #include "support/IsolatedSettings.h"
 #include "support/RecordingMessages.h"
+#include "ui/FileDialogs.h"
 #include "ui/InitComm.h"
 #include "ui/StringGrid.h"
 
@@ -48,6 +51,33 @@ struct TBench {
   TRecordingMessages Messages;
   TMainForm Form;
 };
+
+// The diagnostics go where the test says and nowhere else.
+class TDiagnosticsFile final : public TFileDialogs {
+ public:
+  explicit TDiagnosticsFile(std::string name) : Name(std::move(name)) {}
+  std::optional<std::string> OpenDialog1() override { return std::nullopt; }
+  std::optional<std::string> SaveDialog1() override { return std::nullopt; }
+  std::optional<std::string> DiagnosticsDialog(const std::string& proposed) override {
+    Proposed = proposed;
+    return Name;
+  }
+  std::string Name;
+  std::string Proposed;
+};
+
+// Does what `use` does with the modal dialog `name` once it shows: the watch looks for
+// it while the window waits in the dialog.
+void WhenShown(QTimer& watch, const char* name, std::function<void(QWidget&)> use) {
+  QObject::connect(&watch, &QTimer::timeout, [=] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (dialog != nullptr && dialog->objectName() == QLatin1String(name)) use(*dialog);
+  });
+}
+
+void Click(QWidget& dialog, const char* button) {
+  QTest::mouseClick(Control<QPushButton>(dialog, button), Qt::LeftButton);
+}
 
 const TRecordingMessages::TShown CloseQuestion{TMessageKind::Confirmation, "Закрыть приложение?"};
 
@@ -165,6 +195,7 @@ class TransferWindowTest : public QObject {
   // the register and the document are as they were.
   void ComparisonShowsItsDialogAndChangesNothing() {
     TBench bench;
+    bench.Journal();
     Control<QToolButton>(bench.Form, "ToolButton4")->click();
     bench.Form.Settings().Discount(5) = "07,25";
     const TKkmSettings document = bench.Form.Settings();
@@ -190,6 +221,10 @@ class TransferWindowTest : public QObject {
     QVERIFY(bench.Demo.Com1.Memory() == heldBefore);
     QVERIFY(Control<QWidget>(bench.Form, "ToolBar1")->isEnabled());
     QVERIFY(Control<QToolButton>(bench.Form, "ToolButton7")->isEnabled());
+    const std::string journal = bench.Journal().at(0);
+    QVERIFY2(journal.ends_with(" · сравнение · COM1 — Демонстрационная ККМ, ПО 1.0.4 · ККМ № 00 · ПО 1.0.4 · Запись "
+                               "этого документа изменит в ККМ: 1 поле"),
+             journal.c_str());
   }
 
   void WriteThenReadGivesBackTheChangedSettings() {
@@ -239,6 +274,78 @@ class TransferWindowTest : public QObject {
         journal[1].find(" · запись · COM1 — Демонстрационная ККМ, ПО 1.0.4 · ККМ № 00 · ПО 1.0.4 · Запись OK! · файл " +
                         Utf8FromPath(DefaultBackupFolder() / "kkm00-104-")) != std::string::npos,
         journal[1].c_str());
+  }
+
+  // A connect that fails in the port dialog leaves its line in the journal; the journal's
+  // dialog shows it and saves the diagnostics, which hold the version, the ports, the
+  // kept last port, that line and the probe's trace. "Открыть папку" opens the data
+  // folder.
+  void TheJournalKeepsAFailedConnectForTheDiagnostics() {
+    TBench bench;
+    bench.Journal();
+    QTemporaryDir saved;
+    TDiagnosticsFile files(saved.filePath(QStringLiteral("д.txt")).toStdString());
+    bench.Form.UseFileDialogs(files);
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "OpenUrl");
+    QTimer watch;
+    WhenShown(watch, "Init_Com", [](QWidget& d) {
+      Control<QRadioButton>(d, "RadioButton3")->setChecked(true);
+      Click(d, "Button1");
+      Click(d, "Button3");
+    });
+    QString shown;
+    WhenShown(watch, "JournalDialog", [&](QWidget& d) {
+      shown = Control<QPlainTextEdit>(d, "JournalText")->toPlainText();
+      Click(d, "SaveDiagnostics");
+      Click(d, "OpenDataFolder");
+      shown += QLatin1Char('\n') + Control<QLabel>(d, "DiagnosticsSaved")->text();
+      d.close();
+    });
+    watch.start(20);
+    for (const Qt::Key key : {Qt::Key_F2, Qt::Key_F11}) {
+      // As the system gives it back after a dialog, whether the dialog was kept or is gone.
+      bench.Form.activateWindow();
+      QApplication::setActiveWindow(&bench.Form);
+      QVERIFY(QTest::qWaitForWindowActive(&bench.Form));
+      QTest::keyClick(&bench.Form, key);
+    }
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+
+    const std::vector<std::string> journal = bench.Journal();
+    QCOMPARE(journal.size(), size_t{1});
+    const std::string line = journal[0];
+    QVERIFY2(line.ends_with(
+                 " · подключение · COM3 — Линия без ККМ · Нет связи с ККМ · Причина: ККМ не ответила на свой адрес"),
+             line.c_str());
+    QVERIFY2(shown.startsWith(QString::fromStdString(line) + QLatin1Char('\n')), qPrintable(shown));
+    QVERIFY(shown.endsWith(QDir::toNativeSeparators(QString::fromStdString(files.Name))));
+    QVERIFY(QRegularExpression(QStringLiteral("orbi7prog-diagnostics-\\d{4}-\\d\\d-\\d\\d\\.txt$"))
+                .match(QString::fromStdString(files.Proposed))
+                .hasMatch());
+    QCOMPARE(OpenedUrls, QList<QUrl>{QUrl::fromLocalFile(QFileInfo(bench.JournalFolder->path()).absolutePath())});
+    QFile file(QString::fromStdString(files.Name));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const std::string diagnostics = file.readAll().toStdString();
+    QVERIFY(diagnostics.starts_with("orbi7prog 1."));
+    std::vector<std::string> expected = {"Qt: " + std::string(qVersion()), "Port/LastDevice=COM1", line};
+    for (const TSerialPortInfo& port : bench.Demo.Ports().List()) expected.push_back(PortText(port));
+    for (const std::string& part : expected)
+      QVERIFY2(diagnostics.find("\n" + part + "\n") != std::string::npos, part.c_str());
+    const std::size_t probe = diagnostics.find(" connect COM3\n");
+    QVERIFY2(probe != std::string::npos && diagnostics.find(" MARK\n", probe) != std::string::npos,
+             diagnostics.c_str());
+  }
+
+  // Declined at its question, a write's line says so rather than the pre-read's status.
+  void ADeclinedWriteIsJournalledAsDeclined() {
+    TBench bench;
+    bench.Journal();
+    bench.Messages.Answers = {TAnswer::No};
+    QTest::mouseClick(Control<QToolButton>(bench.Form, "ToolButton5"), Qt::LeftButton);
+    const std::string line = bench.Journal().at(0);
+    QVERIFY2(line.ends_with(
+                 " · запись · COM1 — Демонстрационная ККМ, ПО 1.0.4 · ККМ № 00 · ПО 1.0.4 · Отменено: ответ «Нет»"),
+             line.c_str());
   }
 
   void ARegisterWithPurchasesRefusesTheWrite() {
@@ -303,6 +410,11 @@ class TransferWindowTest : public QObject {
 
  private:
   QTemporaryDir DataFolder;
+  QList<QUrl> OpenedUrls;
+
+ public slots:
+  // Where "Открыть папку" would have the system's file manager go.
+  void OpenUrl(const QUrl& url) { OpenedUrls << url; }
 };
 
 QTEST_MAIN(TransferWindowTest)

@@ -271,6 +271,42 @@ TEST(ConsoleCommands, JsonParsesBack) {
 }
 #endif
 
+// The diagnostics after a failed read: the version, the system, the listed ports, the
+// window's kept settings, the read's journal line and its probe's trace; a folder that
+// is not there takes no file.
+TEST(ConsoleCommands, DiagnosticsAfterAFailedRead) {
+  TConsoleBench bench;
+  bench.Add("COM1").SetSilent(true);
+  bench.System.Ports.List = [] {
+    return std::vector<TSerialPortInfo>{{"COM1", "USB-SERIAL CH340", "1A86:7523", "", "", false}};
+  };
+  bench.System.SystemVersion = [] { return "Windows 10.0.19045"; };
+  bench.System.WindowSettings = [] { return TKeptSettings{{"Port/LastDevice", "COM7"}}; };
+  EXPECT_EQ(bench.Run({"read", "--port", "COM1", "-o", Utf8FromPath(bench.Folder.Path / "read.dat")}), 3);
+  const std::string file = Utf8FromPath(bench.Folder.Path / "diagnostics.txt");
+  EXPECT_EQ(bench.Run({"diagnostics", "-o", file}), 0);
+  const std::string text = ReadFileBytes(PathFromUtf8(file)).value_or("");
+  const std::string line = TJournal(bench.System.JournalFolder, LocalTimeNow).LastLines(1).at(0);
+  EXPECT_NE(line.find(" · чтение · COM1 — USB-SERIAL CH340 (USB 1A86:7523) · Нет связи с ККМ"), std::string::npos);
+  for (const std::string& part :
+       {std::string("Система: Windows 10.0.19045"), std::string("COM1 — USB-SERIAL CH340 (USB 1A86:7523)"),
+        std::string("Port/LastDevice=COM7"), line})
+    EXPECT_NE(text.find("\n" + part + "\n"), std::string::npos) << part << "\n" << text;
+  EXPECT_TRUE(text.starts_with("orbi7prog 1.")) << text;
+  EXPECT_NE(text.find(" connect COM1\n"), std::string::npos) << text;
+  EXPECT_EQ(bench.Run({"diagnostics", "-o", Utf8FromPath(bench.Folder.Path / "none" / "d.txt")}), 2);
+}
+
+// The window's settings as its toolkit writes them: groups, quotes, escapes, UTF-8.
+TEST(ConsoleCommands, WindowSettingsFromTheIniFile) {
+  const std::string text =
+      "[General]\nTop=\"a, b\"\n\n[Files]\nLastFolder=\"/home/т/Документы \\\"x\\\";y=z\\\\w\\x4e\"\r\n"
+      "[Port]\nLastDevice=/dev/ttyUSB0\n[Window]\nGeometry=@ByteArray(\\x1)\n";
+  const TKeptSettings expected = {
+      {"Top", "a, b"}, {"Files/LastFolder", "/home/т/Документы \"x\";y=z\\wN"}, {"Port/LastDevice", "/dev/ttyUSB0"}};
+  EXPECT_EQ(IniSettings(text, {"Port/LastDevice", "Files/LastFolder", "Top", "Files/Missing"}), expected);
+}
+
 TEST(ConsoleCommands, UsageFaults) {
   const std::vector<std::vector<std::string>> lines = {
       {},
@@ -281,6 +317,7 @@ TEST(ConsoleCommands, UsageFaults) {
       {"write", "--port", "COM1", "--port", "COM2", "--repeat", "shop.dat"},
       {"compare", "--port", "COM1", "--frobnicate", "shop.dat"},
       {"ports", "--port", "COM1"},
+      {"diagnostics"},
   };
   for (const std::vector<std::string>& line : lines) {
     TConsoleBench bench;

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "console/Win32Console.h"
+#include "console/Win32Facts.h"
 
 namespace {
 
@@ -98,6 +101,60 @@ TEST(Win32Console, EveryWayOfWriting) {
     } else {
       EXPECT_EQ(Fake.Bytes, text);
     }
+  }
+}
+
+// The diagnostics' system facts through calls that fail as Windows documents: a value
+// never kept, one that grew between the calls, one that may not be read; no
+// RtlGetVersion, and one that tells the version.
+struct TFakeRegistry {
+  LSTATUS Status = ERROR_SUCCESS;
+  int GrownCalls = 0;  // the first calls answer ERROR_MORE_DATA
+  std::wstring Value = L"COM7 — Ж";
+  bool Version = true;
+} Registry;
+
+LSTATUS WINAPI FakeRegGetValue(HKEY, LPCWSTR, LPCWSTR, DWORD, LPDWORD, PVOID data, LPDWORD size) {
+  const DWORD needed = static_cast<DWORD>((Registry.Value.size() + 1) * sizeof(wchar_t));
+  if (Registry.Status != ERROR_SUCCESS) return Registry.Status;
+  if (Registry.GrownCalls-- > 0 || *size < needed) {
+    *size = needed;
+    return ERROR_MORE_DATA;
+  }
+  std::copy_n(Registry.Value.c_str(), Registry.Value.size() + 1, static_cast<wchar_t*>(data));
+  *size = needed;
+  return ERROR_SUCCESS;
+}
+LONG WINAPI FakeRtlGetVersion(PRTL_OSVERSIONINFOW info) {
+  info->dwMajorVersion = 10;
+  info->dwMinorVersion = 0;
+  info->dwBuildNumber = 22631;
+  return 0;
+}
+
+TEST(Win32Facts, EveryDocumentedFailure) {
+  struct TFactRow {
+    TFakeRegistry Setup;
+    std::vector<std::string> Values;  // of the two kept settings
+    const char* Version;
+  };
+  std::string grown;  // 300 × "я", more than the first buffer takes
+  for (int i = 0; i < 300; ++i) grown += "я";
+  const TFactRow rows[] = {
+      {{}, {"COM7 — Ж", "COM7 — Ж"}, "Windows 10.0.22631"},
+      {{ERROR_FILE_NOT_FOUND, 0, L"", true}, {}, "Windows 10.0.22631"},
+      {{ERROR_SUCCESS, 1, std::wstring(300, L'я'), false}, {grown, grown}, "Windows (версия не определена)"},
+      {{ERROR_ACCESS_DENIED, 0, L"", true},
+       {"(не прочитано, ошибка 5)", "(не прочитано, ошибка 5)"},
+       "Windows 10.0.22631"},
+  };
+  for (const TFactRow& row : rows) {
+    Registry = row.Setup;
+    const TFactCalls calls{row.Setup.Version ? FakeRtlGetVersion : nullptr, FakeRegGetValue};
+    std::vector<std::string> values;
+    for (const auto& [key, value] : RegistrySettings(calls)) values.push_back(value);
+    EXPECT_EQ(values, row.Values);
+    EXPECT_EQ(WindowsVersionText(calls), row.Version);
   }
 }
 
