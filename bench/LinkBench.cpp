@@ -7,6 +7,9 @@
 //   bench read:  …                      (the toolbar's whole read)
 //   bench compare: …                    (the comparison of that document with the register)
 //   bench read-latency16: …             (the same read behind a USB adapter with a 16 ms timer)
+//   bench write-fast: … described=…     (the write in 16-byte frames, the default; described: its
+//   bench read-fast: … described=…       wall time over the model of the bytewise command's traffic)
+//   bench read-fast-latency16: … described=…
 //   bench probe: wall_ms=…              (connecting to a register at number 99)
 //   bench search: wall_ms=… ratio=…     (the search over three silent ports and that register,
 //                                        connected; ratio: over the probe's time)
@@ -208,8 +211,11 @@ struct TBenchLine {
                 }};
 };
 
-// Runs one piece of traffic and prints its line; false when it failed.
-bool Measure(const char* name, TBenchLine& line, const std::function<bool()>& traffic) {
+// Runs one piece of traffic and prints its line; false when it failed. The model of its
+// traffic goes to `model`; with the model of the bytewise command's (`described`), the
+// line also tells the wall time over that.
+bool Measure(const char* name, TBenchLine& line, const std::function<bool()>& traffic, double* model = nullptr,
+             double described = 0) {
   TLineCounts& counts = line.Counts;
   counts = {};
   const double cpuStart = CpuMs();
@@ -227,8 +233,11 @@ bool Measure(const char* name, TBenchLine& line, const std::function<bool()>& tr
       static_cast<double>(TSimulatedRegister::DefaultTurnaroundNs) / 1e6 + static_cast<double>(line.LatencyMs);
   const double modelMs = static_cast<double>(counts.Bytes) * static_cast<double>(CharacterNs) / 1e6 +
                          static_cast<double>(counts.Turnarounds) * turnaroundMs + static_cast<double>(counts.PausedMs);
-  std::printf("bench %s: wall_ms=%.1f model_ms=%.1f ratio=%.3f cpu_share=%.3f wakeups=%ld\n", name, wallMs, modelMs,
+  std::printf("bench %s: wall_ms=%.1f model_ms=%.1f ratio=%.3f cpu_share=%.3f wakeups=%ld", name, wallMs, modelMs,
               wallMs / modelMs, cpuMs / wallMs, wakeups);
+  if (described > 0) std::printf(" described=%.3f", wallMs / described);
+  std::printf("\n");
+  if (model != nullptr) *model = modelMs;
   std::fflush(stdout);
   return true;
 }
@@ -260,7 +269,7 @@ TKkmSettings SimulatorSettings() {
   link.UseRegister(kkm.Address(), FirmwareVersion);
   TBenchView view;
   TKkmSettings settings;
-  ReadSettingsFromKkm(link, ConnectionOf(link), settings, view);
+  ReadSettingsFromKkm(link, ConnectionOf(link), settings, view, TTransferWay::Bytewise);
   return settings;
 }
 
@@ -363,35 +372,55 @@ int main() {
   TBenchLine line(0);
   if (!line.Start()) return 1;
   TKkmSettings written = FullSettings();
-  TKkmSettings read;
+  const auto write = [&](TKkmLink& link, TTransferWay way) {
+    return WriteSettingsToKkm(link, ConnectionOf(link), written, view, view, view, way);
+  };
+  const auto read = [&](TKkmLink& link, TKkmSettings& settings, TTransferWay way) {
+    return ReadSettingsFromKkm(link, ConnectionOf(link), settings, view, way);
+  };
   // The pre-read alone: the write's question answered no, after the changes were listed.
   auto preRead = [&] {
     view.Confirms = false;
     view.LastBox.clear();
-    const bool wrote = WriteSettingsToKkm(line.Link, ConnectionOf(line.Link), written, view, view, view);
+    const bool wrote = write(line.Link, TTransferWay::Bytewise);
     view.Confirms = true;
     return !wrote && view.LastBox.find("Прежние установки") != std::string::npos;
   };
-  bool good =
-      Measure("bytes", line, [&] { return ReadAndDisplay(line.Link); }) && Measure("preread", line, preRead) &&
-      Measure("write", line,
-              [&] { return WriteSettingsToKkm(line.Link, ConnectionOf(line.Link), written, view, view, view); }) &&
-      Measure("read", line, [&] { return ReadSettingsFromKkm(line.Link, ConnectionOf(line.Link), read, view); }) &&
-      Measure("compare", line, [&] { return CompareWithKkm(line.Link, ConnectionOf(line.Link), written, view, view); });
-  if (good && !(read == written)) {
+  TKkmSettings readBytewise;
+  TKkmSettings readFast;
+  double writeModel = 0;
+  double readModel = 0;
+  bool good = Measure("bytes", line, [&] { return ReadAndDisplay(line.Link); }) && Measure("preread", line, preRead) &&
+              Measure(
+                  "write", line, [&] { return write(line.Link, TTransferWay::Bytewise); }, &writeModel) &&
+              Measure(
+                  "read", line, [&] { return read(line.Link, readBytewise, TTransferWay::Bytewise); }, &readModel) &&
+              Measure("compare", line,
+                      [&] { return CompareWithKkm(line.Link, ConnectionOf(line.Link), written, view, view); }) &&
+              Measure(
+                  "write-fast", line, [&] { return write(line.Link, TTransferWay::Fast); }, nullptr, writeModel) &&
+              Measure(
+                  "read-fast", line, [&] { return read(line.Link, readFast, TTransferWay::Fast); }, nullptr, readModel);
+  if (good && !(readBytewise == written && readFast == written)) {
     std::fprintf(stderr, "bench: the settings read back differ from those written\n");
     return 1;
   }
   TBenchLine adapter(16);
-  TKkmSettings readBehindAdapter;
-  good = good && adapter.Start() && Measure("read-latency16", adapter, [&] {
-           return ReadSettingsFromKkm(adapter.Link, ConnectionOf(adapter.Link), readBehindAdapter, view);
-         });
+  TKkmSettings behindAdapter;
+  TKkmSettings fastBehindAdapter;
+  double adapterModel = 0;
+  good = good && adapter.Start() &&
+         Measure(
+             "read-latency16", adapter, [&] { return read(adapter.Link, behindAdapter, TTransferWay::Bytewise); },
+             &adapterModel) &&
+         Measure(
+             "read-fast-latency16", adapter, [&] { return read(adapter.Link, fastBehindAdapter, TTransferWay::Fast); },
+             nullptr, adapterModel);
   if (!good) {
     if (!view.LastBox.empty()) std::fprintf(stderr, "bench: the register said: %s\n", view.LastBox.c_str());
     return 1;
   }
-  if (!(readBehindAdapter == SimulatorSettings())) {
+  if (!(behindAdapter == SimulatorSettings() && fastBehindAdapter == behindAdapter)) {
     std::fprintf(stderr, "bench: the settings read behind the adapter differ from the register's\n");
     return 1;
   }

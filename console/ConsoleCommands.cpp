@@ -145,6 +145,7 @@ TRegisterOutcome WorkOnRegister(TRun& run, const std::string& device, std::optio
   outcome.Device = device;
   TKkmSession session(run.System.ClockFor(device), run.System.Ports.Open);
   session.Link().SetTraceFile(TraceFile(run, device));
+  session.SetTransferWay(run.Options.Bytewise ? TTransferWay::Bytewise : TTransferWay::Fast);
   TConsoleView view;
   const bool connected = found ? session.ConnectFound(std::move(*found), view) : session.Connect(device, view);
   NoteRegister(session.Link(), outcome);

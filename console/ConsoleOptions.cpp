@@ -139,7 +139,7 @@ std::string ConsoleUsage() {
          "Параметры:\n"
          "  --port PORT    COM7, /dev/ttyUSB0; auto — найти ККМ, как find\n"
          "  --trace FILE   записать протокол обмена по линии в FILE\n"
-         "  --bytewise     побайтный обмен\n"
+         "  --bytewise     побайтный обмен: чтение и запись по байту за обмен (медленнее)\n"
          "  --json         один документ JSON на стандартный вывод\n"
          "  --help         эта справка\n"
          "  --version      версия программы\n"

@@ -14,7 +14,7 @@ struct TConsoleOptions {
   std::string File;                // write's and compare's settings file
   std::string Output;              // -o: where read's settings, or the diagnostics, go
   std::string Trace;               // --trace: the line trace goes there
-  bool Bytewise = false;           // the one-byte traffic, today the only one
+  bool Bytewise = false;           // read and write a byte an exchange, not in 16-byte frames
   bool Repeat = false;             // write: register after register on one port
   bool Json = false;
 };

@@ -145,14 +145,14 @@ bool TKkmSession::Run(const char* name, TWindowView& view, TCommand command) {
 
 bool TKkmSession::Read(TKkmSettings& settings, TWindowView& view) {
   return Run("read", view, [&](const TKkmConnection& connection, TWindowView& watch) {
-    return ReadSettingsFromKkm(KkmLink, connection, settings, watch);
+    return ReadSettingsFromKkm(KkmLink, connection, settings, watch, Way);
   });
 }
 
 bool TKkmSession::WriteOnce(TKkmSettings& settings, TWindowView& view, TRuleView& rules, TWriteBackup& backup,
                             const TRepeatedWrite* repeat) {
   return Run("write", view, [&](const TKkmConnection& connection, TWindowView& watch) {
-    return WriteSettingsToKkm(KkmLink, connection, settings, watch, rules, backup, repeat);
+    return WriteSettingsToKkm(KkmLink, connection, settings, watch, rules, backup, Way, repeat);
   });
 }
 

@@ -78,6 +78,10 @@ class TKkmSession {
   bool Write(TKkmSettings& settings, TWindowView& view, TRuleView& rules, TWriteBackup& backup);
   bool Compare(const TKkmSettings& settings, TWindowView& view, TRuleView& rules);
 
+  // How the read and the write exchange the settings; fast unless asked otherwise.
+  void SetTransferWay(TTransferWay way) { Way = way; }
+  TTransferWay TransferWay() const { return Way; }
+
   // Where a repeated write waits; without one, a broken write's box offers no repeat.
   void SetRegisterWait(TRegisterWait* wait) { Wait = wait; }
   // How a search makes the link of each port it looks on.
@@ -113,6 +117,7 @@ class TKkmSession {
   TRegisterWait* Wait = nullptr;
   TPortSearch::TLinkMaker SearchLinks;
   bool RetryAsked = false;  // by the last command's box
+  TTransferWay Way = TTransferWay::Fast;
 };
 
 // The connection part of the status bar: "COM3 · ККМ № 37 · ПО 1.0.4" while a register

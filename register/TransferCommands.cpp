@@ -17,6 +17,7 @@
 #include "register/PreRead.h"
 #include "register/RegisterForm.h"
 #include "register/RegisterRecords.h"
+#include "register/SettingsPlans.h"
 #include "register/TransferPlan.h"
 
 namespace {
@@ -34,15 +35,6 @@ const char* const HoldsPurchases = "ККМ содержит покупки.\r\n�
 const char* const Checking = "Проверка записи";
 const char* const NotConfirmed = "Запись не подтверждена";
 const char* const NotConfirmedBox = "Запись не подтверждена: ККМ хранит не то, что было записано.";
-
-const char* const Reading = "Чтение";
-const char* const Writing = "Запись";
-const char* const OfTaxes = "налогов";
-const char* const OfDiscounts = "скидок";
-const char* const OfSurcharges = "надбавок";
-const char* const OfGroups = "товарных групп";
-const char* const ReadingDone = "Чтение OK!";
-const char* const WritingDone = "Запись OK!";
 
 // Tells the view how the command ended; true when it was done.
 bool Ends(TWindowView& view, TCommandEnd end) {
@@ -85,65 +77,6 @@ std::optional<TRegisterForm> RegisterFormFor(const TKkmSettings& settings, const
   return std::move(conversion.Form);
 }
 
-std::string Numbered(const char* text, int n) { return text + std::to_string(n); }
-
-// Reading -------------------------------------------------------------------
-
-constexpr int NameSteps = 2 * TaxNameRecord::NameLength;  // a pump and a read a byte
-
-void PlanTaxRead(TTransferPlan& plan, const TRamMap& map, int t) {
-  plan.Status(Numbered("Чтение налогов. Налог - ", t));
-  plan.Pump();
-  // A tax that reads as off has no rate or name to read.
-  plan.ReadThenSkipUnless(
-      TaxKindAddress(map, t),
-      [t](std::uint8_t kind) {
-        TTaxSetting tax;
-        DecodeTaxKind(t, kind, tax);
-        return tax.Enabled;
-      },
-      RateBytes + NameSteps);
-  for (int i = 0; i < RateBytes; ++i) plan.Read(static_cast<std::uint16_t>(TaxRateAddress(map, t) + i));
-  const auto name = static_cast<std::uint16_t>(TaxNameAddress(map, t) + TaxNameRecord::NameOffset);
-  for (int j = 0; j < TaxNameRecord::NameLength; ++j) {
-    plan.Pump();
-    plan.Read(static_cast<std::uint16_t>(name + j));
-  }
-}
-
-void PlanRateReads(TTransferPlan& plan, std::uint16_t (*address)(const TRamMap&, int), const TRamMap& map,
-                   const char* status) {
-  for (int n = 1; n <= RateCount; ++n) {
-    plan.Status(Numbered(status, n));
-    plan.Pump();
-    for (int i = 0; i < RateBytes; ++i) plan.Read(static_cast<std::uint16_t>(address(map, n) + i));
-  }
-}
-
-TTransferPlan ReadPlan(const TRamMap& map) {
-  TTransferPlan plan;
-  plan.Delay(150);
-  plan.Display(Reading, OfTaxes);
-  plan.Pump();
-  for (int t = 1; t <= LayoutTaxCount(map); ++t) PlanTaxRead(plan, map, t);
-  plan.Display(Reading, OfDiscounts);
-  PlanRateReads(plan, DiscountAddress, map, "Чтение скидок. Скидка - ");
-  plan.Display(Reading, OfSurcharges);
-  PlanRateReads(plan, SurchargeAddress, map, "Чтение надбавок. Надбавка - ");
-  plan.Display(Reading, OfGroups);
-  for (int g = 1; g <= GroupCount; ++g) {
-    plan.Status(Numbered("Чтение товарных групп. Группа - ", g));
-    plan.Pump();
-    plan.Read(GroupAddress(map, g));
-  }
-  plan.Delay(50);
-  plan.Display(ReadingDone, "");
-  plan.Status(ReadingDone);
-  plan.Delay(600);
-  plan.RestoreDisplay();
-  return plan;
-}
-
 // Writing -------------------------------------------------------------------
 
 // The register's memory as the pre-read leaves it; nothing when an exchange failed.
@@ -168,6 +101,7 @@ struct TConfirmedWrite {
   TKkmSettings Held;   // what the register holds, as a read would bring it into the document
   TKkmSettings Meant;  // what it will hold once written, read the same way
   std::string BackupFile;
+  std::unique_ptr<TRegisterMemory> Before;  // its memory as the pre-read found it
 };
 
 // Reads what the write will overwrite and asks the question with the changes listed;
@@ -179,7 +113,7 @@ std::optional<TConfirmedWrite> AskWithChanges(TKkmLink& link, const TKkmConnecti
                                               const TRepeatedWrite* repeat) {
   const TRamMap& map = connection.Firmware->Map;
   StartTransfer(view);
-  const std::unique_ptr<TRegisterMemory> before = PreRead(link, view, map, settings);
+  std::unique_ptr<TRegisterMemory> before = PreRead(link, view, map, settings);
   if (!before) {
     LinkFailure(link, view, exit);
     return std::nullopt;
@@ -187,9 +121,10 @@ std::optional<TConfirmedWrite> AskWithChanges(TKkmLink& link, const TKkmConnecti
   view.SetStatus("");  // it would say that the pre-read still reads
   TConfirmedWrite confirmed{
       settings, settings,
-      repeat ? repeat->Backup : backup.NewFileName(KkmNumberOf(connection.Address), connection.Version)};
+      repeat ? repeat->Backup : backup.NewFileName(KkmNumberOf(connection.Address), connection.Version), nullptr};
   DecodeSettings(*before, map, confirmed.Held);
   confirmed.Meant = MeantSettings(confirmed.Held, *before, write, map);
+  confirmed.Before = std::move(before);
   if (repeat) return confirmed;
   if (!view.Messages().Confirm(Confirmation(SettingsChanges(confirmed.Held, confirmed.Meant), confirmed.BackupFile))) {
     Ends(view, TCommandEnd::Declined);
@@ -211,94 +146,6 @@ bool KeptInBackup(TWriteBackup& backup, const std::string& file, const TKkmSetti
   if (backup.Save(file, held)) return true;
   view.Messages().Show(TMessageKind::Warning, BackupRefused + backup.Folder() + BackupRefusedEnd);
   return Ends(view, TCommandEnd::BackupRefused);
-}
-
-TTransferPlan PurchaseCheckPlan(const TRamMap& map) {
-  TTransferPlan plan;
-  plan.Read(map.PurchaseCounter);
-  plan.Read(static_cast<std::uint16_t>(map.PurchaseCounter + 1));
-  return plan;
-}
-
-void PlanTaxWrite(TTransferPlan& plan, const TRamMap& map, const TRegisterForm& form, int t) {
-  plan.Status(Numbered("Запись налогов. Налог - ", t));
-  plan.Pump();
-  const SettingsImage& image = form.Image;
-  plan.Write(TaxKindAddress(map, t), image[ImageTaxKindOffset + t - 1]);
-  // The image holds four zero digits for a tax that is off.
-  const std::size_t rate = ImageTaxRateOffset(LayoutTaxCount(map)) + RateBytes * (t - 1);
-  for (int i = 0; i < RateBytes; ++i)
-    plan.Write(static_cast<std::uint16_t>(TaxRateAddress(map, t) + i), image[rate + i]);
-  const std::optional<TaxNameBytes>& name = form.Names[t - 1];
-  if (!name) return;  // a tax that is off keeps its name record
-  const std::uint16_t record = TaxNameAddress(map, t);
-  plan.Write(record, TaxNameRecord::Marker);
-  for (int i = 0; i < TaxNameRecord::NameLength; ++i) {
-    plan.Pump();
-    plan.Write(static_cast<std::uint16_t>(record + TaxNameRecord::NameOffset + i), (*name)[i]);
-  }
-}
-
-void PlanRateWrites(TTransferPlan& plan, std::uint16_t (*address)(const TRamMap&, int), const TRamMap& map,
-                    const SettingsImage& image, std::size_t offset, const char* status) {
-  for (int n = 1; n <= RateCount; ++n) {
-    plan.Status(Numbered(status, n));
-    plan.Pump();
-    for (int i = 0; i < RateBytes; ++i)
-      plan.Write(static_cast<std::uint16_t>(address(map, n) + i), image[offset + RateBytes * (n - 1) + i]);
-  }
-}
-
-TTransferPlan WritePlan(const TFirmware& firmware, const TRegisterForm& form) {
-  const TRamMap& map = firmware.Map;
-  const SettingsImage& image = form.Image;
-  TTransferPlan plan;
-  // The window keeps repainting while the image is worked out, row by row of the
-  // tables it holds.
-  for (int row = 0; row < 2 * RateCount + GroupCount; ++row) plan.Pump();
-  plan.Delay(150);
-  plan.Display(Writing, OfTaxes);
-  for (int t = 1; t <= LayoutTaxCount(map); ++t) PlanTaxWrite(plan, map, form, t);
-  plan.Display(Writing, OfDiscounts);
-  PlanRateWrites(plan, DiscountAddress, map, image, ImageDiscountOffset, "Запись скидок. Скидка - ");
-  plan.Display(Writing, OfSurcharges);
-  PlanRateWrites(plan, SurchargeAddress, map, image, ImageSurchargeOffset, "Запись надбавок. Надбавка - ");
-  plan.Delay(150);
-  plan.Display(Writing, OfGroups);
-  for (int g = 1; g <= GroupCount; ++g) {
-    plan.Status(Numbered("Запись товарных групп. Группа - ", g));
-    plan.Pump();
-    plan.Write(GroupAddress(map, g), image[ImageGroupOffset + g - 1]);
-  }
-  plan.Delay(50);
-  plan.Write(map.SettingsChecksum, image.back());
-  plan.Delay(50);
-  plan.Write(map.SettingsChecksumCopy, image.back());
-  const std::vector<TImagePiece> pieces = SettingsImagePieces(image.size());
-  for (std::size_t i = 0; i < pieces.size(); ++i) {
-    const auto first = image.begin() + static_cast<std::ptrdiff_t>(pieces[i].Offset);
-    plan.WriteBlock(pieces[i].Address,
-                    std::vector<std::uint8_t>(first, first + static_cast<std::ptrdiff_t>(pieces[i].Count)),
-                    firmware.Handshake);
-    if (i + 1 < pieces.size()) plan.Delay(200);
-  }
-  return plan;
-}
-
-// The described ending of a write that the register has taken.
-TTransferPlan WriteEndingPlan() {
-  TTransferPlan plan;
-  plan.Status(WritingDone);
-  plan.Display(WritingDone, "");
-  plan.Delay(600);
-  plan.RestoreDisplay();
-  return plan;
-}
-
-TTransferPlan RestoreDisplayPlan() {
-  TTransferPlan plan;
-  plan.RestoreDisplay();
-  return plan;
 }
 
 // What the write meant: the register's memory as the pre-read found it with the
@@ -342,12 +189,13 @@ void TWindowView::ShowDifferences(const std::vector<TSettingsChange>& changes) {
   ShowComparison(ComparisonLines(lines));
 }
 
-bool ReadSettingsFromKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSettings& settings, TWindowView& view) {
+bool ReadSettingsFromKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSettings& settings, TWindowView& view,
+                         TTransferWay way) {
   if (connection.Firmware == nullptr) return RefuseWithoutMap(view);
   const TRamMap& map = connection.Firmware->Map;
   TCommandExit exit(view);
   StartTransfer(view);
-  const TTransferPlan plan = ReadPlan(map);
+  const TTransferPlan plan = ReadPlan(map, way);
   TTransferRunner run(link, view, plan.Exchanges());
   if (!run.Run(plan)) return LinkFailure(link, view, exit);
   // Only a read that has read everything replaces the document (and so the pages):
@@ -359,7 +207,7 @@ bool ReadSettingsFromKkm(TKkmLink& link, const TKkmConnection& connection, TKkmS
 }
 
 bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSettings& settings, TWindowView& view,
-                        TRuleView& rules, TWriteBackup& backup, const TRepeatedWrite* repeat) {
+                        TRuleView& rules, TWriteBackup& backup, TTransferWay way, const TRepeatedWrite* repeat) {
   if (connection.Firmware == nullptr) return RefuseWithoutMap(view);
   const TRamMap& map = connection.Firmware->Map;
   if (!Error_Proc(settings, rules)) return Ends(view, TCommandEnd::Refused);
@@ -369,10 +217,13 @@ bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSe
   if (!HasFourthTax(map) && settings.Tax(TaxCount).Enabled) {
     view.Messages().Show(TMessageKind::Information, NoFourthTax);
   }
-  const TTransferPlan write = WritePlan(*connection.Firmware, *form);
+  const TTransferPlan bytewise = WritePlan(*connection.Firmware, *form, TTransferWay::Bytewise);
   const std::optional<TConfirmedWrite> confirmed =
-      AskWithChanges(link, connection, settings, write, view, backup, exit, repeat);
+      AskWithChanges(link, connection, settings, bytewise, view, backup, exit, repeat);
   if (!confirmed) return false;
+  // Fast, only what differs from what the pre-read found goes out; the check reads all.
+  const TTransferPlan write =
+      way == TTransferWay::Fast ? WritePlan(*connection.Firmware, *form, way, confirmed->Before.get()) : bytewise;
   StartTransfer(view);
   const TTransferPlan purchases = PurchaseCheckPlan(map);
   const TTransferPlan verify = PreReadPlan(map, confirmed->Meant, Checking);
@@ -384,7 +235,14 @@ bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSe
   // A write that has begun to change the register says that it holds a part of it;
   // so does one whose check could not read it back.
   if (!run.Run(write) || !run.Run(verify)) return LinkFailure(link, view, exit, run.WroteAny() ? PartialWrite : "");
-  const std::vector<std::string> mismatches = Mismatches(run, confirmed->Meant, map);
+  std::vector<std::string> mismatches = Mismatches(run, confirmed->Meant, map);
+  // A register that stored the frames otherwise than their bytes gets the tables a
+  // byte at a time, and the check once more.
+  if (!mismatches.empty() && way == TTransferWay::Fast) {
+    run.AddToTotal(bytewise.Exchanges() + verify.Exchanges());
+    if (!run.Run(bytewise) || !run.Run(verify)) return LinkFailure(link, view, exit, PartialWrite);
+    mismatches = Mismatches(run, confirmed->Meant, map);
+  }
   if (!mismatches.empty()) {
     ShowNotConfirmed(mismatches, confirmed->BackupFile, view);
     run.Run(RestoreDisplayPlan());
@@ -403,7 +261,8 @@ bool CompareWithKkm(TKkmLink& link, const TKkmConnection& connection, const TKkm
   TCommandExit exit(view);
   const std::optional<TRegisterForm> form = RegisterFormFor(document, map, view);
   if (!form) return Ends(view, TCommandEnd::Refused);
-  const TTransferPlan write = WritePlan(*connection.Firmware, *form);
+  // What a write would change is the same whichever way it would go.
+  const TTransferPlan write = WritePlan(*connection.Firmware, *form, TTransferWay::Bytewise);
   StartTransfer(view);
   const std::unique_ptr<TRegisterMemory> before = PreRead(link, view, map, document);
   if (!before) return LinkFailure(link, view, exit);

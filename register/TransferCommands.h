@@ -6,6 +6,7 @@
 #include "document/TKkmSettings.h"
 #include "link/TKkmLink.h"
 #include "register/Firmware.h"
+#include "register/SettingsPlans.h"
 #include "register/WindowView.h"
 #include "register/WriteBackup.h"
 
@@ -27,16 +28,20 @@ struct TRepeatedWrite {
 // How a write's boxes name the file that keeps what the register held before it.
 inline constexpr const char* BackupKept = "Прежние установки сохранены в файл ";
 
-// True when every setting was read.
-bool ReadSettingsFromKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSettings& settings, TWindowView& view);
+// True when every setting was read, in the way asked for: the document is the same.
+bool ReadSettingsFromKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSettings& settings, TWindowView& view,
+                         TTransferWay way);
 
 // True when everything was written. Nothing is sent when a rule refuses a field or a
 // group field holds no fit number. Before the confirmation the write reads what it will
 // overwrite, and the confirmation lists what changes and names the backup file; nothing
 // is written when the user does not confirm, when the register still holds purchases,
-// or when the backup of its settings cannot be saved.
+// or when the backup of its settings cannot be saved. A fast write whose check finds
+// the register holding otherwise writes the tables again a byte at a time and checks
+// again; only then is the write not confirmed.
 bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSettings& settings, TWindowView& view,
-                        TRuleView& rules, TWriteBackup& backup, const TRepeatedWrite* repeat = nullptr);
+                        TRuleView& rules, TWriteBackup& backup, TTransferWay way,
+                        const TRepeatedWrite* repeat = nullptr);
 
 // Reads what a write would overwrite, as the write does before its question, and shows
 // every field that a write of the document would change (ShowComparison); nothing is

@@ -44,6 +44,10 @@ void TTransferPlan::Write(std::uint16_t address, std::uint8_t value) {
   Plan.push_back({.Kind = TKind::Write, .Address = address, .Bytes = {value}});
 }
 
+void TTransferPlan::WriteRange(std::uint16_t address, std::vector<std::uint8_t> bytes) {
+  Plan.push_back({.Kind = TKind::WriteRange, .Address = address, .Bytes = std::move(bytes)});
+}
+
 void TTransferPlan::WriteBlock(std::uint16_t address, std::vector<std::uint8_t> bytes, TBlockHandshake handshake) {
   Plan.push_back({.Kind = TKind::WriteBlock, .Address = address, .Bytes = std::move(bytes), .Handshake = handshake});
 }
@@ -55,6 +59,7 @@ int StepExchanges(const TTransferStep& step) {
     case TKind::Read:
     case TKind::ReadRange:
     case TKind::Write:
+    case TKind::WriteRange:
     case TKind::WriteBlock: return 1;
     default: return 0;
   }
@@ -62,7 +67,7 @@ int StepExchanges(const TTransferStep& step) {
 
 void StoreWrites(const TTransferPlan& plan, TRegisterMemory& memory) {
   for (const TTransferStep& step : plan.Steps()) {
-    if (step.Kind != TKind::Write && step.Kind != TKind::WriteBlock) continue;
+    if (step.Kind != TKind::Write && step.Kind != TKind::WriteRange && step.Kind != TKind::WriteBlock) continue;
     for (std::size_t i = 0; i < step.Bytes.size(); ++i) memory[(step.Address + i) & 0xFFFF] = step.Bytes[i];
   }
 }
@@ -118,6 +123,7 @@ bool TTransferRunner::RunStep(const TTransferStep& step, std::size_t& skip) {
     }
     case TKind::ReadRange: return ReadRange(step);
     case TKind::Write: return Exchange([&] { return WriteMemoryByte(Link, step.Address, step.Bytes.front()); }, true);
+    case TKind::WriteRange: return Exchange([&] { return WriteRange(step); }, true);
     case TKind::WriteBlock:
       return Exchange(
           [&] { return WriteMemoryBlock(Link, step.Address, step.Bytes.data(), step.Bytes.size(), step.Handshake); },
@@ -141,6 +147,17 @@ bool TTransferRunner::ReadRange(const TTransferStep& step) {
   }
   for (std::uint8_t i = 0; i < step.Count; ++i) Bytes[(step.Address + i) & 0xFFFF] = bytes[i];
   Count(1);
+  return true;
+}
+
+// A frame the register did not acknowledge may have been stored in part, or not at all:
+// the same bytes one by one leave it as whole as the frame would have.
+bool TTransferRunner::WriteRange(const TTransferStep& step) {
+  const std::uint8_t* bytes = step.Bytes.data();
+  if (WriteMemory(Link, step.Address, bytes, step.Bytes.size())) return true;
+  for (std::size_t i = 0; i < step.Bytes.size(); ++i) {
+    if (!WriteMemoryByte(Link, static_cast<std::uint16_t>(step.Address + i), bytes[i])) return false;
+  }
   return true;
 }
 

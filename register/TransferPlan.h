@@ -17,7 +17,7 @@
 // (exchanges with the register, and the status text, display lines, pumps and
 // pauses that go with them) in the order they take, and one runner carries them out.
 struct TTransferStep {
-  enum class TKind { Status, Pump, Delay, Display, RestoreDisplay, Read, ReadRange, Write, WriteBlock };
+  enum class TKind { Status, Pump, Delay, Display, RestoreDisplay, Read, ReadRange, Write, WriteRange, WriteBlock };
 
   TKind Kind;
   std::string Text{};   // Status: the line; Display: the first display line
@@ -25,7 +25,7 @@ struct TTransferStep {
   TTick Ms = 0;         // Delay
   std::uint16_t Address = 0;
   std::uint8_t Count = 0;             // ReadRange: the bytes from Address on
-  std::vector<std::uint8_t> Bytes{};  // Write: the byte; WriteBlock: the block
+  std::vector<std::uint8_t> Bytes{};  // Write: the byte; WriteRange, WriteBlock: the bytes
   TBlockHandshake Handshake = TBlockHandshake::OneEcho;
   // Read: false for the byte read leaves out the next SkipCount steps (a tax that
   // is off has no rate or name to read).
@@ -54,6 +54,10 @@ class TTransferPlan {
   // A range read that is left out unless only(memory read so far) holds.
   void ReadRangeIf(std::uint16_t address, std::uint8_t count, std::function<bool(const TRegisterMemory&)> only);
   void Write(std::uint16_t address, std::uint8_t value);
+  // `bytes` (at most MaxRangeRead) in one exchange with command 5; when the register does
+  // not acknowledge it, the same bytes one exchange each, and only a failure of one of
+  // those fails the step.
+  void WriteRange(std::uint16_t address, std::vector<std::uint8_t> bytes);
   void WriteBlock(std::uint16_t address, std::vector<std::uint8_t> bytes, TBlockHandshake handshake);
 
   const std::vector<TTransferStep>& Steps() const { return Plan; }
@@ -65,8 +69,8 @@ class TTransferPlan {
   std::vector<TTransferStep> Plan;
 };
 
-// The most bytes a range read asks for: what every register answers, since each display
-// exchange reads 16.
+// The most bytes a range read asks for, or a range write carries: what every register
+// answers, since each display exchange reads and writes 16.
 inline constexpr std::uint8_t MaxRangeRead = 16;
 
 // What memory holds once the plan's writes have been stored into it.
@@ -86,6 +90,8 @@ class TTransferRunner {
   ~TTransferRunner();
 
   bool Run(const TTransferPlan& plan);
+  // A plan that was not counted at the start is to be run too.
+  void AddToTotal(int exchanges) { Total += exchanges; }
 
   // A byte that a read step of this run took; 0 for any other address.
   std::uint8_t ByteAt(std::uint16_t address) const { return Bytes[address]; }
@@ -99,6 +105,7 @@ class TTransferRunner {
  private:
   bool RunStep(const TTransferStep& step, std::size_t& skip);
   bool ReadRange(const TTransferStep& step);
+  bool WriteRange(const TTransferStep& step);
   bool Exchange(const std::function<bool()>& exchange, bool writes);
   void Count(int exchanges);
 

@@ -8,6 +8,8 @@
 inline constexpr const char* LastPortKey = "Port/LastDevice";
 inline constexpr const char* LastFolderKey = "Files/LastFolder";
 inline constexpr const char* WindowSizeKey = "Window/Geometry";
+// "true" when the read and the write exchange a byte at a time ("Побайтный обмен").
+inline constexpr const char* BytewiseKey = "transfer/bytewise";
 
 // The kept settings that the diagnostics show; the window's size is not among them.
-inline constexpr std::array<const char*, 2> DiagnosedSettingKeys = {LastPortKey, LastFolderKey};
+inline constexpr std::array<const char*, 3> DiagnosedSettingKeys = {LastPortKey, LastFolderKey, BytewiseKey};

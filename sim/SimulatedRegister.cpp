@@ -104,18 +104,21 @@ std::vector<std::uint8_t> TSimulatedRegister::ExecuteFrame() {
   const auto address = static_cast<std::uint16_t>(Frame[2] | Frame[3] << 8);
   const std::size_t count = Frame[4];
   if (command == 0x06 && length == 4) {
-    if (RefusesRead(address, count)) return reply;
+    if (LongAccessIn(LongReadsRefused, address, count)) return reply;
     reply.push_back(LeadingByte);
     for (std::size_t i = 0; i < count; ++i) reply.push_back(Ram[(address + i) & 0xFFFF]);
     reply.push_back(Checksum(reply, reply.size()));
   } else if ((command == 0x05 || command == 0x17) && length == 4 + count) {
+    if (command == 0x05 && LongAccessIn(LongWritesIgnored, address, count)) return reply;
     Store(address, Frame.data() + 5, count, command == 0x17);
   }
   return reply;
 }
 
-bool TSimulatedRegister::RefusesRead(std::uint16_t address, std::size_t count) const {
-  return count > 1 && address < LongReadsRefusedFrom + LongReadsRefused && LongReadsRefusedFrom < address + count;
+bool TSimulatedRegister::LongAccessIn(const std::vector<TRange>& ranges, std::uint16_t address, std::size_t count) {
+  return count > 1 && std::any_of(ranges.begin(), ranges.end(), [&](const TRange& range) {
+           return address < range.First + range.Count && range.First < address + count;
+         });
 }
 
 void TSimulatedRegister::Store(std::uint16_t address, const std::uint8_t* bytes, std::size_t n, bool block) {

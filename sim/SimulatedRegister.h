@@ -107,11 +107,12 @@ class TSimulatedRegister {
   void SetTurnaroundNs(TLineNs ns) { TurnaroundNs = ns; }
   // Reads of more than one byte that touch the `count` bytes from `first` on are
   // acknowledged and then never answered, as by a firmware that reads that memory a
-  // byte at a time only. Reads of one byte there are answered.
-  void RefuseLongReads(std::uint16_t first, std::size_t count) {
-    LongReadsRefusedFrom = first;
-    LongReadsRefused = count;
-  }
+  // byte at a time only. Reads of one byte there are answered. Each call adds a range.
+  void RefuseLongReads(std::uint16_t first, std::size_t count) { LongReadsRefused.push_back({first, count}); }
+  // Writes (command 5) of more than one byte that touch the `count` bytes from `first`
+  // on are acknowledged and not stored, as by a firmware that takes that memory a byte
+  // at a time only. Each call adds a range.
+  void IgnoreLongWrites(std::uint16_t first, std::size_t count) { LongWritesIgnored.push_back({first, count}); }
 
   // Every byte both ways, in the order the register saw or sent them.
   const std::vector<TLineRecord>& Traffic() const { return Record; }
@@ -123,7 +124,12 @@ class TSimulatedRegister {
   bool IsAddressByte(std::uint8_t byte, TParity parity, TLineNs arrivedNs) const;
   // Carries out a complete, well-formed frame; returns the reply it brings, if any.
   std::vector<std::uint8_t> ExecuteFrame();
-  bool RefusesRead(std::uint16_t address, std::size_t count) const;
+  struct TRange {
+    std::uint16_t First;
+    std::size_t Count;
+  };
+  // Whether an access of `count` bytes at `address`, more than one, touches one of the ranges.
+  static bool LongAccessIn(const std::vector<TRange>& ranges, std::uint16_t address, std::size_t count);
   void Store(std::uint16_t address, const std::uint8_t* bytes, std::size_t n, bool block);
   void Send(std::vector<std::uint8_t> answer, TAnswerKind kind, TLineNs readyNs, std::vector<TLineRecord>& out);
   // Applies the faults aimed at this answer; false when it is not to be given.
@@ -139,8 +145,8 @@ class TSimulatedRegister {
   TLineNs TurnaroundNs = DefaultTurnaroundNs;
   std::vector<TRegisterFault> Faults;
   TLineNs UnpluggedAtNs = NeverUnplugged;
-  std::uint16_t LongReadsRefusedFrom = 0;
-  std::size_t LongReadsRefused = 0;
+  std::vector<TRange> LongReadsRefused;
+  std::vector<TRange> LongWritesIgnored;
 
   TState State = TState::Idle;
   TLineNs LastByteNs = 0;

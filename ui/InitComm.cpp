@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QLabel>
@@ -21,8 +22,9 @@
 namespace {
 
 constexpr int ClientWidth = 340;
-// The four buttons' 83, and below them any other port, the search and what it does.
-constexpr int ClientHeight = 188;
+// The four buttons' 83, and below them any other port, the way of exchanging, the
+// search and what it does.
+constexpr int ClientHeight = 208;
 constexpr int SearchPollMs = 50;
 const char* const FindCaption = "Найти ККМ";
 const char* const StopCaption = "Остановить поиск";
@@ -96,7 +98,8 @@ TInit_Com::TInit_Com(TKkmSession& session, TUserMessages& messages, TPortSystem 
   for (std::size_t i = 1; i < RadioButtons.size(); ++i) setTabOrder(RadioButtons[i - 1], RadioButtons[i]);
   setTabOrder(RadioButtons.back(), RadioButton5);
   setTabOrder(RadioButton5, ComboBox1);
-  setTabOrder(ComboBox1, Button2);
+  setTabOrder(ComboBox1, CheckBox1);
+  setTabOrder(CheckBox1, Button2);
 }
 
 TInit_Com::~TInit_Com() = default;
@@ -113,18 +116,37 @@ void TInit_Com::BuildOtherPort() {
   connect(ComboBox1, &QComboBox::currentTextChanged, RadioButton5, [this] { RadioButton5->setChecked(true); });
   // An entry is read from its start, the device's name.
   connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] { ComboBox1->lineEdit()->setCursorPosition(0); });
-  Button2 = AddButton("Button2", FindCaption, QRect(56, 122, 129, 25));
+  BuildTransferWay();
+  Button2 = AddButton("Button2", FindCaption, QRect(56, 142, 129, 25));
   connect(Button2, &QPushButton::clicked, this, &TInit_Com::Button2Click);
   Label1 = new QLabel(this);
   Label1->setObjectName(QStringLiteral("Label1"));
-  Label1->setGeometry(16, 150, 308, 17);
+  Label1->setGeometry(16, 170, 308, 17);
   // Receipt printers and customer displays on other ports get the address bytes too.
   auto* note = new QLabel(QStringLiteral("Поиск посылает адресные байты во все порты."), this);
   note->setObjectName(QStringLiteral("Label2"));
-  note->setGeometry(16, 167, 308, 17);
+  note->setGeometry(16, 187, 308, 17);
   SearchTimer = new QTimer(this);
   SearchTimer->setInterval(SearchPollMs);
   connect(SearchTimer, &QTimer::timeout, this, &TInit_Com::PollSearch);
+}
+
+// Read and write a byte an exchange, as the register's first programs did, for a
+// register or an adapter that does not take 16-byte frames; kept between runs.
+void TInit_Com::BuildTransferWay() {
+  CheckBox1 = new QCheckBox(QStringLiteral("Побайтный обмен"), this);
+  CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+  // As wide as its text, so that a click beside it is not taken as one on it.
+  CheckBox1->move(16, 118);
+  CheckBox1->resize(CheckBox1->sizeHint().width(), 17);
+  CheckBox1->setToolTip(
+      QStringLiteral("Чтение и запись по одному байту за обмен: медленнее, как в прежних программах"));
+  CheckBox1->setChecked(ProgramSettings().value(QString::fromLatin1(BytewiseKey), false).toBool());
+  Session.SetTransferWay(CheckBox1->isChecked() ? TTransferWay::Bytewise : TTransferWay::Fast);
+  connect(CheckBox1, &QCheckBox::toggled, this, [this](bool bytewise) {
+    ProgramSettings().setValue(QString::fromLatin1(BytewiseKey), bytewise);
+    Session.SetTransferWay(bytewise ? TTransferWay::Bytewise : TTransferWay::Fast);
+  });
 }
 
 // Made anew at each showing: adapters come and go. What the user typed stays.

@@ -11,6 +11,7 @@
 #include "link/TKkmLink.h"
 #include "register/KkmSession.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -54,6 +55,7 @@ class TInit_Com : public QDialog, public TConnectView {
   void FormActivate();
   QPushButton* AddButton(const char* name, const char* caption, QRect bounds);
   void BuildOtherPort();
+  void BuildTransferWay();
   void FillPortList();
   void ChooseLastPort();
   void ChooseDevice(const std::string& device);
@@ -71,6 +73,7 @@ class TInit_Com : public QDialog, public TConnectView {
   std::array<QRadioButton*, 4> RadioButtons{};
   QRadioButton* RadioButton5 = nullptr;
   QComboBox* ComboBox1 = nullptr;
+  QCheckBox* CheckBox1 = nullptr;  // "Побайтный обмен"
   QPushButton* Button2 = nullptr;
   QLabel* Label1 = nullptr;
   std::unique_ptr<TPortSearch> Search;

@@ -135,17 +135,17 @@ LONG WINAPI FakeRtlGetVersion(PRTL_OSVERSIONINFOW info) {
 TEST(Win32Facts, EveryDocumentedFailure) {
   struct TFactRow {
     TFakeRegistry Setup;
-    std::vector<std::string> Values;  // of the two kept settings
+    std::vector<std::string> Values;  // of the kept settings that the diagnostics show
     const char* Version;
   };
   std::string grown;  // 300 × "я", more than the first buffer takes
   for (int i = 0; i < 300; ++i) grown += "я";
   const TFactRow rows[] = {
-      {{}, {"COM7 — Ж", "COM7 — Ж"}, "Windows 10.0.22631"},
+      {{}, {"COM7 — Ж", "COM7 — Ж", "COM7 — Ж"}, "Windows 10.0.22631"},
       {{ERROR_FILE_NOT_FOUND, 0, L"", true}, {}, "Windows 10.0.22631"},
-      {{ERROR_SUCCESS, 1, std::wstring(300, L'я'), false}, {grown, grown}, "Windows (версия не определена)"},
+      {{ERROR_SUCCESS, 1, std::wstring(300, L'я'), false}, {grown, grown, grown}, "Windows (версия не определена)"},
       {{ERROR_ACCESS_DENIED, 0, L"", true},
-       {"(не прочитано, ошибка 5)", "(не прочитано, ошибка 5)"},
+       std::vector<std::string>(3, "(не прочитано, ошибка 5)"),
        "Windows 10.0.22631"},
   };
   for (const TFactRow& row : rows) {

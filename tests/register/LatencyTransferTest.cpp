@@ -38,17 +38,19 @@ TEST_P(LatencyTransfer, AFullReadAndAFullWriteSendWhatTheySendWithoutLatency) {
 
   TKkmSettings readPlain;
   TKkmSettings readLate;
-  ASSERT_TRUE(ReadSettingsFromKkm(plain.Link, ConnectionOf(plain.Link), readPlain, plain.View));
-  ASSERT_TRUE(ReadSettingsFromKkm(late.Link, ConnectionOf(late.Link), readLate, late.View)) << late.View.Status;
+  ASSERT_TRUE(ReadSettingsFromKkm(plain.Link, ConnectionOf(plain.Link), readPlain, plain.View, TTransferWay::Bytewise));
+  ASSERT_TRUE(ReadSettingsFromKkm(late.Link, ConnectionOf(late.Link), readLate, late.View, TTransferWay::Bytewise))
+      << late.View.Status;
   EXPECT_TRUE(readLate == readPlain);
   EXPECT_EQ(late.Sent(), plain.Sent());
   EXPECT_EQ(late.Answered(), plain.Answered());
 
   TKkmSettings writePlain = FullSettings();
   TKkmSettings writeLate = FullSettings();
-  ASSERT_TRUE(
-      WriteSettingsToKkm(plain.Link, ConnectionOf(plain.Link), writePlain, plain.View, plain.Rules, plain.Backup));
-  ASSERT_TRUE(WriteSettingsToKkm(late.Link, ConnectionOf(late.Link), writeLate, late.View, late.Rules, late.Backup))
+  ASSERT_TRUE(WriteSettingsToKkm(plain.Link, ConnectionOf(plain.Link), writePlain, plain.View, plain.Rules,
+                                 plain.Backup, TTransferWay::Bytewise));
+  ASSERT_TRUE(WriteSettingsToKkm(late.Link, ConnectionOf(late.Link), writeLate, late.View, late.Rules, late.Backup,
+                                 TTransferWay::Bytewise))
       << late.View.Status;
   EXPECT_EQ(late.Sent(), plain.Sent());
   EXPECT_TRUE(late.Kkm.Memory() == plain.Kkm.Memory());

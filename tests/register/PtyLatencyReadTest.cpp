@@ -51,14 +51,14 @@ TEST(PtyLatencyRead, AFullReadThroughA16msAdapterGivesWhatTheRegisterHolds) {
   link.UseRegister(kkm.Address(), 105);
   TRecordingWindowView view;
   TKkmSettings settings;
-  ASSERT_TRUE(ReadSettingsFromKkm(link, ConnectionOf(link), settings, view)) << view.Status;
+  ASSERT_TRUE(ReadSettingsFromKkm(link, ConnectionOf(link), settings, view, TTransferWay::Bytewise)) << view.Status;
 
   // The same register read on a line without latency, on the virtual clock.
   TSimulatedKkm plain(105);
   ProgramSettings(plain.Kkm, InUseSettings());
   TRecordingWindowView plainView;
   TKkmSettings expected;
-  ASSERT_TRUE(ReadSettingsFromKkm(plain.Link, ConnectionOf(plain.Link), expected, plainView));
+  ASSERT_TRUE(ReadSettingsFromKkm(plain.Link, ConnectionOf(plain.Link), expected, plainView, TTransferWay::Bytewise));
   EXPECT_TRUE(settings == expected);
   EXPECT_EQ(settings.Tax(2).Name, "Налог с продаж");
   EXPECT_EQ(settings.Group(3).Discount, "2");

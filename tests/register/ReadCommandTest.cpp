@@ -43,7 +43,7 @@ class ReadCommandTest : public TTransferTest {
     Put(0x1B28, Ascii("SMENA 3         "));
   }
 
-  bool Read() { return ReadSettingsFromKkm(Link, Connection, Settings, View); }
+  bool Read() { return ReadSettingsFromKkm(Link, Connection, Settings, View, TTransferWay::Bytewise); }
 
   std::vector<TExchange> Reads(std::uint16_t address, int n) const {
     std::vector<TExchange> reads;

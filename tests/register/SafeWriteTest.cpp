@@ -42,7 +42,9 @@ class SafeWriteTest : public TTransferTest {
     View.Answers().push_back(TAnswer::Yes);
   }
 
-  bool Write(TWriteBackup& backup) { return WriteSettingsToKkm(Link, Connection, Settings, View, Rules, backup); }
+  bool Write(TWriteBackup& backup) {
+    return WriteSettingsToKkm(Link, Connection, Settings, View, Rules, backup, TTransferWay::Bytewise);
+  }
   bool Write(TBackupFolder& folder) {
     TWriteBackupIn backup(folder);
     return Write(backup);
@@ -98,7 +100,7 @@ class SafeWriteTest : public TTransferTest {
   TKkmSettings ReadBack() {
     TKkmSettings read = Settings;
     TRecordingWindowView view;
-    EXPECT_TRUE(ReadSettingsFromKkm(Link, Connection, read, view));
+    EXPECT_TRUE(ReadSettingsFromKkm(Link, Connection, read, view, TTransferWay::Bytewise));
     return read;
   }
 };
@@ -295,7 +297,9 @@ TEST_F(SafeWriteTest, LinkLostAtAnyRangeOfThePreReadWritesNothingAndKeepsNoBacku
     view.Answers().push_back(TAnswer::Yes);
     TRecordingBackup backup;
     TKkmSettings settings = FullSettings();
-    EXPECT_FALSE(WriteSettingsToKkm(run.Link, ConnectionOf(run.Link), settings, view, Rules, backup)) << i;
+    EXPECT_FALSE(
+        WriteSettingsToKkm(run.Link, ConnectionOf(run.Link), settings, view, Rules, backup, TTransferWay::Bytewise))
+        << i;
     EXPECT_TRUE(run.Kkm.Memory() == old) << i;
     EXPECT_TRUE(backup.Names.empty() && backup.Saved.empty()) << i;
     const std::vector<std::string> ending(view.Calls.end() - 4, view.Calls.end());

@@ -72,7 +72,7 @@ TEST_P(TransferPauses, ComeAtTheirPlacesWithTheirValues) {
   // The read waits 150 ms before its first display exchange (the first exchange of
   // all, so not measured here), 50 ms before "Чтение OK!" and 600 ms before the
   // display is restored.
-  ASSERT_TRUE(ReadSettingsFromKkm(run.Link, ConnectionOf(run.Link), settings, view));
+  ASSERT_TRUE(ReadSettingsFromKkm(run.Link, ConnectionOf(run.Link), settings, view, TTransferWay::Bytewise));
   const std::vector<TPause> read = {{50, ReadCommand, 0x1A88}, {600, ReadCommand, 0x1A88}};
   EXPECT_EQ(Asked(Pauses(run), {50, 150, 200, 600}), read);
   EXPECT_GE(run.Records(TDirection::ToRegister).front().SentNs, 151'000'000u);
@@ -80,7 +80,8 @@ TEST_P(TransferPauses, ComeAtTheirPlacesWithTheirValues) {
   run.Kkm.ClearTraffic();
   view.Answers().push_back(TAnswer::Yes);
   settings = FullSettings();
-  ASSERT_TRUE(WriteSettingsToKkm(run.Link, ConnectionOf(run.Link), settings, view, rules, backup));
+  ASSERT_TRUE(
+      WriteSettingsToKkm(run.Link, ConnectionOf(run.Link), settings, view, rules, backup, TTransferWay::Bytewise));
   const bool fourTaxes = LayoutTaxCount(map) == 4;
   std::vector<TPause> write = {{150, ReadCommand, 0x1A88},  // after the purchase counter
                                {150, ReadCommand, 0x1A88},  // before the groups

@@ -42,7 +42,7 @@ class WriteCommandTest : public TTransferTest {
     View.Answers().push_back(TAnswer::Yes);
   }
 
-  bool Write() { return WriteSettingsToKkm(Link, Connection, Settings, View, Rules, Backup); }
+  bool Write() { return WriteSettingsToKkm(Link, Connection, Settings, View, Rules, Backup, TTransferWay::Bytewise); }
 
   std::vector<TExchange> Writes(std::uint16_t address, const TBytes& bytes) const {
     std::vector<TExchange> writes;
@@ -222,7 +222,7 @@ TEST_F(WriteCommandTest, ReadAfterWriteGivesBackTheDocument) {
   read.Tax(3) = {true, "99,99", "OLD", "И"};
   for (auto& group : read.Groups) group = {"7", "15", ""};
   TRecordingWindowView readView;
-  ASSERT_TRUE(ReadSettingsFromKkm(Link, Connection, read, readView));
+  ASSERT_TRUE(ReadSettingsFromKkm(Link, Connection, read, readView, TTransferWay::Bytewise));
   TKkmSettings expected = Settings;
   expected.Tax(3).Rate.clear();
   expected.Tax(3).Name.clear();

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 #include "support/IsolatedSettings.h"
 #include "support/RecordingMessages.h"
 #include "ui/InitComm.h"
+#include "ui/ProgramSettings.h"
 
 namespace {
 
@@ -81,7 +83,7 @@ class PortDialogTest : public QObject {
     TInit_Com& dialog = bench.Form.PortDialog();
     QVERIFY(!dialog.isVisible());
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Настройка последовательного интерфейса"));
-    QCOMPARE(dialog.size(), QSize(340, 188));
+    QCOMPARE(dialog.size(), QSize(340, 208));
     QVERIFY(!(dialog.windowFlags() & Qt::WindowCloseButtonHint));
     QCOMPARE(Control<QPushButton>(dialog, "Button1")->geometry(), QRect(56, 48, 129, 25));
     QCOMPARE(Control<QPushButton>(dialog, "Button3")->text(), QStringLiteral("Закрыть"));
@@ -94,11 +96,30 @@ class PortDialogTest : public QObject {
                            Control<QRadioButton>(dialog, "RadioButton5"), Control<QComboBox>(dialog, "ComboBox1")};
     for (std::size_t i = 0; i + 1 < std::size(expected); ++i)
       QCOMPARE(expected[i]->nextInFocusChain(), expected[i + 1]);
-    // The list's edit box belongs to it; the search button comes last.
+    // The list's edit box belongs to it; the way of exchanging, then the search button.
     QCOMPARE(Control<QComboBox>(dialog, "ComboBox1")->lineEdit()->nextInFocusChain(),
-             Control<QPushButton>(dialog, "Button2"));
+             Control<QCheckBox>(dialog, "CheckBox1"));
+    QCOMPARE(Control<QCheckBox>(dialog, "CheckBox1")->nextInFocusChain(), Control<QPushButton>(dialog, "Button2"));
+    QCOMPARE(Control<QCheckBox>(dialog, "CheckBox1")->text(), QStringLiteral("Побайтный обмен"));
     QCOMPARE(Control<QPushButton>(dialog, "Button2")->text(), QStringLiteral("Найти ККМ"));
     QCOMPARE(Control<QRadioButton>(dialog, "RadioButton5")->text(), QStringLiteral("Другой порт:"));
+  }
+
+  // "Побайтный обмен" is off at the first run; ticked by mouse, it makes the read and
+  // the write bytewise and stays so in the next run, until it is cleared.
+  void BytewiseIsTickedAndKeptForTheNextRun() {
+    for (const bool ticked : {false, true}) {
+      TBench bench;
+      TInit_Com& dialog = bench.Form.PortDialog();
+      auto* box = Control<QCheckBox>(dialog, "CheckBox1");
+      QCOMPARE(box->isChecked(), ticked);
+      QCOMPARE(bench.Form.Session().TransferWay(), ticked ? TTransferWay::Bytewise : TTransferWay::Fast);
+      dialog.show();
+      QTest::mouseClick(box, Qt::LeftButton);
+      QCOMPARE(bench.Form.Session().TransferWay(), ticked ? TTransferWay::Fast : TTransferWay::Bytewise);
+      QCOMPARE(ProgramSettings().value(QString::fromLatin1(BytewiseKey)).toBool(), !ticked);
+      Close(dialog);
+    }
   }
 
   void ClosingAtOnceReportsNoLinkAndLeavesTheButtons() {

@@ -126,7 +126,7 @@ TEST_F(SerialEndToEnd, SettingsGoInOnlyWithoutPurchasesAndComeBackAsWritten) {
   // What the register held, read as the write's pre-read reads it into the document.
   TKkmSettings held = settings;
   TRecordingWindowView before;
-  ASSERT_TRUE(ReadSettingsFromKkm(Link, ConnectionOf(Link), held, before));
+  ASSERT_TRUE(ReadSettingsFromKkm(Link, ConnectionOf(Link), held, before, TTransferWay::Bytewise));
 
   // The backups go to the user's application data folder, as the system names it.
   TBackupFolder backups(DefaultBackupFolder());
@@ -134,7 +134,7 @@ TEST_F(SerialEndToEnd, SettingsGoInOnlyWithoutPurchasesAndComeBackAsWritten) {
   TRecordingWindowView view;
   TRecordingRuleView rules;
   view.Answers().push_back(TAnswer::Yes);
-  EXPECT_FALSE(WriteSettingsToKkm(Link, ConnectionOf(Link), settings, view, rules, backup));
+  EXPECT_FALSE(WriteSettingsToKkm(Link, ConnectionOf(Link), settings, view, rules, backup, TTransferWay::Bytewise));
   ASSERT_FALSE(view.Shown().empty());
   EXPECT_EQ(view.Shown().back().Text, "ККМ содержит покупки.\r\nНеобходимо вывести контрольную ленту.");
 
@@ -142,7 +142,7 @@ TEST_F(SerialEndToEnd, SettingsGoInOnlyWithoutPurchasesAndComeBackAsWritten) {
   ASSERT_TRUE(WriteMemory(Link, Map.PurchaseCounter, none, 2));
   TRecordingWindowView writing;
   writing.Answers().push_back(TAnswer::Yes);
-  ASSERT_TRUE(WriteSettingsToKkm(Link, ConnectionOf(Link), settings, writing, rules, backup));
+  ASSERT_TRUE(WriteSettingsToKkm(Link, ConnectionOf(Link), settings, writing, rules, backup, TTransferWay::Bytewise));
   EXPECT_EQ(writing.Status, "Запись OK!");
   const std::string confirmation = writing.Shown().front().Text;
   const std::string folder = backup.Folder();
@@ -158,7 +158,7 @@ TEST_F(SerialEndToEnd, SettingsGoInOnlyWithoutPurchasesAndComeBackAsWritten) {
   TKkmSettings read;
   for (auto& group : read.Groups) group = {"1", "1", ""};
   TRecordingWindowView reading;
-  ASSERT_TRUE(ReadSettingsFromKkm(Link, ConnectionOf(Link), read, reading));
+  ASSERT_TRUE(ReadSettingsFromKkm(Link, ConnectionOf(Link), read, reading, TTransferWay::Bytewise));
   EXPECT_EQ(reading.Status, "Чтение OK!");
   TKkmSettings expected = settings;
   expected.Tax(3).Rate.clear();  // a tax that is off is not read
@@ -205,31 +205,35 @@ TOpenedPort OpenCounted(const std::string& device) {
 }
 
 // Each SetCommState reinitialises the device (several control transfers on a USB
-// adapter): a switch of parity is one at most, and needs nothing else.
+// adapter): a switch of parity is one at most, and needs nothing else; in either way
+// of reading.
 TEST_F(SerialEndToEnd, ASettingsReadReconfiguresThePortAtMostTwiceAnExchange) {
   Link.ClosePort();  // the port is opened exclusively
   TKkmLink link(SteadyClock(), OpenCounted);
   TConnectRecorder view;
   ASSERT_TRUE(Connect(link, MappedPort, view).has_value());
-  Calls = SwitchCalls = {};
-  Switches = 0;
-  const std::uint64_t framesBefore = link.FramesSent;
-  TKkmSettings read;
-  TRecordingWindowView reading;
-  ASSERT_TRUE(ReadSettingsFromKkm(link, ConnectionOf(link), read, reading));
-  const auto exchanges = static_cast<int>(link.FramesSent - framesBefore);
-  ASSERT_GT(exchanges, 0);
-  std::printf(
-      "bench win32-calls: exchanges=%d SetCommState=%d GetCommState=%d FlushFileBuffers=%d PurgeComm=%d "
-      "SetCommTimeouts=%d; per exchange SetCommState=%.2f; parity switches=%d with SetCommState=%d "
-      "GetCommState=%d FlushFileBuffers=%d\n",
-      exchanges, Calls.SetCommState, Calls.GetCommState, Calls.FlushFileBuffers, Calls.PurgeComm, Calls.SetCommTimeouts,
-      static_cast<double>(Calls.SetCommState) / exchanges, Switches, SwitchCalls.SetCommState, SwitchCalls.GetCommState,
-      SwitchCalls.FlushFileBuffers);
-  EXPECT_LE(Calls.SetCommState, 2 * exchanges);
-  EXPECT_LE(SwitchCalls.SetCommState, Switches);
-  EXPECT_EQ(SwitchCalls.GetCommState, 0);
-  EXPECT_EQ(SwitchCalls.FlushFileBuffers, 0);
+  for (const TTransferWay way : {TTransferWay::Bytewise, TTransferWay::Fast}) {
+    Calls = SwitchCalls = {};
+    Switches = 0;
+    const std::uint64_t framesBefore = link.FramesSent;
+    TKkmSettings read;
+    TRecordingWindowView reading;
+    ASSERT_TRUE(ReadSettingsFromKkm(link, ConnectionOf(link), read, reading, way));
+    const auto exchanges = static_cast<int>(link.FramesSent - framesBefore);
+    ASSERT_GT(exchanges, 0);
+    std::printf(
+        "bench win32-calls%s: exchanges=%d SetCommState=%d GetCommState=%d FlushFileBuffers=%d PurgeComm=%d "
+        "SetCommTimeouts=%d; per exchange SetCommState=%.2f; parity switches=%d with SetCommState=%d "
+        "GetCommState=%d FlushFileBuffers=%d\n",
+        way == TTransferWay::Fast ? "-fast" : "", exchanges, Calls.SetCommState, Calls.GetCommState,
+        Calls.FlushFileBuffers, Calls.PurgeComm, Calls.SetCommTimeouts,
+        static_cast<double>(Calls.SetCommState) / exchanges, Switches, SwitchCalls.SetCommState,
+        SwitchCalls.GetCommState, SwitchCalls.FlushFileBuffers);
+    EXPECT_LE(Calls.SetCommState, 2 * exchanges);
+    EXPECT_LE(SwitchCalls.SetCommState, Switches);
+    EXPECT_EQ(SwitchCalls.GetCommState, 0);
+    EXPECT_EQ(SwitchCalls.FlushFileBuffers, 0);
+  }
 }
 
 }  // namespace
