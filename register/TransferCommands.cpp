@@ -167,6 +167,26 @@ std::vector<std::string> Mismatches(const TTransferRunner& run, const TKkmSettin
   return WriteMismatches(meant, held);
 }
 
+struct TWriteAndCheck {
+  const TTransferPlan* Write;
+  const TTransferPlan* Again;  // the tables a byte at a time, for a fast write the check refutes
+  const TTransferPlan* Check;
+};
+
+// Writes and reads back: the fields the register holds otherwise than meant (none when
+// it took everything), or nothing when the link failed. A register that stored the
+// frames otherwise than their bytes gets the tables again a byte at a time, and the
+// check once more.
+std::optional<std::vector<std::string>> WrittenAndChecked(TTransferRunner& run, const TWriteAndCheck& plans,
+                                                          const TKkmSettings& meant, const TRamMap& map) {
+  if (!run.Run(*plans.Write) || !run.Run(*plans.Check)) return std::nullopt;
+  std::vector<std::string> mismatches = Mismatches(run, meant, map);
+  if (mismatches.empty() || plans.Again == nullptr) return mismatches;
+  run.AddToTotal(plans.Again->Exchanges() + plans.Check->Exchanges());
+  if (!run.Run(*plans.Again) || !run.Run(*plans.Check)) return std::nullopt;
+  return Mismatches(run, meant, map);
+}
+
 void ShowNotConfirmed(const std::vector<std::string>& mismatches, const std::string& backupFile, TWindowView& view) {
   std::string text = NotConfirmedBox;
   for (const std::string& line : mismatches) text += "\r\n" + line;
@@ -232,19 +252,13 @@ bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSe
   if (!run.Run(purchases)) return LinkFailure(link, view, exit);
   if (!NoPurchases(run, map, view)) return false;
   if (!repeat && !KeptInBackup(backup, confirmed->BackupFile, confirmed->Held, view)) return false;
+  const std::optional<std::vector<std::string>> mismatches =
+      WrittenAndChecked(run, {&write, way == TTransferWay::Fast ? &bytewise : nullptr, &verify}, confirmed->Meant, map);
   // A write that has begun to change the register says that it holds a part of it;
   // so does one whose check could not read it back.
-  if (!run.Run(write) || !run.Run(verify)) return LinkFailure(link, view, exit, run.WroteAny() ? PartialWrite : "");
-  std::vector<std::string> mismatches = Mismatches(run, confirmed->Meant, map);
-  // A register that stored the frames otherwise than their bytes gets the tables a
-  // byte at a time, and the check once more.
-  if (!mismatches.empty() && way == TTransferWay::Fast) {
-    run.AddToTotal(bytewise.Exchanges() + verify.Exchanges());
-    if (!run.Run(bytewise) || !run.Run(verify)) return LinkFailure(link, view, exit, PartialWrite);
-    mismatches = Mismatches(run, confirmed->Meant, map);
-  }
-  if (!mismatches.empty()) {
-    ShowNotConfirmed(mismatches, confirmed->BackupFile, view);
+  if (!mismatches) return LinkFailure(link, view, exit, run.WroteAny() ? PartialWrite : "");
+  if (!mismatches->empty()) {
+    ShowNotConfirmed(*mismatches, confirmed->BackupFile, view);
     run.Run(RestoreDisplayPlan());
     return false;
   }
