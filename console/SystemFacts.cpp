@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "document/Cp1251.h"
 #include "settingsfile/FileAccess.h"
 #include "settingsfile/ProgramSettingKeys.h"
 
@@ -19,19 +20,6 @@ std::string_view Trimmed(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
   return text;
-}
-
-void AppendUtf8(std::string& text, unsigned code) {
-  if (code < 0x80) {
-    text += static_cast<char>(code);
-  } else if (code < 0x800) {
-    text += static_cast<char>(0xC0 | (code >> 6));
-    text += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    text += static_cast<char>(0xE0 | ((code >> 12) & 0x0F));
-    text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    text += static_cast<char>(0x80 | (code & 0x3F));
-  }
 }
 
 int HexDigit(char c) {
@@ -60,7 +48,7 @@ std::string IniValue(std::string_view raw) {
         code = code * 16 + static_cast<unsigned>(digit);
         ++i;
       }
-      AppendUtf8(value, code);
+      value += EncodeUtf8(std::u32string(1, static_cast<char32_t>(code)));
       continue;
     }
     switch (escaped) {

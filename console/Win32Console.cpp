@@ -12,25 +12,6 @@ namespace {
 constexpr DWORD ConsolePiece = 8192;
 constexpr DWORD SmallestPiece = 128;
 
-std::wstring Utf16(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  // Without MB_ERR_INVALID_CHARS a byte that is no UTF-8 becomes U+FFFD instead of failing.
-  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  if (size <= 0) return {};
-  std::wstring text(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), size);
-  return text;
-}
-
-std::string Utf8(const wchar_t* text) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (size <= 1) return {};
-  std::string utf8(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), size, nullptr, nullptr);
-  utf8.pop_back();  // the terminating zero
-  return utf8;
-}
-
 // A piece never ends between the two halves of a surrogate pair.
 DWORD PieceLength(const std::wstring& text, std::size_t from, DWORD most) {
   const std::size_t rest = text.size() - from;
@@ -79,6 +60,25 @@ BOOL WINAPI OnCtrlC(DWORD event) {
 }
 
 }  // namespace
+
+std::wstring Utf16(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  // Without MB_ERR_INVALID_CHARS a byte that is no UTF-8 becomes U+FFFD instead of failing.
+  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  if (size <= 0) return {};
+  std::wstring text(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), size);
+  return text;
+}
+
+std::string Utf8(const wchar_t* text) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 1) return {};
+  std::string utf8(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), size, nullptr, nullptr);
+  utf8.pop_back();  // the terminating zero
+  return utf8;
+}
 
 const TConsoleCalls& SystemConsoleCalls() {
   static const TConsoleCalls calls{::GetStdHandle, ::GetConsoleMode, ::WriteConsoleW, ::WriteFile};

@@ -26,6 +26,10 @@ const TConsoleCalls& SystemConsoleCalls();
 // written (no such stream, a pipe whose reader has gone).
 bool WriteStandard(DWORD stream, const std::string& utf8, const TConsoleCalls& calls = SystemConsoleCalls());
 
+// UTF-16 of UTF-8 text and back; empty when the system cannot convert it.
+std::wstring Utf16(const std::string& utf8);
+std::string Utf8(const wchar_t* text);
+
 // The arguments after the program's name, as UTF-8, from the system's UTF-16 command
 // line: the ANSI arguments of main would lose every character outside the code page.
 std::vector<std::string> CommandLineArguments();

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "console/Win32Console.h"
 #include "settingsfile/ProgramSettingKeys.h"
 
 namespace {
@@ -11,22 +12,6 @@ namespace {
 const wchar_t* const SettingsKey = L"Software\\orbi7prog\\orbi7prog";
 // A value that grows between the two calls is asked for again, a few times at most.
 constexpr int SizeAttempts = 3;
-
-std::wstring Utf16(const std::string& utf8) {
-  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring text(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
-  if (size > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), size);
-  return text;
-}
-
-std::string Utf8(const std::wstring& text) {
-  const int size =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-  if (size > 0)
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size, nullptr, nullptr);
-  return utf8;
-}
 
 LONG(WINAPI* NtdllRtlGetVersion())(PRTL_OSVERSIONINFOW) {
   const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
@@ -52,7 +37,7 @@ std::optional<std::string> RegistryValue(const TFactCalls& calls, const std::str
     if (status == ERROR_SUCCESS) {
       // The size counts the terminating zero, which RRF_RT_REG_SZ makes sure of.
       const std::size_t length = size / sizeof(wchar_t);
-      return Utf8(std::wstring(data.data(), length > 0 ? length - 1 : 0));
+      return Utf8(std::wstring(data.data(), length > 0 ? length - 1 : 0).c_str());
     }
     if (status == ERROR_MORE_DATA) data.resize(size / sizeof(wchar_t) + 1);
   }
@@ -73,8 +58,7 @@ std::string WindowsVersionText(const TFactCalls& calls) {
   if (calls.RtlGetVersion == nullptr || calls.RtlGetVersion(&info) != 0) return "Windows (версия не определена)";
   std::string text = "Windows " + std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion) +
                      "." + std::to_string(info.dwBuildNumber);
-  const std::wstring servicePack(info.szCSDVersion);
-  if (!servicePack.empty()) text += " " + Utf8(servicePack);
+  if (info.szCSDVersion[0] != L'\0') text += " " + Utf8(info.szCSDVersion);
   return text;
 }
 
