@@ -260,3 +260,47 @@ bool TProfileFile::WriteStrings(std::span<const TProfileEntry> entries) {
   BuildIndex();
   return true;
 }
+
+namespace {
+
+// How the file ends its lines: as its first line does, "\r\n" when it has none.
+std::string_view FileLineEnd(std::string_view content) {
+  std::string_view end = LineEnd;
+  bool found = false;
+  ForEachLine(content, [&](const TLine& line) {
+    if (!found && !line.End.empty()) {
+      end = line.End;
+      found = true;
+    }
+  });
+  return end;
+}
+
+}  // namespace
+
+void TProfileFile::RemoveSection(std::string_view section) {
+  const std::string folded = Fold(section);
+  std::string out;
+  bool inside = false;
+  ForEachLine(Content, [&](const TLine& line) {
+    if (line.Kind == TLineKind::Section) inside = Fold(line.Name) == folded;
+    if (inside) return;
+    out += line.Text;
+    out += line.End;
+  });
+  if (out.size() == Content.size()) return;
+  Content = std::move(out);
+  BuildIndex();
+}
+
+bool TProfileFile::AppendSection(std::string_view section, std::span<const TProfileEntry> entries) {
+  for (const TProfileEntry& entry : entries) {
+    if (!IsWritable({std::string(section), entry.Key, entry.Value})) return false;
+  }
+  const std::string end(FileLineEnd(Content));
+  if (!Content.empty() && Content.back() != '\n' && Content.back() != '\r') Content += end;
+  Content += "[" + std::string(section) + "]" + end;
+  for (const TProfileEntry& entry : entries) Content += entry.Key + "=" + entry.Value + end;
+  BuildIndex();
+  return true;
+}

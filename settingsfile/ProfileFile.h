@@ -62,6 +62,16 @@ class TProfileFile {
 
   static bool IsWritable(const TProfileEntry& entry);
 
+  // Takes every section of that name out of the file, its header and every line up to
+  // the next section's header.
+  void RemoveSection(std::string_view section);
+
+  // Puts a new section with the entries at the end of the file, every line ended as
+  // the file's first line is ("\r\n" in a file without one); values are written as
+  // they are, as WriteStrings writes them. Refuses, changing nothing, what WriteStrings
+  // refuses.
+  bool AppendSection(std::string_view section, std::span<const TProfileEntry> entries);
+
   // Whether a section of that name stands in the file, empty or not.
   bool HasSection(std::string_view section) const { return Index.contains(Fold(section)); }
 

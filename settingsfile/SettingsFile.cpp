@@ -154,9 +154,57 @@ void ReadSettings(const TProfileFile& file, TKkmSettings& settings) {
   settings.Changed(TSection::Groups);
 }
 
-bool ReadSettingsFileBytes(std::string bytes, TKkmSettings& settings) {
+namespace {
+
+// The register section's keys, in their order, and the origin's text each holds.
+struct TOriginKey {
+  const char* Key;
+  std::string TRegisterOrigin::*Field;
+};
+
+constexpr TOriginKey OriginKeys[] = {
+    {"Номер", &TRegisterOrigin::Number},
+    {"ПО", &TRegisterOrigin::Firmware},
+    {"Дата", &TRegisterOrigin::Date},
+    {"Порт", &TRegisterOrigin::Port},
+};
+
+std::vector<TProfileEntry> OriginEntries(const TRegisterOrigin& origin) {
+  std::vector<TProfileEntry> entries;
+  for (const TOriginKey& key : OriginKeys) entries.push_back({RegisterSection, key.Key, origin.*key.Field});
+  return entries;
+}
+
+// The file's register section made to follow the origin; false when the origin
+// cannot stand in the file.
+bool PutRegisterOrigin(TProfileFile& file, const TDocumentOrigin& origin, TProfileCharset charset) {
+  const std::string section = charset == TProfileCharset::Utf8 ? RegisterSection : Utf8ToCp1251(RegisterSection);
+  if (origin) {
+    const TProfileFile asRead(charset == TProfileCharset::Utf8 ? Utf8ToCp1251(file.Bytes()) : file.Bytes());
+    if (ReadRegisterOrigin(asRead) == origin) return true;
+  }
+  file.RemoveSection(section);
+  if (!origin) return true;
+  const std::vector<TProfileEntry> entries = FileEntries(OriginEntries(*origin), charset);
+  return file.AppendSection(section, entries);
+}
+
+}  // namespace
+
+TDocumentOrigin ReadRegisterOrigin(const TProfileFile& file) {
+  const std::string section = Utf8ToCp1251(RegisterSection);
+  if (!file.HasSection(section)) return std::nullopt;
+  TRegisterOrigin origin;
+  for (const TOriginKey& key : OriginKeys) {
+    origin.*key.Field = Cp1251ToUtf8(file.GetString(section, Utf8ToCp1251(key.Key), ""));
+  }
+  return origin;
+}
+
+bool ReadSettingsFileBytes(std::string bytes, TKkmSettings& settings, TDocumentOrigin* origin) {
   const TProfileFile file(SettingsFileText(std::move(bytes)));
   ReadSettings(file, settings);
+  if (origin != nullptr) *origin = ReadRegisterOrigin(file);
   return file.HasSection(Utf8ToCp1251(TaxSection)) || file.HasSection(Utf8ToCp1251(RateSection)) ||
          file.HasSection(Utf8ToCp1251(GroupSection));
 }
@@ -165,22 +213,25 @@ namespace {
 
 // The entries written into the file `old` in its own encoding; nothing when one would
 // break the file.
-std::optional<std::string> FileBytesWith(std::string old, const TEntryList& list) {
+std::optional<std::string> FileBytesWith(std::string old, const TEntryList& list, const TDocumentOrigin& origin) {
   const TFileEncoding encoding = SettingsFileEncoding(old);
   const bool unicode = encoding != TFileEncoding::Cp1251;
   const TProfileCharset charset = unicode ? TProfileCharset::Utf8 : TProfileCharset::Cp1251;
   TProfileFile file(unicode ? UnicodeFileText(old, encoding) : std::move(old), charset);
   if (UnsavableField(list) || !file.WriteStrings(FileEntries(list.Entries, charset))) return std::nullopt;
+  if (!PutRegisterOrigin(file, origin, charset)) return std::nullopt;
   return unicode ? UnicodeFileBytes(file.Bytes(), encoding) : file.Bytes();
 }
 
 }  // namespace
 
-std::optional<std::string> SettingsFileBytes(std::string old, const TKkmSettings& settings) {
-  return FileBytesWith(std::move(old), DocumentEntries(settings));
+std::optional<std::string> SettingsFileBytes(std::string old, const TKkmSettings& settings,
+                                             const TDocumentOrigin& origin) {
+  return FileBytesWith(std::move(old), DocumentEntries(settings), origin);
 }
 
-bool LoadSettingsFile(const std::string& fileName, TKkmSettings& settings, TUserMessages& messages) {
+bool LoadSettingsFile(const std::string& fileName, TKkmSettings& settings, TUserMessages& messages,
+                      TDocumentOrigin* origin) {
   std::optional<std::string> bytes = ReadFileBytes(PathFromUtf8(fileName));
   if (!bytes) {
     messages.Show(TMessageKind::Error, "Не удается прочитать файл " + fileName);
@@ -188,12 +239,13 @@ bool LoadSettingsFile(const std::string& fileName, TKkmSettings& settings, TUser
   }
   // A file picked by mistake (any file may be chosen) still loads, every key taking
   // its default, but the user is told.
-  if (!ReadSettingsFileBytes(std::move(*bytes), settings))
+  if (!ReadSettingsFileBytes(std::move(*bytes), settings, origin))
     messages.Show(TMessageKind::Information, "В файле " + fileName + " нет установок ККМ.");
   return true;
 }
 
-bool SaveSettingsFile(const std::string& fileName, const TKkmSettings& settings, TUserMessages& messages) {
+bool SaveSettingsFile(const std::string& fileName, const TKkmSettings& settings, TUserMessages& messages,
+                      const TDocumentOrigin& origin) {
   const std::filesystem::path path = PathFromUtf8(fileName);
   std::error_code error;
   const bool exists = std::filesystem::exists(std::filesystem::status(path, error));
@@ -204,7 +256,7 @@ bool SaveSettingsFile(const std::string& fileName, const TKkmSettings& settings,
     messages.Show(TMessageKind::Error, "Неверное значение: " + *field + " содержит перевод строки");
     return false;
   }
-  std::optional<std::string> bytes = old ? FileBytesWith(std::move(*old), list) : std::nullopt;
+  std::optional<std::string> bytes = old ? FileBytesWith(std::move(*old), list, origin) : std::nullopt;
   const bool written = bytes && ReplaceFileBytes(path, *bytes);
   if (!written) messages.Show(TMessageKind::Error, "Unable to write to " + fileName);
   return written;

@@ -2,7 +2,7 @@
 // loaded, saved to a new file and over themselves, and loaded again. It aborts when a
 // reload differs from the first load, when a second save is not byte for byte the
 // first, when a save changes what the file is written in, or when an edited document
-// saved over the file does not reload as edited.
+// saved over the file does not reload as edited; likewise for the register section.
 
 #include <cstddef>
 #include <cstdint>
@@ -19,9 +19,9 @@ void Check(bool condition) {
   if (!condition) std::abort();
 }
 
-TKkmSettings Loaded(const std::string& bytes) {
+TKkmSettings Loaded(const std::string& bytes, TDocumentOrigin* origin = nullptr) {
   TKkmSettings settings;
-  ReadSettingsFileBytes(bytes, settings);
+  ReadSettingsFileBytes(bytes, settings, origin);
   return settings;
 }
 
@@ -38,21 +38,24 @@ TKkmSettings Edited(TKkmSettings settings) {
 
 // Saved over `old`, the document reloads as it is, a second save changes nothing, and
 // the file keeps its encoding.
-void CheckSaveOver(const std::string& old, const TKkmSettings& settings) {
-  const std::optional<std::string> saved = SettingsFileBytes(old, settings);
+void CheckSaveOver(const std::string& old, const TKkmSettings& settings, const TDocumentOrigin& origin = {}) {
+  const std::optional<std::string> saved = SettingsFileBytes(old, settings, origin);
   Check(saved.has_value());
-  Check(Loaded(*saved) == settings);
+  TDocumentOrigin reloaded;
+  Check(Loaded(*saved, &reloaded) == settings);
+  Check(reloaded == origin);
   Check(SettingsFileEncoding(*saved) == (old.empty() ? TFileEncoding::Cp1251 : SettingsFileEncoding(old)));
-  Check(SettingsFileBytes(*saved, settings) == saved);
+  Check(SettingsFileBytes(*saved, settings, origin) == saved);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  const TKkmSettings first = Loaded(bytes);
+  TDocumentOrigin origin;
+  const TKkmSettings first = Loaded(bytes, &origin);
   CheckSaveOver(std::string(), first);
-  CheckSaveOver(bytes, first);
-  CheckSaveOver(bytes, Edited(first));
+  CheckSaveOver(bytes, first, origin);
+  CheckSaveOver(bytes, Edited(first), TRegisterOrigin{"37", "1.0.4", "2026-12-10 14:03", "COM7"});
   return 0;
 }

@@ -299,6 +299,65 @@ TEST(SettingsFileLoad, FilesInUtf16AndUtf8LoadAndSaveOverAsWhatTheyAre) {
   EXPECT_EQ(Cp1251ToUtf8(SettingsFileText(mixed)), Cp1251ToUtf8(mixed));
 }
 
+// The register section follows the document's origin in every encoding and with the
+// file's own line ends: added at the end, kept byte for byte when it names the same
+// register, written anew for another, and gone for a document that never met one, which
+// then saves as a file without it does.
+TEST(SettingsFileSave, TheRegisterSectionFollowsTheOriginInTheFilesOwnWriting) {
+  const TRegisterOrigin first{"37", "1.0.4", "2026-12-10 14:03", "COM7"};
+  const TRegisterOrigin second{"05", "1.0.5", "2026-12-11 09:30", "/dev/ttyUSB0"};
+  const std::string crlf = "; ☃\r\n" + Cp1251ToUtf8(ExpectedFile(Filled()));
+  std::string lf = crlf;
+  std::erase(lf, '\r');
+  struct TCase {
+    const char* Name;
+    std::string Bytes;
+    const char* LineEnd;
+  };
+  const TCase cases[] = {{"cp1251.dat", W(crlf), "\r\n"},
+                         {"cp1251-lf.dat", W(lf), "\n"},
+                         {"utf8.dat", "\xEF\xBB\xBF" + lf, "\n"},
+                         {"utf16.dat", Utf16(crlf.substr(0, crlf.size() - 2), false), "\r\n"}};
+  TTempFolder folder;
+  for (const TCase& c : cases) {
+    const std::string name = folder.File(c.Name);
+    const auto text = [&name] {
+      const std::string bytes = Get(name);
+      const TFileEncoding encoding = SettingsFileEncoding(bytes);
+      return encoding == TFileEncoding::Cp1251 ? Cp1251ToUtf8(bytes) : UnicodeFileText(bytes, encoding);
+    };
+    const auto loadedOrigin = [&name] {
+      TKkmSettings loaded;
+      TDocumentOrigin origin;
+      TRecordingMessages quiet;
+      EXPECT_TRUE(LoadSettingsFile(name, loaded, quiet, &origin));
+      EXPECT_EQ(loaded, Filled());
+      return origin;
+    };
+    TRecordingMessages messages;
+    Put(name, c.Bytes);
+    ASSERT_TRUE(SaveSettingsFile(name, Filled(), messages));
+    const std::string described = Get(name);
+    ASSERT_TRUE(SaveSettingsFile(name, Filled(), messages, first)) << c.Name;
+    const std::string end = c.LineEnd;
+    EXPECT_TRUE(text().ends_with("[ККМ]" + end + "Номер=37" + end + "ПО=1.0.4" + end + "Дата=2026-12-10 14:03" + end +
+                                 "Порт=COM7" + end))
+        << c.Name;
+    EXPECT_EQ(SettingsFileEncoding(Get(name)), SettingsFileEncoding(described)) << c.Name;
+    EXPECT_EQ(loadedOrigin(), first) << c.Name;
+    const std::string withFirst = Get(name);
+    ASSERT_TRUE(SaveSettingsFile(name, Filled(), messages, first));
+    EXPECT_EQ(Get(name), withFirst) << c.Name;
+    ASSERT_TRUE(SaveSettingsFile(name, Filled(), messages, second));
+    EXPECT_EQ(loadedOrigin(), second) << c.Name;
+    EXPECT_EQ(text().find("Номер=37"), std::string::npos) << c.Name;
+    ASSERT_TRUE(SaveSettingsFile(name, Filled(), messages));
+    EXPECT_EQ(Get(name), described) << c.Name;
+    EXPECT_EQ(loadedOrigin(), std::nullopt) << c.Name;
+    EXPECT_TRUE(messages.Shown.empty()) << c.Name;
+  }
+}
+
 // Mended: a file picked by mistake under "Все файлы" emptied the document silently.
 TEST(SettingsFileLoad, AFileWithoutSettingsLoadsTheDefaultsAndSaysSo) {
   TTempFolder folder;
