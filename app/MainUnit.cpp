@@ -20,6 +20,7 @@
 #include "link/KkmConnect.h"
 #include "link/TraceRing.h"
 #include "register/Connect.h"
+#include "register/DocumentOrigin.h"
 #include "register/PortSearch.h"
 #include "register/TransferCommands.h"
 #include "settingsfile/Diagnostics.h"
@@ -373,7 +374,10 @@ void TMainForm::ToolButton1Click() {
   const auto fileName = FileDialogs->OpenDialog1();
   if (!fileName) return;
   Recorder.Begin();
-  AddToJournal("загрузка файла", LoadSettingsFile(*fileName, KkmSettings, Recorder), *fileName, false);
+  TDocumentOrigin origin;
+  const bool loaded = LoadSettingsFile(*fileName, KkmSettings, Recorder, &origin);
+  if (loaded) DocumentOrigin = origin;
+  AddToJournal("загрузка файла", loaded, *fileName, false);
 }
 
 void TMainForm::ToolButton2Click() {
@@ -381,7 +385,8 @@ void TMainForm::ToolButton2Click() {
   const auto fileName = FileDialogs->SaveDialog1();
   if (!fileName) return;
   Recorder.Begin();
-  AddToJournal("сохранение файла", SaveSettingsFile(*fileName, KkmSettings, Recorder), *fileName, false);
+  AddToJournal("сохранение файла", SaveSettingsFile(*fileName, KkmSettings, Recorder, DocumentOrigin), *fileName,
+               false);
 }
 
 void TMainForm::ToolButton3Click() {
@@ -409,7 +414,7 @@ void TMainForm::RunTransfer(const char* name, Command command) {
 
 void TMainForm::ToolButton4Click() {
   RunTransfer("чтение", [this] {
-    KkmSession.Read(KkmSettings, *this);
+    if (KkmSession.Read(KkmSettings, *this)) DocumentOrigin = RegisterOriginOf(Connection(), LocalTimeNow());
     return std::string();
   });
 }
@@ -417,7 +422,12 @@ void TMainForm::ToolButton4Click() {
 void TMainForm::ToolButton5Click() {
   RunTransfer("запись", [this] {
     TKeptBackup kept(*Backup);
-    KkmSession.Write(KkmSettings, *this, *this, kept);
+    if (!ConfirmOtherRegister(DocumentOrigin, Connection(), Recorder)) {
+      Ended(TCommandEnd::Declined);
+      return std::string();
+    }
+    if (KkmSession.Write(KkmSettings, *this, *this, kept))
+      DocumentOrigin = RegisterOriginOf(Connection(), LocalTimeNow());
     return kept.File;
   });
 }

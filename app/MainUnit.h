@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/WorkJournal.h"
+#include "document/RegisterOrigin.h"
 #include "document/RuleView.h"
 #include "document/TKkmSettings.h"
 #include "link/PortSystem.h"
@@ -44,6 +45,8 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   TKkmSession& Session() { return KkmSession; }
   TKkmLink& Link() { return KkmSession.Link(); }
   const TKkmConnection& Connection() const { return KkmSession.Connection(); }
+  // The register the document was last read from or written to, as its file names it.
+  const TDocumentOrigin& Origin() const { return DocumentOrigin; }
   TInit_Com& PortDialog() { return *Init_Com; }
 
   // The file dialogs of the load and save commands; the window's own by default.
@@ -133,6 +136,7 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   TJournalRecorder Recorder{UserMessages};
   std::unique_ptr<TJournal> WorkJournal;
   TKkmSettings KkmSettings;
+  TDocumentOrigin DocumentOrigin;
   TKkmSession KkmSession;  // the one link of the run and the register on it
   TPortSystem Ports;
   QProgressDialog* WaitBox = nullptr;  // while a broken write waits for its register

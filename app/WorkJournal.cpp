@@ -9,7 +9,7 @@ const char* const Declined = "Отменено: ответ «Нет»";
 }  // namespace
 
 TAnswer TJournalRecorder::Show(TMessageKind kind, const std::string& text) {
-  if (kind != TMessageKind::Confirmation) Failure = text;
+  if (!IsQuestion(kind)) Failure = text;
   return Shown.Show(kind, text);
 }
 

@@ -11,7 +11,8 @@ QString CaptionOf(TMessageKind kind, const QString& applicationTitle) {
     case TMessageKind::Plain: return applicationTitle;
     case TMessageKind::Information:
     case TMessageKind::BrokenWrite: return QStringLiteral("Информация");
-    case TMessageKind::Confirmation: return QStringLiteral("Подтверждение");
+    case TMessageKind::Confirmation:
+    case TMessageKind::CarefulConfirmation: return QStringLiteral("Подтверждение");
     case TMessageKind::Warning: return QStringLiteral("Предупреждение");
     case TMessageKind::Error: return QStringLiteral("Ошибка");
   }
@@ -25,7 +26,8 @@ QMessageBox::Icon IconOf(TMessageKind kind) {
     case TMessageKind::Plain: return QMessageBox::NoIcon;
     case TMessageKind::Information:
     case TMessageKind::BrokenWrite: return QMessageBox::Information;
-    case TMessageKind::Confirmation: return QMessageBox::Question;
+    case TMessageKind::Confirmation:
+    case TMessageKind::CarefulConfirmation: return QMessageBox::Question;
     case TMessageKind::Warning: return QMessageBox::Warning;
     case TMessageKind::Error: return QMessageBox::Critical;
   }
@@ -35,12 +37,13 @@ QMessageBox::Icon IconOf(TMessageKind kind) {
 }  // namespace
 
 TAnswer TQtUserMessages::Show(TMessageKind kind, const std::string& text) {
-  const bool question = kind == TMessageKind::Confirmation;
+  const bool question = TUserMessages::IsQuestion(kind);
   QMessageBox box(IconOf(kind), CaptionOf(kind, ApplicationTitle), QString::fromStdString(text),
                   question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, QApplication::activeWindow());
   if (question) {
     box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
     box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
+    if (kind == TMessageKind::CarefulConfirmation) box.setDefaultButton(QMessageBox::No);
   }
   QPushButton* retry = kind == TMessageKind::BrokenWrite
                            ? box.addButton(QStringLiteral("Повторить запись"), QMessageBox::ActionRole)

@@ -22,7 +22,7 @@ class TRecordingMessages : public TUserMessages {
     Shown.push_back({kind, text});
     if (OnShow) OnShow();
     const bool retry = kind == TMessageKind::BrokenWrite && !Answers.empty() && Answers.front() == TAnswer::Retry;
-    if (kind != TMessageKind::Confirmation && !retry) return TAnswer::Ok;
+    if (!IsQuestion(kind) && !retry) return TAnswer::Ok;
     if (Answers.empty()) return TAnswer::No;
     const TAnswer answer = Answers.front();
     Answers.pop_front();
