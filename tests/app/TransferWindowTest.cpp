@@ -18,6 +18,8 @@
 
 #include "app/DemoRegisters.h"
 #include "app/MainUnit.h"
+#include "document/Cp1251.h"
+#include "settingsfile/FileAccess.h"
 #include "settingsfile/SettingsBackup.h"
 #include "settingsfile/SettingsFile.h"
 #include "support/Controls.h"
@@ -52,12 +54,12 @@ struct TBench {
   TMainForm Form;
 };
 
-// The diagnostics go where the test says and nowhere else.
-class TDiagnosticsFile final : public TFileDialogs {
+// Every file dialog gives the file the test names, and nothing else.
+class TChosenFile final : public TFileDialogs {
  public:
-  explicit TDiagnosticsFile(std::string name) : Name(std::move(name)) {}
-  std::optional<std::string> OpenDialog1() override { return std::nullopt; }
-  std::optional<std::string> SaveDialog1() override { return std::nullopt; }
+  explicit TChosenFile(std::string name) : Name(std::move(name)) {}
+  std::optional<std::string> OpenDialog1() override { return Name; }
+  std::optional<std::string> SaveDialog1() override { return Name; }
   std::optional<std::string> DiagnosticsDialog(const std::string& proposed) override {
     Proposed = proposed;
     return Name;
@@ -284,7 +286,7 @@ class TransferWindowTest : public QObject {
     TBench bench;
     bench.Journal();
     QTemporaryDir saved;
-    TDiagnosticsFile files(saved.filePath(QStringLiteral("д.txt")).toStdString());
+    TChosenFile files(saved.filePath(QStringLiteral("д.txt")).toStdString());
     bench.Form.UseFileDialogs(files);
     QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "OpenUrl");
     QTimer watch;
@@ -334,6 +336,52 @@ class TransferWindowTest : public QObject {
     const std::size_t probe = diagnostics.find(" connect COM3\n");
     QVERIFY2(probe != std::string::npos && diagnostics.find(" MARK\n", probe) != std::string::npos,
              diagnostics.c_str());
+  }
+
+  // A read's document saved names its register, and a file loaded and saved again keeps
+  // that. Written to another register it is asked about first; No sends nothing.
+  void AnotherRegistersDocumentIsAskedAboutFirst() {
+    TBench bench;
+    bench.Journal();
+    QTemporaryDir folder;
+    TChosenFile files(folder.filePath(QStringLiteral("ККМ 00.dat")).toStdString());
+    bench.Form.UseFileDialogs(files);
+    const auto section = [&files] {
+      const std::string text = Cp1251ToUtf8(ReadFileBytes(PathFromUtf8(files.Name)).value_or(""));
+      return text.substr(std::min(text.find("[ККМ]"), text.size()));
+    };
+    const auto press = [&bench](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+      bench.Form.activateWindow();
+      QApplication::setActiveWindow(&bench.Form);
+      QTest::keyClick(&bench.Form, key, modifiers);
+    };
+    press(Qt::Key_F5);
+    press(Qt::Key_S, Qt::ControlModifier);
+    const std::string saved = section();
+    QVERIFY2(QRegularExpression(QStringLiteral("^\\[ККМ\\]\r\nНомер=00\r\nПО=1\\.0\\.4\r\nДата=\\d{4}-\\d\\d-\\d\\d "
+                                               "\\d\\d:\\d\\d\r\nПорт=COM1\r\n$"))
+                 .match(QString::fromStdString(saved))
+                 .hasMatch(),
+             saved.c_str());
+    press(Qt::Key_O, Qt::ControlModifier);
+    files.Name = folder.filePath(QStringLiteral("копия.dat")).toStdString();
+    press(Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(section(), saved);
+
+    bench.Form.PortDialog().findChild<QRadioButton*>(QStringLiteral("RadioButton4"))->setChecked(true);
+    bench.Form.PortDialog().Button1Click();
+    QVERIFY(bench.Form.PortDialog().ConnectedFlag);
+    const auto memory = bench.Demo.Com4.Memory();
+    bench.Messages.Shown.clear();
+    bench.Messages.Answers = {TAnswer::No};
+    press(Qt::Key_F9);
+    const TRecordingMessages::TShown question{
+        TMessageKind::CarefulConfirmation,
+        "Установки прочитаны из ККМ № 00, а подключена ККМ № 37. Записать их в ККМ № 37?"};
+    QCOMPARE(bench.Messages.Shown, std::vector<TRecordingMessages::TShown>{question});
+    QVERIFY(bench.Demo.Com4.Memory() == memory);
+    QVERIFY2(bench.Journal().at(0).ends_with(" · ККМ № 37 · ПО 1.0.5 · Отменено: ответ «Нет»"),
+             bench.Journal().at(0).c_str());
   }
 
   // Declined at its question, a write's line says so rather than the pre-read's status.
