@@ -13,11 +13,14 @@
 #include "document/SettingsRules.h"
 #include "link/KkmConnect.h"
 #include "link/TraceRing.h"
+#include "register/DocumentOrigin.h"
 #include "register/KkmSession.h"
 #include "register/PortSearch.h"
 #include "settingsfile/Diagnostics.h"
 #include "settingsfile/FileAccess.h"
 #include "settingsfile/SettingsFile.h"
+#include "settingsfile/SettingsSheet.h"
+#include "ui/SheetFile.h"
 
 namespace {
 
@@ -63,7 +66,8 @@ struct TRun {
   TConsoleSystem& System;
   TKkmSettings Document;
   TBackupFolder Backups;
-  bool ManyLinks = false;  // several links trace at once, each to a file of its own
+  TDocumentOrigin Origin{};  // the register the file names
+  bool ManyLinks = false;    // several links trace at once, each to a file of its own
 };
 
 // The trace file of a device's link: the one named, or, while several links work at
@@ -111,11 +115,18 @@ void RunCommand(TRun& run, TKkmSession& session, TConsoleView& view, TRegisterOu
     case TConsoleCommand::Read: {
       TKkmSettings settings;
       if (!session.Read(settings, view)) return Conclude(view, outcome);
-      const bool saved = SaveSettingsFile(run.Options.Output, settings, view);
+      const TDocumentOrigin origin = RegisterOriginOf(session.Connection(), LocalTimeNow());
+      const bool saved = SaveSettingsFile(run.Options.Output, settings, view, origin);
       if (saved) view.Status += " Установки сохранены в файл " + run.Options.Output;
       return Conclude(view, outcome, !saved);
     }
     case TConsoleCommand::Write: {
+      if (!run.Options.AnyRegister && NamesOtherRegister(run.Origin, session.Connection())) {
+        view.Told.push_back(OtherRegisterText(*run.Origin, session.Connection()) +
+                            " Установки не записаны; записать их в другую ККМ: --any-register.");
+        view.End = TCommandEnd::Declined;
+        return Conclude(view, outcome);
+      }
       TKkmSettings settings = run.Document;
       TWriteBackupIn<TBackupFolder> folder(run.Backups);
       TKeptBackup backup(folder);
@@ -267,7 +278,7 @@ std::optional<TFoundKkm> Search(TRun& run) {
 // check it; false, with the fault told, when the file cannot be read or is refused.
 bool LoadDocument(TRun& run, TPrinter& printer) {
   TConsoleView view;
-  const bool loaded = LoadSettingsFile(run.Options.File, run.Document, view);
+  const bool loaded = LoadSettingsFile(run.Options.File, run.Document, view, &run.Origin);
   if (loaded && view.Told.empty() && Error_Proc(run.Document, view)) return true;
   printer.Fault(view.Told.empty() ? "Файл " + run.Options.File + " не принят" : view.Told.back(), ExitUsage);
   return false;
@@ -347,6 +358,23 @@ int WriteDiagnostics(TConsoleSystem& system, TPrinter& printer) {
   return printer.End(false);
 }
 
+// The customer's sheet of a settings file, as a PDF.
+int WriteSheet(const TConsoleOptions& options, TPrinter& printer) {
+  TConsoleView view;
+  TKkmSettings settings;
+  TDocumentOrigin origin;  // the register the file names, for the sheet's title
+  std::string error;
+  if (!LoadSettingsFile(options.File, settings, view, &origin) || !view.Told.empty()) {
+    printer.Fault(view.Told.empty() ? "Файл " + options.File + " не принят" : view.Told.back(), ExitUsage);
+  } else if (!WriteSheetPdf(SettingsSheet(settings, origin), options.Output, error)) {
+    printer.Fault(error, ExitUsage);
+  } else {
+    printer.Report.Message = "Лист установок записан в файл " + options.Output;
+    printer.Text(printer.Report.Message + "\n");
+  }
+  return printer.End(false);
+}
+
 int RunRegisters(TRun& run, TPrinter& printer) {
   const TConsoleOptions& options = run.Options;
   printer.BeginRegisters();
@@ -393,6 +421,7 @@ int RunConsole(const std::vector<std::string>& args, TConsoleSystem& system) {
     }
     case TConsoleCommand::Ports: return ListPorts(system, printer);
     case TConsoleCommand::Diagnostics: return WriteDiagnostics(system, printer);
+    case TConsoleCommand::Sheet: return WriteSheet(options, printer);
     default: break;
   }
   TRun run{options, system, {}, TBackupFolder(system.BackupFolder)};

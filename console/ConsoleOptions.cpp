@@ -10,13 +10,14 @@ struct TCommandName {
   TConsoleCommand Command;
 };
 
-constexpr std::array<TCommandName, 6> Commands = {{
+constexpr std::array<TCommandName, 7> Commands = {{
     {"ports", TConsoleCommand::Ports},
     {"find", TConsoleCommand::Find},
     {"read", TConsoleCommand::Read},
     {"write", TConsoleCommand::Write},
     {"compare", TConsoleCommand::Compare},
     {"diagnostics", TConsoleCommand::Diagnostics},
+    {"sheet", TConsoleCommand::Sheet},
 }};
 
 const char* const UsageHint = "\nСправка: orbi7cli --help";
@@ -45,7 +46,8 @@ class TArguments {
 std::string Missing(const TConsoleOptions& o, const std::vector<std::string>& positional) {
   const bool needsPort = o.Command == TConsoleCommand::Read || o.Command == TConsoleCommand::Write ||
                          o.Command == TConsoleCommand::Compare;
-  const bool takesFile = o.Command == TConsoleCommand::Write || o.Command == TConsoleCommand::Compare;
+  const bool takesFile = o.Command == TConsoleCommand::Write || o.Command == TConsoleCommand::Compare ||
+                         o.Command == TConsoleCommand::Sheet;
   if (needsPort && o.Ports.empty()) return "Команде " + o.CommandName + " нужен порт: --port PORT";
   if (!needsPort && !o.Ports.empty()) return "Команда " + o.CommandName + " не принимает --port";
   if (o.Command == TConsoleCommand::Read && o.Ports.size() > 1) return "Команда read читает одну ККМ: один --port";
@@ -54,7 +56,9 @@ std::string Missing(const TConsoleOptions& o, const std::vector<std::string>& po
   }
   if (o.Repeat && (o.Command != TConsoleCommand::Write || o.Ports.size() != 1 || o.Ports[0] == AutoPort))
     return "--repeat годится только для write с одним названным портом";
-  const bool writesFile = o.Command == TConsoleCommand::Read || o.Command == TConsoleCommand::Diagnostics;
+  if (o.AnyRegister && o.Command != TConsoleCommand::Write) return "--any-register годится только для write";
+  const bool writesFile = o.Command == TConsoleCommand::Read || o.Command == TConsoleCommand::Diagnostics ||
+                          o.Command == TConsoleCommand::Sheet;
   if (writesFile && o.Output.empty()) return "Команде " + o.CommandName + " нужен файл: -o FILE";
   if (!writesFile && !o.Output.empty()) return "Команда " + o.CommandName + " не принимает -o";
   if (takesFile && positional.size() != 1) return "Команде " + o.CommandName + " нужен один файл установок";
@@ -87,11 +91,12 @@ TParsedOptions ParseConsoleOptions(const std::vector<std::string>& args) {
       } else {
         options.Output = *value;
       }
-    } else if (name == "--bytewise" || name == "--repeat" || name == "--json" || name == "--help" || name == "-h" ||
-               name == "--version") {
+    } else if (name == "--bytewise" || name == "--repeat" || name == "--any-register" || name == "--json" ||
+               name == "--help" || name == "-h" || name == "--version") {
       if (!inline_.empty()) return Refused("Параметр " + name + " не принимает значения", json);
       options.Bytewise = options.Bytewise || name == "--bytewise";
       options.Repeat = options.Repeat || name == "--repeat";
+      options.AnyRegister = options.AnyRegister || name == "--any-register";
       help = help || name == "--help" || name == "-h";
       version = version || name == "--version";
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -128,18 +133,22 @@ std::string ConsoleUsage() {
          "  orbi7cli find                          найти ККМ на всех портах\n"
          "  orbi7cli read --port PORT -o FILE      прочитать установки ККМ в файл\n"
          "  orbi7cli write --port PORT [--port PORT...] FILE\n"
-         "                                         записать файл установок в ККМ (без вопроса)\n"
+         "                                         записать файл установок в ККМ (без вопроса); файл,\n"
+         "                                         прочитанный из ККМ с другим номером, не пишется (код 2)\n"
          "  orbi7cli write --port PORT --repeat FILE\n"
          "                                         записывать ККМ за ККМ на одном порту до Ctrl+C\n"
          "  orbi7cli compare --port PORT [--port PORT...] FILE\n"
          "                                         что изменила бы запись файла в ККМ\n"
          "  orbi7cli diagnostics -o FILE           файл диагностики для поддержки: версии, порты,\n"
          "                                         настройки, журнал работы за 7 дней\n"
+         "  orbi7cli sheet FILE -o PDF             лист установок для владельца ККМ: налоги, скидки,\n"
+         "                                         надбавки и товарные группы файла, в PDF\n"
          "\n"
          "Параметры:\n"
          "  --port PORT    COM7, /dev/ttyUSB0; auto — найти ККМ, как find\n"
          "  --trace FILE   записать протокол обмена по линии в FILE\n"
          "  --bytewise     побайтный обмен: чтение и запись по байту за обмен (медленнее)\n"
+         "  --any-register write: записать и в ККМ с другим номером, чем в разделе [ККМ] файла\n"
          "  --json         один документ JSON на стандартный вывод\n"
          "  --help         эта справка\n"
          "  --version      версия программы\n"

@@ -5,17 +5,18 @@
 #include <vector>
 
 // What the console program is asked to do, from its command line.
-enum class TConsoleCommand { Ports, Find, Read, Write, Compare, Diagnostics, Help, Version };
+enum class TConsoleCommand { Ports, Find, Read, Write, Compare, Diagnostics, Sheet, Help, Version };
 
 struct TConsoleOptions {
   TConsoleCommand Command = TConsoleCommand::Help;
   std::string CommandName;         // as typed: "write"
   std::vector<std::string> Ports;  // every --port in order; AutoPort searches
-  std::string File;                // write's and compare's settings file
-  std::string Output;              // -o: where read's settings, or the diagnostics, go
+  std::string File;                // the settings file of write, compare and sheet
+  std::string Output;              // -o: where read's settings, the diagnostics or the sheet go
   std::string Trace;               // --trace: the line trace goes there
   bool Bytewise = false;           // read and write a byte an exchange, not in 16-byte frames
   bool Repeat = false;             // write: register after register on one port
+  bool AnyRegister = false;        // write: also into a register the file does not name
   bool Json = false;
 };
 

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "document/Counted.h"
+
 namespace {
 
 const char* const Arrow = " → ";
@@ -45,17 +47,6 @@ void GroupChanges(TChangeList& list, int g, const TGroupBinding& before, const T
   list.Add(item, "надбавка", Shown(before.Surcharge), Shown(after.Surcharge));
 }
 
-// The number with the word in the form the number asks for: one (1, 21), few (2 to 4,
-// 22 to 24) or many (5 to 20, 25...).
-std::string Counted(std::size_t n, const char* one, const char* few, const char* many) {
-  const std::size_t lastTwo = n % 100;
-  const std::size_t last = n % 10;
-  const char* word = many;
-  if (last == 1 && lastTwo != 11) word = one;
-  if (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14)) word = few;
-  return std::to_string(n) + " " + word;
-}
-
 std::string Changes(std::size_t n) { return Counted(n, "изменение", "изменения", "изменений"); }
 
 }  // namespace
@@ -94,6 +85,14 @@ std::vector<std::string> ComparisonLines(const std::vector<std::string>& changes
   std::vector<std::string> lines = {"Запись этого документа изменит в ККМ: " +
                                     Counted(changes.size(), "поле", "поля", "полей")};
   lines.insert(lines.end(), changes.begin(), changes.end());
+  return lines;
+}
+
+std::vector<std::string> FileComparisonLines(const std::vector<std::string>& differences) {
+  if (differences.empty()) return {"Файл совпадает с документом."};
+  std::vector<std::string> lines = {"Файл отличается от документа: " +
+                                    Counted(differences.size(), "поле", "поля", "полей")};
+  lines.insert(lines.end(), differences.begin(), differences.end());
   return lines;
 }
 

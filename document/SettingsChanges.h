@@ -42,6 +42,11 @@ std::vector<std::string> WriteMismatches(const TKkmSettings& written, const TKkm
 // ККМ: N полей" and every change, or "Установки в ККМ совпадают с документом." alone.
 std::vector<std::string> ComparisonLines(const std::vector<std::string>& changes);
 
+// The comparison of the document with a settings file, the document's fields before the
+// file's: "Файл отличается от документа: N полей" and every difference, or "Файл
+// совпадает с документом." alone.
+std::vector<std::string> FileComparisonLines(const std::vector<std::string>& differences);
+
 inline constexpr std::size_t MaxListedChanges = 20;
 
 // The lines as a message shows them: at most MaxListedChanges, then

@@ -101,3 +101,5 @@ bool IsSurchargeProgrammed(const TKkmSettings& settings, int n);
 
 inline constexpr const char* DefaultTaxKind = "И";
 inline constexpr const char* FixedTax4Kind = "Н";
+// What the kinds stand for, as the taxes page and the customer's sheet explain them.
+inline constexpr const char* TaxKindHint = "И - Исчисляемый, Н - Начисляемый";

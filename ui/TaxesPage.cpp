@@ -118,7 +118,7 @@ void TTaxesPage::BuildKindBox(int t) {
     return;
   }
   row.Kind->addItems({QStringLiteral("И"), QStringLiteral("Н")});
-  row.Kind->setToolTip(QStringLiteral("И - Исчисляемый, Н - Начисляемый"));
+  row.Kind->setToolTip(QString::fromUtf8(TaxKindHint));
   connect(row.Kind, &QComboBox::editTextChanged, this, [this, t](const QString& text) { KindChange(t, text); });
 }
 

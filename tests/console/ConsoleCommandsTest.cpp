@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "console/ConsoleCommands.h"
+#include "document/Cp1251.h"
+#include "document/LocalTime.h"
 #include "link/KkmFrames.h"
 #include "register/RegisterRecords.h"
 #include "settingsfile/FileAccess.h"
@@ -271,6 +273,31 @@ TEST(ConsoleCommands, JsonParsesBack) {
 }
 #endif
 
+// A read's file names its register; another register takes it only with --any-register,
+// and without it is left as it was.
+TEST(ConsoleCommands, AFileOfAnotherRegisterIsWrittenOnlyWhenAsked) {
+  TConsoleBench bench;
+  ProgramSettings(bench.Add("COM1"), FullSettings());
+  TSimulatedRegister& other = bench.Add("COM2", 5, 105);
+  const std::string file = Utf8FromPath(bench.Folder.Path / "read.dat");
+  const std::string started = TimeStampText(LocalTimeNow()).substr(0, 16);
+  ASSERT_EQ(bench.Run({"read", "--port", "COM1", "-o", file}), 0);
+  const std::string ended = TimeStampText(LocalTimeNow()).substr(0, 16);
+  const std::string text = Cp1251ToUtf8(ReadFileBytes(PathFromUtf8(file)).value_or(""));
+  const std::string date = text.substr(text.find("Дата=") + std::string("Дата=").size(), 16);
+  EXPECT_TRUE(text.ends_with("\r\n[ККМ]\r\nНомер=37\r\nПО=1.0.4\r\nДата=" + date + "\r\nПорт=COM1\r\n")) << text;
+  EXPECT_TRUE(date == started || date == ended) << date;
+  EXPECT_EQ(bench.Run({"write", "--port", "COM1", file}), 0);
+  const auto before = other.Memory();
+  EXPECT_EQ(bench.Run({"write", "--port", "COM2", file}), 2);
+  EXPECT_NE(bench.Err.find("Установки прочитаны из ККМ № 37, а подключена ККМ № 05. Установки не записаны"),
+            std::string::npos)
+      << bench.Err;
+  EXPECT_EQ(other.Memory(), before);
+  EXPECT_EQ(bench.Run({"write", "--port", "COM2", "--any-register", file}), 0);
+  EXPECT_NE(other.Memory(), before);
+}
+
 // The diagnostics after a failed read: the version, the system, the listed ports, the
 // window's kept settings, the read's journal line and its probe's trace; a folder that
 // is not there takes no file.
@@ -307,6 +334,39 @@ TEST(ConsoleCommands, WindowSettingsFromTheIniFile) {
   EXPECT_EQ(IniSettings(text, {"Port/LastDevice", "Files/LastFolder", "Top", "Files/Missing"}), expected);
 }
 
+// The customer's sheet of a settings file: written whole, or a fault of the file.
+TEST(ConsoleCommands, SheetOfAFile) {
+  struct TRow {
+    const char* Name;
+    std::function<std::string(TConsoleBench&)> File;
+    const char* Pdf;
+    int Exit;
+    const char* Told;
+  };
+  const std::vector<TRow> rows = {
+      {"written", [](auto& bench) { return bench.File(InUseSettings()); }, "лист.pdf", 0,
+       "Лист установок записан в файл "},
+      {"no file", [](auto& bench) { return Utf8FromPath(bench.Folder.Path / "нет.dat"); }, "лист.pdf", 2,
+       "Не удается прочитать файл"},
+      {"no folder for the PDF", [](auto& bench) { return bench.File(InUseSettings()); }, "нет/лист.pdf", 2,
+       "Не удалось записать лист установок в файл "},
+      // Its fonts go in again under the next application the command makes for itself.
+      {"written again", [](auto& bench) { return bench.File(InUseSettings()); }, "лист.pdf", 0,
+       "Лист установок записан в файл "},
+  };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.Name);
+    TConsoleBench bench;
+    const std::string pdf = Utf8FromPath(bench.Folder.Path / PathFromUtf8(row.Pdf));
+    EXPECT_EQ(bench.Run({"sheet", row.File(bench), "-o", pdf}), row.Exit);
+    EXPECT_NE((row.Exit == 0 ? bench.Out : bench.Err).find(row.Told), std::string::npos) << bench.Out << bench.Err;
+    EXPECT_EQ((row.Exit == 0 ? bench.Err : bench.Out), "");
+    const std::string written = ReadFileBytes(PathFromUtf8(pdf)).value_or("");
+    EXPECT_EQ(written.starts_with("%PDF-"), row.Exit == 0);
+    EXPECT_EQ(written.find("/FontFile2") != std::string::npos, row.Exit == 0);
+  }
+}
+
 TEST(ConsoleCommands, UsageFaults) {
   const std::vector<std::vector<std::string>> lines = {
       {},
@@ -318,6 +378,9 @@ TEST(ConsoleCommands, UsageFaults) {
       {"compare", "--port", "COM1", "--frobnicate", "shop.dat"},
       {"ports", "--port", "COM1"},
       {"diagnostics"},
+      {"sheet", "shop.dat"},
+      {"sheet", "-o", "shop.pdf"},
+      {"sheet", "--port", "COM1", "shop.dat", "-o", "shop.pdf"},
   };
   for (const std::vector<std::string>& line : lines) {
     TConsoleBench bench;
