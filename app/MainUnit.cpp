@@ -2,10 +2,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QScreen>
@@ -14,6 +16,9 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
+#ifdef ORBI7_PRINTING
+#include <QPrinter>
+#endif
 #include <algorithm>
 
 #include "app/Pictures.h"
@@ -32,6 +37,7 @@
 #include "ui/JournalDialog.h"
 #include "ui/ProgramSettings.h"
 #include "ui/RatesPage.h"
+#include "ui/SheetPdf.h"
 #include "ui/TaxesPage.h"
 #include "ui/WindowFont.h"
 
@@ -52,7 +58,7 @@ constexpr int ButtonWidth = 39;
 constexpr int ButtonHeight = 38;
 constexpr int DividerWidth = 8;
 constexpr int ImageSize = 32;
-constexpr int ImageCount = 9;
+constexpr int ImageCount = 11;
 // Read, write and compare: on only while connected.
 constexpr std::size_t RegisterButtons[] = {3, 4, 6};
 
@@ -197,21 +203,43 @@ void TMainForm::BuildToolBar() {
                                  Qt::CTRL | Qt::Key_O);
   ToolButtons[1] = AddToolButton("ToolButton2", 39, 1, "Сохранение установок в файл", &TMainForm::ToolButton2Click,
                                  Qt::CTRL | Qt::Key_S);
-  // The dividers are named after the buttons, which the comparison's ToolButton7 and the
-  // journal's ToolButton11 join.
-  AddDivider("ToolButton8", 78);
+  ToolButtons[9] =
+      AddToolButton("ToolButton13", 78, 10, "Сохранить лист установок", &TMainForm::ToolButton13Click, Qt::Key_F12);
+  // The dividers are named after the buttons, which the comparisons' ToolButton7 and
+  // ToolButton12, the journal's ToolButton11 and the sheet's ToolButton13 join.
+  AddDivider("ToolButton8", 117);
   ToolButtons[2] =
-      AddToolButton("ToolButton3", 86, 3, "Установка интерфейса с ККМ", &TMainForm::ToolButton3Click, Qt::Key_F2);
-  AddDivider("ToolButton9", 125);
+      AddToolButton("ToolButton3", 125, 3, "Установка интерфейса с ККМ", &TMainForm::ToolButton3Click, Qt::Key_F2);
+  AddDivider("ToolButton9", 164);
   ToolButtons[3] =
-      AddToolButton("ToolButton4", 133, 4, "Чтение установок из ККМ", &TMainForm::ToolButton4Click, Qt::Key_F5);
+      AddToolButton("ToolButton4", 172, 4, "Чтение установок из ККМ", &TMainForm::ToolButton4Click, Qt::Key_F5);
   ToolButtons[4] =
-      AddToolButton("ToolButton5", 172, 5, "Запись установок в ККМ", &TMainForm::ToolButton5Click, Qt::Key_F9);
+      AddToolButton("ToolButton5", 211, 5, "Запись установок в ККМ", &TMainForm::ToolButton5Click, Qt::Key_F9);
   ToolButtons[6] =
-      AddToolButton("ToolButton7", 211, 7, "Сравнение установок с ККМ", &TMainForm::ToolButton7Click, Qt::Key_F6);
-  ToolButtons[7] = AddToolButton("ToolButton11", 250, 8, "Журнал работы", &TMainForm::ToolButton11Click, Qt::Key_F11);
-  AddDivider("ToolButton10", 289);
-  ToolButtons[5] = AddToolButton("ToolButton6", 297, 6, "Выход", &TMainForm::ToolButton6Click, Qt::CTRL | Qt::Key_Q);
+      AddToolButton("ToolButton7", 250, 7, "Сравнение установок с ККМ", &TMainForm::ToolButton7Click, Qt::Key_F6);
+  ToolButtons[8] = AddToolButton("ToolButton12", 289, 9, "Сравнение установок с файлом", &TMainForm::ToolButton12Click,
+                                 Qt::SHIFT | Qt::Key_F6);
+  ToolButtons[7] = AddToolButton("ToolButton11", 328, 8, "Журнал работы", &TMainForm::ToolButton11Click, Qt::Key_F11);
+  AddDivider("ToolButton10", 367);
+  ToolButtons[5] = AddToolButton("ToolButton6", 375, 6, "Выход", &TMainForm::ToolButton6Click, Qt::CTRL | Qt::Key_Q);
+  AddPrinting();
+}
+
+// Pressed and held, the sheet's button offers printing too; Ctrl+P prints at once.
+void TMainForm::AddPrinting() {
+#ifdef ORBI7_PRINTING
+  QToolButton* sheet = ToolButtons[9];
+  auto* menu = new QMenu(sheet);
+  menu->setObjectName(QStringLiteral("SheetMenu"));
+  menu->addAction(QStringLiteral("Сохранить лист установок…"), this, &TMainForm::ToolButton13Click);
+  QAction* print = menu->addAction(QStringLiteral("Печать…"), this, &TMainForm::PrintSheet);
+  print->setObjectName(QStringLiteral("PrintSheet"));
+  sheet->setMenu(menu);
+  sheet->setPopupMode(QToolButton::DelayedPopup);
+  connect(new QShortcut(Qt::CTRL | Qt::Key_P, this), &QShortcut::activated, this, [this, sheet] {
+    if (sheet->isEnabled()) PrintSheet();
+  });
+#endif
 }
 
 void TMainForm::BuildPages() {
@@ -439,6 +467,65 @@ void TMainForm::ToolButton7Click() {
   });
 }
 
+// The document against a settings file chosen as for a load: what the file holds
+// otherwise, field by field, document first. The document stays as it is.
+void TMainForm::ToolButton12Click() {
+  RepaintToolbar();
+  const auto fileName = FileDialogs->OpenDialog1();
+  if (!fileName) return;
+  Recorder.Begin();
+  TKkmSettings file;
+  const bool loaded = LoadSettingsFile(*fileName, file, Recorder);
+  if (loaded) {
+    const std::vector<std::string> lines = FileComparisonLines(SettingsChanges(KkmSettings, file));
+    Recorder.Status = lines.front();
+    const QString name = QFileInfo(QString::fromStdString(*fileName)).fileName();
+    TComparisonDialog dialog(lines, QStringLiteral("Сравнение с файлом ") + name, this);
+    dialog.exec();
+  }
+  AddToJournal("сравнение с файлом", loaded, *fileName, false);
+}
+
+std::string TMainForm::ProposedSheetName() const {
+  const std::string day = TimeStampText(LocalTimeNow()).substr(0, 10);
+  return "Лист установок " + (DocumentOrigin ? "ККМ " + DocumentOrigin->Number + " " : std::string()) + day + ".pdf";
+}
+
+// The customer's sheet of the document as a PDF, written whole or not at all.
+void TMainForm::ToolButton13Click() {
+  RepaintToolbar();
+  const auto fileName = FileDialogs->SheetDialog(ProposedSheetName());
+  if (!fileName) return;
+  Recorder.Begin();
+  std::string error;
+  const bool written = WriteSheetPdf(SettingsSheet(KkmSettings, DocumentOrigin), *fileName, error);
+  if (written) {
+    SetStatus("Лист установок сохранён: " + QFileInfo(QString::fromStdString(*fileName)).fileName().toStdString());
+  } else {
+    Recorder.Show(TMessageKind::Error, error);
+  }
+  AddToJournal("лист установок", written, *fileName, false);
+}
+
+void TMainForm::PrintSheet() {
+#ifdef ORBI7_PRINTING
+  RepaintToolbar();
+  QPrinter printer(QPrinter::HighResolution);
+  UseSheetPage(printer);
+  printer.setDocName(QStringLiteral("Лист установок ККМ"));
+  if (!FileDialogs->PrintDialog(printer)) return;
+  Recorder.Begin();
+  const bool printed = PaintSheet(printer, SettingsSheet(KkmSettings, DocumentOrigin)) > 0;
+  if (printed) {
+    const std::string name = printer.printerName().toStdString();
+    SetStatus("Лист установок отправлен на печать" + (name.empty() ? std::string() : ": " + name));
+  } else {
+    Recorder.Show(TMessageKind::Error, "Не удалось напечатать лист установок.");
+  }
+  AddToJournal("печать листа установок", printed, {}, false);
+#endif
+}
+
 void TMainForm::ToolButton11Click() {
   RepaintToolbar();
   TJournalDialog dialog(
@@ -490,7 +577,7 @@ void TMainForm::End() {
 void TMainForm::ShowComparison(const std::vector<std::string>& lines) {
   // The comparison's outcome, as its journal line tells it, is its first line.
   if (!lines.empty()) Recorder.Status = lines.front();
-  TComparisonDialog dialog(lines, this);
+  TComparisonDialog dialog(lines, QStringLiteral("Сравнение с ККМ"), this);
   dialog.exec();
 }
 

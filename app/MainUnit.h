@@ -97,6 +97,10 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   void ToolButton6Click();
   void ToolButton7Click();
   void ToolButton11Click();
+  void ToolButton12Click();
+  void ToolButton13Click();
+  // The sheet on a printer chosen in the system's print dialog, where Qt can print.
+  void PrintSheet();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -128,6 +132,11 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   // is one on a file; that the journal cannot be written is told once, after the
   // command's own status.
   void AddToJournal(const char* command, bool done, const std::string& file = {}, bool withRegister = true);
+  // The sheet's menu, where the program can print: save and print.
+  void AddPrinting();
+  // "Лист установок ККМ 37 2026-12-11.pdf", the register left out where the document
+  // never met one.
+  std::string ProposedSheetName() const;
   // The diagnostics file's text: the program, the system, the ports, the kept settings,
   // the journal's last days and the traces in memory.
   std::string DiagnosticsText() const;
@@ -147,7 +156,7 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   TWriteBackup* Backup = &UserBackups;
   std::vector<QIcon> ImageList1;
   QWidget* ToolBar1 = nullptr;
-  std::array<QToolButton*, 8> ToolButtons{};
+  std::array<QToolButton*, 10> ToolButtons{};
   QTabWidget* PageControl1 = nullptr;
   TGroupsPage* GroupsPage = nullptr;
   TTaxesPage* TaxesPage = nullptr;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QImage>
 #include <QMessageBox>
 #include <QSettings>
 #include <QTabWidget>
@@ -14,10 +15,12 @@
 
 #include "app/DemoRegisters.h"
 #include "app/MainUnit.h"
+#include "settingsfile/SettingsFile.h"
 #include "ui/ApplicationTitle.h"
 #include "ui/InitComm.h"
 #include "ui/QtTranslation.h"
 #include "ui/QtUserMessages.h"
+#include "ui/SheetPdf.h"
 
 namespace {
 
@@ -43,7 +46,7 @@ void Click(QWidget& form, const char* button) { form.findChild<QToolButton*>(QSt
 // modal window it brings up once it has read the register is saved and closed.
 bool SaveModalOfCommand(const QDir& folder, const char* button, const QString& name,
                         const std::function<void(QDialog&)>& close,
-                        const std::function<void(TDemoRegisters&)>& before = {}) {
+                        const std::function<void(TDemoRegisters&, TMainForm&)>& before = {}) {
   TDemoRegisters demo;
   TQtUserMessages messages(QString::fromUtf8(ApplicationTitle));
   TMainForm form(messages, demo.Ports());
@@ -57,7 +60,7 @@ bool SaveModalOfCommand(const QDir& folder, const char* button, const QString& n
   settings.Discount(3) = "05,00";
   settings.Group(12) = {"1", "", ""};
   settings.Group(40) = {"2", "", "1"};
-  if (before) before(demo);
+  if (before) before(demo, form);
   bool ok = false;
   QTimer watch;
   QObject::connect(&watch, &QTimer::timeout, [&] {
@@ -88,7 +91,60 @@ bool SaveComparison(const QDir& folder) {
 bool SaveLinkFailure(const QDir& folder) {
   return SaveModalOfCommand(
       folder, "ToolButton4", QStringLiteral("link-failure.png"), [](QDialog& box) { box.accept(); },
-      [](TDemoRegisters& demo) { demo.Com1.SetSilent(true); });
+      [](TDemoRegisters& demo, TMainForm&) { demo.Com1.SetSilent(true); });
+}
+
+// The file a comparison with a file is shown against: the customer's older settings.
+class TOlderFile final : public TFileDialogs {
+ public:
+  std::optional<std::string> OpenDialog1() override { return Name; }
+  std::optional<std::string> SaveDialog1() override { return std::nullopt; }
+  std::optional<std::string> DiagnosticsDialog(const std::string&) override { return std::nullopt; }
+  std::optional<std::string> SheetDialog(const std::string&) override { return std::nullopt; }
+#ifdef ORBI7_PRINTING
+  bool PrintDialog(QPrinter&) override { return false; }
+#endif
+  std::string Name;
+};
+
+// The comparison with a file that holds the document as it was before the changes,
+// and a rate and a group of its own.
+bool SaveFileComparison(const QDir& folder) {
+  QTemporaryDir files;
+  TOlderFile older;
+  older.Name = files.filePath(QStringLiteral("магазин-2025.dat")).toStdString();
+  return SaveModalOfCommand(
+      folder, "ToolButton12", QStringLiteral("file-comparison.png"), [](QDialog& dialog) { dialog.accept(); },
+      [&older](TDemoRegisters&, TMainForm& form) {
+        TKkmSettings file = form.Settings();
+        file.Tax(1).Rate = "20,00";
+        file.Discount(3) = "10,00";
+        file.Group(40) = {"1", "", ""};
+        TSilentMessages quiet;
+        SaveSettingsFile(older.Name, file, quiet);
+        form.UseFileDialogs(older);
+      });
+}
+
+// The first page of the customer's sheet of the document read from the demo's register.
+bool SaveSheetPage(const QDir& folder) {
+  TDemoRegisters demo;
+  TSilentMessages messages;
+  TMainForm form(messages, demo.Ports());
+  form.KeepJournalIn(DefaultJournalFolder(true));
+  form.PortDialog().Button1Click();
+  Click(form, "ToolButton4");
+  form.Settings().Tax(3) = {true, "10,00", "НСП", "И"};
+  form.Settings().Discount(3) = "05,00";
+  form.Settings().Group(12) = {"1", "", ""};
+  form.Settings().Group(40) = {"2", "", "1"};
+  const QString path = folder.filePath(QStringLiteral("sheet.png"));
+  if (!SheetFirstPage(SettingsSheet(form.Settings(), form.Origin()), 100).save(path)) {
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    return false;
+  }
+  std::printf("%s\n", qPrintable(path));
+  return true;
 }
 
 // The journal's dialog after the read: the demo's own journal, apart from real work.
@@ -151,5 +207,7 @@ int main(int argc, char** argv) {
   ok = SaveComparison(folder) && ok;
   ok = SaveLinkFailure(folder) && ok;
   ok = SaveJournal(folder) && ok;
+  ok = SaveFileComparison(folder) && ok;
+  ok = SaveSheetPage(folder) && ok;
   return ok ? 0 : 1;
 }

@@ -4,9 +4,10 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
-TComparisonDialog::TComparisonDialog(const std::vector<std::string>& lines, QWidget* parent) : QDialog(parent) {
+TComparisonDialog::TComparisonDialog(const std::vector<std::string>& lines, const QString& title, QWidget* parent)
+    : QDialog(parent) {
   setObjectName(QStringLiteral("ComparisonDialog"));
-  setWindowTitle(QStringLiteral("Сравнение с ККМ"));
+  setWindowTitle(title);
   auto* list = new QListWidget(this);
   list->setObjectName(QStringLiteral("ComparisonList"));
   for (const std::string& line : lines) list->addItem(QString::fromStdString(line));

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-// The comparison of the document with the register: its lines in a list that scrolls,
-// and OK.
+// A comparison of the document, with the register or with a file: its lines in a list
+// that scrolls, and OK.
 class TComparisonDialog : public QDialog {
   Q_OBJECT
 
  public:
-  TComparisonDialog(const std::vector<std::string>& lines, QWidget* parent = nullptr);
+  TComparisonDialog(const std::vector<std::string>& lines, const QString& title, QWidget* parent = nullptr);
 };

@@ -7,6 +7,10 @@
 #include <QStandardPaths>
 #include <QStringList>
 #include <QUrl>
+#ifdef ORBI7_PRINTING
+#include <QPrintDialog>
+#include <QPrinter>
+#endif
 #include <filesystem>
 #include <system_error>
 
@@ -100,16 +104,19 @@ std::optional<std::string> TQtFileDialogs::OpenDialog1() { return Ask(QFileDialo
 
 std::optional<std::string> TQtFileDialogs::SaveDialog1() { return Ask(QFileDialog::AcceptSave); }
 
-// A text file anywhere; the settings files' last folder stays as it was.
-std::optional<std::string> TQtFileDialogs::DiagnosticsDialog(const std::string& proposed) {
+namespace {
+
+// A file of another kind than the settings anywhere, `proposed` offered; the settings
+// files' last folder stays as it was.
+std::optional<std::string> AskToSaveAs(const std::string& proposed, const QString& filter, const QString& suffix) {
   QFileDialog dialog(QApplication::activeWindow());
 #ifndef _WIN32
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
 #endif
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setNameFilters({QStringLiteral("Текстовые файлы (*.txt)"), QStringLiteral("Все файлы (*)")});
-  dialog.setDefaultSuffix(QStringLiteral("txt"));
+  dialog.setNameFilters({filter, QStringLiteral("Все файлы (*)")});
+  dialog.setDefaultSuffix(suffix);
   const QFileInfo offered(QString::fromStdString(proposed));
   dialog.setDirectory(offered.absolutePath());
   dialog.selectFile(offered.fileName());
@@ -117,3 +124,22 @@ std::optional<std::string> TQtFileDialogs::DiagnosticsDialog(const std::string& 
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().constFirst().toStdString();
 }
+
+}  // namespace
+
+std::optional<std::string> TQtFileDialogs::DiagnosticsDialog(const std::string& proposed) {
+  return AskToSaveAs(proposed, QStringLiteral("Текстовые файлы (*.txt)"), QStringLiteral("txt"));
+}
+
+std::optional<std::string> TQtFileDialogs::SheetDialog(const std::string& proposed) {
+  const QString offered = QDir(StartFolder()).filePath(QString::fromStdString(proposed));
+  return AskToSaveAs(offered.toStdString(), QStringLiteral("Файлы PDF (*.pdf)"), QStringLiteral("pdf"));
+}
+
+#ifdef ORBI7_PRINTING
+bool TQtFileDialogs::PrintDialog(QPrinter& printer) {
+  QPrintDialog dialog(&printer, QApplication::activeWindow());
+  dialog.setWindowTitle(QStringLiteral("Печать листа установок"));
+  return dialog.exec() == QDialog::Accepted;
+}
+#endif

@@ -4,6 +4,10 @@
 #include <optional>
 #include <string>
 
+#ifdef ORBI7_PRINTING
+class QPrinter;
+#endif
+
 // The file dialogs of the load and save commands. The window asks through this
 // interface so that tests can choose a file without a person.
 class TFileDialogs {
@@ -14,6 +18,13 @@ class TFileDialogs {
   virtual std::optional<std::string> SaveDialog1() = 0;
   // Where the diagnostics file goes, `proposed` offered (UTF-8).
   virtual std::optional<std::string> DiagnosticsDialog(const std::string& proposed) = 0;
+  // Where the sheet of the settings goes as a PDF, the file name `proposed` offered in
+  // the folder of the last settings file (UTF-8).
+  virtual std::optional<std::string> SheetDialog(const std::string& proposed) = 0;
+#ifdef ORBI7_PRINTING
+  // The system's print dialog for the sheet; false when the user cancels.
+  virtual bool PrintDialog(QPrinter& printer) = 0;
+#endif
 };
 
 // The filter list of both dialogs, as one string of name|pattern pairs.
@@ -34,4 +45,8 @@ class TQtFileDialogs : public TFileDialogs {
   std::optional<std::string> OpenDialog1() override;
   std::optional<std::string> SaveDialog1() override;
   std::optional<std::string> DiagnosticsDialog(const std::string& proposed) override;
+  std::optional<std::string> SheetDialog(const std::string& proposed) override;
+#ifdef ORBI7_PRINTING
+  bool PrintDialog(QPrinter& printer) override;
+#endif
 };

@@ -70,6 +70,7 @@ Section "Программы" SectionPrograms
   File "${PROGRAMS}\orbi7prog-demo.exe"
   File "${PROGRAMS}\orbi7cli.exe"
   File "${PROGRAMS}\README.txt"
+  File "${PROGRAMS}\DejaVu-LICENSE.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   CreateDirectory "$SMPROGRAMS\${MENU_FOLDER}"
@@ -172,6 +173,7 @@ Section "Uninstall"
   Delete "$INSTDIR\orbi7prog-demo.exe"
   Delete "$INSTDIR\orbi7cli.exe"
   Delete "$INSTDIR\README.txt"
+  Delete "$INSTDIR\DejaVu-LICENSE.txt"
   Delete "$INSTDIR\uninstall.exe"
   ; Only when empty: a file that someone put there is not ours to remove.
   RMDir "$INSTDIR"

@@ -1,16 +1,23 @@
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QListWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 #include <fstream>
 #include <iterator>
+#ifdef ORBI7_PRINTING
+#include <QPrinter>
+#endif
 
 #include "app/MainUnit.h"
 #include "document/Cp1251.h"
+#include "document/LocalTime.h"
+#include "settingsfile/SettingsFile.h"
 #include "support/Controls.h"
 #include "support/IsolatedSettings.h"
 #include "support/RecordingMessages.h"
@@ -31,7 +38,22 @@ class TChosenFile : public TFileDialogs {
     return Name;
   }
   std::optional<std::string> DiagnosticsDialog(const std::string&) override { return SaveDialog1(); }
+  std::optional<std::string> SheetDialog(const std::string& proposed) override {
+    Proposed = proposed;
+    return SaveDialog1();
+  }
+#ifdef ORBI7_PRINTING
+  // The printer prints into the chosen file, as a PDF.
+  bool PrintDialog(QPrinter& printer) override {
+    ++Shown;
+    if (!Name) return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(*Name));
+    return true;
+  }
+#endif
   std::optional<std::string> Name;
+  std::string Proposed;
   int Shown = 0;
 };
 
@@ -119,6 +141,74 @@ class FileCommandsTest : public QObject {
     QCOMPARE(journal.size(), size_t{2});
     QVERIFY2(journal[0].ends_with(" · загрузка файла · выполнено · файл " + path), journal[0].c_str());
     QVERIFY2(journal[1].ends_with(" · сохранение файла · выполнено · файл " + path), journal[1].c_str());
+  }
+
+  // By their keys: the document compared with a file of register 37 (the file's name in
+  // the caption, the document's fields first), then, that file loaded, its sheet saved
+  // under a name with the register and printed; a cancelled dialog writes nothing.
+  void AFileIsComparedAndTheSheetSavedAndPrinted() {
+    QTemporaryDir folder;
+    const std::string file = folder.filePath(QStringLiteral("37.dat")).toStdString();
+    TRecordingMessages messages;
+    TKkmSettings held;
+    held.Tax(1) = {true, "20,00", "НДС", "И"};
+    QVERIFY(SaveSettingsFile(file, held, messages, TRegisterOrigin{"37", "1.0.4", "2026-12-10 14:03", "COM7"}));
+    TChosenFile dialogs;
+    TMainForm form(messages);
+    form.UseFileDialogs(dialogs);
+    form.KeepJournalIn(folder.filePath(QStringLiteral("journal")).toStdString());
+    form.show();
+    form.Settings() = held;
+    form.Settings().Discount(5) = "07,25";
+    const TKkmSettings document = form.Settings();
+    QString title;
+    QStringList shown;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      if (dialog == nullptr || dialog->objectName() != QStringLiteral("ComparisonDialog")) return;
+      title = dialog->windowTitle();
+      auto* list = Child<QListWidget>(*dialog, "ComparisonList");
+      for (int i = 0; i < list->count(); ++i) shown << list->item(i)->text();
+      dialog->close();
+    });
+    watch.start(20);
+    const auto press = [&form](QKeyCombination key) {
+      form.activateWindow();
+      QApplication::setActiveWindow(&form);
+      QTest::keyClick(&form, key.key(), key.keyboardModifiers());
+    };
+    dialogs.Name = file;
+    press(Qt::SHIFT | Qt::Key_F6);
+    QCOMPARE(title, QStringLiteral("Сравнение с файлом 37.dat"));
+    QCOMPARE(shown, QStringList({QStringLiteral("Файл отличается от документа: 1 поле"),
+                                 QStringLiteral("Скидка 5: 07,25 → 00,00")}));
+    QCOMPARE(form.Settings(), document);
+
+    press(Qt::CTRL | Qt::Key_O);
+    std::vector<std::string> sheets = {folder.filePath(QStringLiteral("лист.pdf")).toStdString()};
+    dialogs.Name = sheets.back();
+    press(QKeyCombination(Qt::Key_F12));
+    QCOMPARE(dialogs.Proposed, "Лист установок ККМ 37 " + TimeStampText(LocalTimeNow()).substr(0, 10) + ".pdf");
+    QCOMPARE(Child<QLabel>(form, "PanelStatus")->text(), QStringLiteral("Лист установок сохранён: лист.pdf"));
+#ifdef ORBI7_PRINTING
+    sheets.push_back(folder.filePath(QStringLiteral("печать.pdf")).toStdString());
+    dialogs.Name = sheets.back();
+    press(Qt::CTRL | Qt::Key_P);
+    QCOMPARE(Child<QLabel>(form, "PanelStatus")->text(), QStringLiteral("Лист установок отправлен на печать"));
+#endif
+    for (const std::string& sheet : sheets) QVERIFY2(ReadBytes(sheet).starts_with("%PDF-"), sheet.c_str());
+    dialogs.Name.reset();
+    const int before = dialogs.Shown;
+    press(QKeyCombination(Qt::Key_F12));
+    QCOMPARE(dialogs.Shown, before + 1);
+    QVERIFY(messages.Shown.empty());
+    const std::vector<std::string> journal = form.Journal().LastLines(1);
+    QVERIFY2(journal.back().ends_with(" · сравнение с файлом · Файл отличается от документа: 1 поле · файл " + file),
+             journal.back().c_str());
+    QVERIFY2(journal.at(journal.size() - 3)
+                 .ends_with(" · лист установок · Лист установок сохранён: лист.pdf · файл " + sheets.front()),
+             journal.at(journal.size() - 3).c_str());
   }
 
   void CancelChangesNothing() {

@@ -29,6 +29,10 @@ class TNoFile : public TFileDialogs {
   std::optional<std::string> OpenDialog1() override { return std::nullopt; }
   std::optional<std::string> SaveDialog1() override { return std::nullopt; }
   std::optional<std::string> DiagnosticsDialog(const std::string&) override { return std::nullopt; }
+  std::optional<std::string> SheetDialog(const std::string&) override { return std::nullopt; }
+#ifdef ORBI7_PRINTING
+  bool PrintDialog(QPrinter&) override { return false; }
+#endif
 };
 
 int RowsShown(const QTableWidget& grid) {
@@ -93,12 +97,14 @@ class MainFormTest : public QObject {
     const std::vector<std::tuple<const char*, int, const char*>> buttons = {
         {"ToolButton1", 0, "Чтение установок из файла"},
         {"ToolButton2", 39, "Сохранение установок в файл"},
-        {"ToolButton3", 86, "Установка интерфейса с ККМ"},
-        {"ToolButton4", 133, "Чтение установок из ККМ"},
-        {"ToolButton5", 172, "Запись установок в ККМ"},
-        {"ToolButton7", 211, "Сравнение установок с ККМ"},
-        {"ToolButton11", 250, "Журнал работы"},
-        {"ToolButton6", 297, "Выход"},
+        {"ToolButton13", 78, "Сохранить лист установок"},
+        {"ToolButton3", 125, "Установка интерфейса с ККМ"},
+        {"ToolButton4", 172, "Чтение установок из ККМ"},
+        {"ToolButton5", 211, "Запись установок в ККМ"},
+        {"ToolButton7", 250, "Сравнение установок с ККМ"},
+        {"ToolButton12", 289, "Сравнение установок с файлом"},
+        {"ToolButton11", 328, "Журнал работы"},
+        {"ToolButton6", 375, "Выход"},
     };
     for (const auto& [name, x, hint] : buttons) {
       auto* button = Child<QToolButton>(form, name);
@@ -112,7 +118,7 @@ class MainFormTest : public QObject {
       QCOMPARE(button->focusPolicy(), Qt::NoFocus);
     }
     for (const auto& [name, x] :
-         std::vector<std::pair<const char*, int>>{{"ToolButton8", 78}, {"ToolButton9", 125}, {"ToolButton10", 289}}) {
+         std::vector<std::pair<const char*, int>>{{"ToolButton8", 117}, {"ToolButton9", 164}, {"ToolButton10", 367}}) {
       auto* divider = Child<QWidget>(form, name);
       QCOMPARE(divider->geometry(), QRect(x, 2, 8, 38));
     }
@@ -200,7 +206,8 @@ class MainFormTest : public QObject {
         {Qt::CTRL | Qt::Key_O, "ToolButton1"},          {Qt::CTRL | Qt::Key_S, "ToolButton2"},
         {QKeyCombination(Qt::Key_F2), "ToolButton3"},   {QKeyCombination(Qt::Key_F5), "ToolButton4"},
         {QKeyCombination(Qt::Key_F6), "ToolButton7"},   {QKeyCombination(Qt::Key_F9), "ToolButton5"},
-        {QKeyCombination(Qt::Key_F11), "ToolButton11"}, {Qt::CTRL | Qt::Key_Q, "ToolButton6"},
+        {QKeyCombination(Qt::Key_F11), "ToolButton11"}, {Qt::SHIFT | Qt::Key_F6, "ToolButton12"},
+        {QKeyCombination(Qt::Key_F12), "ToolButton13"}, {Qt::CTRL | Qt::Key_Q, "ToolButton6"},
     };
     TRecordingMessages messages;  // says no to the close question
     TNoFile dialogs;

@@ -60,6 +60,10 @@ class TChosenFile final : public TFileDialogs {
   explicit TChosenFile(std::string name) : Name(std::move(name)) {}
   std::optional<std::string> OpenDialog1() override { return Name; }
   std::optional<std::string> SaveDialog1() override { return Name; }
+  std::optional<std::string> SheetDialog(const std::string&) override { return Name; }
+#ifdef ORBI7_PRINTING
+  bool PrintDialog(QPrinter&) override { return false; }
+#endif
   std::optional<std::string> DiagnosticsDialog(const std::string& proposed) override {
     Proposed = proposed;
     return Name;
