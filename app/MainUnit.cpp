@@ -488,7 +488,10 @@ void TMainForm::ToolButton12Click() {
 
 std::string TMainForm::ProposedSheetName() const {
   const std::string day = TimeStampText(LocalTimeNow()).substr(0, 10);
-  return "Лист установок " + (DocumentOrigin ? "ККМ " + DocumentOrigin->Number + " " : std::string()) + day + ".pdf";
+  // A number edited by hand into something else stays out of a file name.
+  const std::string& number = DocumentOrigin ? DocumentOrigin->Number : std::string();
+  const bool named = !number.empty() && number.find_first_not_of("0123456789") == std::string::npos;
+  return "Лист установок " + (named ? "ККМ " + number + " " : std::string()) + day + ".pdf";
 }
 
 // The customer's sheet of the document as a PDF, written whole or not at all.

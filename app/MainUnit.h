@@ -135,7 +135,7 @@ class TMainForm : public QWidget, public TWindowView, public TRuleView, public T
   // The sheet's menu, where the program can print: save and print.
   void AddPrinting();
   // "Лист установок ККМ 37 2026-12-11.pdf", the register left out where the document
-  // never met one.
+  // never met one or its number is not one.
   std::string ProposedSheetName() const;
   // The diagnostics file's text: the program, the system, the ports, the kept settings,
   // the journal's last days and the traces in memory.

@@ -232,6 +232,27 @@ class SettingsPagesTest : public QObject {
     QCOMPARE(grid->item(0, 1)->text(), QStringLiteral("2"));
   }
 
+  // Enter takes a question's default: Да, but Нет for a careful one, with the same
+  // caption and buttons.
+  void EnterAnswersAQuestionWithItsDefault() {
+    const std::pair<TMessageKind, TAnswer> rows[] = {{TMessageKind::Confirmation, TAnswer::Yes},
+                                                     {TMessageKind::CarefulConfirmation, TAnswer::No}};
+    for (const auto& [kind, answer] : rows) {
+      TQtUserMessages messages(QStringLiteral("title"));
+      QStringList seen;
+      QTimer::singleShot(50, [&seen] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box != nullptr);
+        seen << box->windowTitle();
+        for (QAbstractButton* button : box->buttons()) seen << button->text();
+        QTest::keyClick(box, Qt::Key_Return);
+      });
+      QCOMPARE(messages.Show(kind, "Записать?"), answer);
+      seen.sort();
+      QCOMPARE(seen, QStringList({"Да", "Нет", "Подтверждение"}));
+    }
+  }
+
   void RealMessageBoxWhenTheDiscountGridIsLeft() {
     TQtUserMessages messages(QStringLiteral("title"));
     TMainForm form(messages);
