@@ -17,6 +17,7 @@
 #include "app/MainUnit.h"
 #include "document/Cp1251.h"
 #include "document/LocalTime.h"
+#include "settingsfile/FileAccess.h"
 #include "settingsfile/SettingsFile.h"
 #include "support/Controls.h"
 #include "support/IsolatedSettings.h"
@@ -197,7 +198,8 @@ class FileCommandsTest : public QObject {
     press(Qt::CTRL | Qt::Key_P);
     QCOMPARE(Child<QLabel>(form, "PanelStatus")->text(), QStringLiteral("Лист установок отправлен на печать"));
 #endif
-    for (const std::string& sheet : sheets) QVERIFY2(ReadBytes(sheet).starts_with("%PDF-"), sheet.c_str());
+    for (const std::string& sheet : sheets)
+      QVERIFY2(ReadFileBytes(PathFromUtf8(sheet)).value_or("").starts_with("%PDF-"), sheet.c_str());
     dialogs.Name.reset();
     const int before = dialogs.Shown;
     press(QKeyCombination(Qt::Key_F12));
