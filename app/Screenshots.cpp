@@ -94,24 +94,11 @@ bool SaveLinkFailure(const QDir& folder) {
       [](TDemoRegisters& demo, TMainForm&) { demo.Com1.SetSilent(true); });
 }
 
-// The file a comparison with a file is shown against: the customer's older settings.
-class TOlderFile final : public TFileDialogs {
- public:
-  std::optional<std::string> OpenDialog1() override { return Name; }
-  std::optional<std::string> SaveDialog1() override { return std::nullopt; }
-  std::optional<std::string> DiagnosticsDialog(const std::string&) override { return std::nullopt; }
-  std::optional<std::string> SheetDialog(const std::string&) override { return std::nullopt; }
-#ifdef ORBI7_PRINTING
-  bool PrintDialog(QPrinter&) override { return false; }
-#endif
-  std::string Name;
-};
-
 // The comparison with a file that holds the document as it was before the changes,
 // and a rate and a group of its own.
 bool SaveFileComparison(const QDir& folder) {
   QTemporaryDir files;
-  TOlderFile older;
+  TNamedFileDialogs older;  // the customer's older settings
   older.Name = files.filePath(QStringLiteral("магазин-2025.dat")).toStdString();
   return SaveModalOfCommand(
       folder, "ToolButton12", QStringLiteral("file-comparison.png"), [](QDialog& dialog) { dialog.accept(); },
@@ -121,7 +108,7 @@ bool SaveFileComparison(const QDir& folder) {
         file.Discount(3) = "10,00";
         file.Group(40) = {"1", "", ""};
         TSilentMessages quiet;
-        SaveSettingsFile(older.Name, file, quiet);
+        SaveSettingsFile(*older.Name, file, quiet);
         form.UseFileDialogs(older);
       });
 }

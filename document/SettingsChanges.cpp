@@ -80,20 +80,25 @@ std::vector<std::string> WriteMismatches(const TKkmSettings& written, const TKkm
   return lines;
 }
 
-std::vector<std::string> ComparisonLines(const std::vector<std::string>& changes) {
-  if (changes.empty()) return {"Установки в ККМ совпадают с документом."};
-  std::vector<std::string> lines = {"Запись этого документа изменит в ККМ: " +
-                                    Counted(changes.size(), "поле", "поля", "полей")};
-  lines.insert(lines.end(), changes.begin(), changes.end());
+namespace {
+
+// A comparison's lines: `same` alone, or the lead with the number of fields and every
+// field after it.
+std::vector<std::string> HeadedLines(const std::vector<std::string>& fields, const char* same, const char* lead) {
+  if (fields.empty()) return {same};
+  std::vector<std::string> lines = {lead + Counted(fields.size(), "поле", "поля", "полей")};
+  lines.insert(lines.end(), fields.begin(), fields.end());
   return lines;
 }
 
+}  // namespace
+
+std::vector<std::string> ComparisonLines(const std::vector<std::string>& changes) {
+  return HeadedLines(changes, "Установки в ККМ совпадают с документом.", "Запись этого документа изменит в ККМ: ");
+}
+
 std::vector<std::string> FileComparisonLines(const std::vector<std::string>& differences) {
-  if (differences.empty()) return {"Файл совпадает с документом."};
-  std::vector<std::string> lines = {"Файл отличается от документа: " +
-                                    Counted(differences.size(), "поле", "поля", "полей")};
-  lines.insert(lines.end(), differences.begin(), differences.end());
-  return lines;
+  return HeadedLines(differences, "Файл совпадает с документом.", "Файл отличается от документа: ");
 }
 
 std::string ChangeListText(const std::vector<std::string>& changes) {

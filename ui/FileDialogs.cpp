@@ -143,3 +143,12 @@ bool TQtFileDialogs::PrintDialog(QPrinter& printer) {
   return dialog.exec() == QDialog::Accepted;
 }
 #endif
+
+#ifdef ORBI7_PRINTING
+bool TNamedFileDialogs::PrintDialog(QPrinter& printer) {
+  if (!Chosen()) return false;
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(QString::fromStdString(*Name));
+  return true;
+}
+#endif

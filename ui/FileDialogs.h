@@ -50,3 +50,28 @@ class TQtFileDialogs : public TFileDialogs {
   bool PrintDialog(QPrinter& printer) override;
 #endif
 };
+
+// Every dialog gives the one file named, and cancels while there is none; the printer
+// prints into it as a PDF. For the screenshots and the tests, which choose files
+// without a person.
+class TNamedFileDialogs : public TFileDialogs {
+ public:
+  std::optional<std::string> OpenDialog1() override { return Chosen(); }
+  std::optional<std::string> SaveDialog1() override { return Chosen(); }
+  std::optional<std::string> DiagnosticsDialog(const std::string& proposed) override { return Chosen(proposed); }
+  std::optional<std::string> SheetDialog(const std::string& proposed) override { return Chosen(proposed); }
+#ifdef ORBI7_PRINTING
+  bool PrintDialog(QPrinter& printer) override;
+#endif
+
+  std::optional<std::string> Name;
+  std::string Proposed;  // what the last dialog offered
+  int Shown = 0;         // dialogs shown
+
+ private:
+  std::optional<std::string> Chosen(const std::string& proposed = {}) {
+    ++Shown;
+    Proposed = proposed;
+    return Name;
+  }
+};

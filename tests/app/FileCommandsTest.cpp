@@ -10,9 +10,6 @@
 #include <QtTest>
 #include <fstream>
 #include <iterator>
-#ifdef ORBI7_PRINTING
-#include <QPrinter>
-#endif
 
 #include "app/MainUnit.h"
 #include "document/Cp1251.h"
@@ -26,37 +23,6 @@
 #include "ui/StringGrid.h"
 
 namespace {
-
-// Dialogs that choose the given file, or cancel when there is none.
-class TChosenFile : public TFileDialogs {
- public:
-  std::optional<std::string> OpenDialog1() override {
-    ++Shown;
-    return Name;
-  }
-  std::optional<std::string> SaveDialog1() override {
-    ++Shown;
-    return Name;
-  }
-  std::optional<std::string> DiagnosticsDialog(const std::string&) override { return SaveDialog1(); }
-  std::optional<std::string> SheetDialog(const std::string& proposed) override {
-    Proposed = proposed;
-    return SaveDialog1();
-  }
-#ifdef ORBI7_PRINTING
-  // The printer prints into the chosen file, as a PDF.
-  bool PrintDialog(QPrinter& printer) override {
-    ++Shown;
-    if (!Name) return false;
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QString::fromStdString(*Name));
-    return true;
-  }
-#endif
-  std::optional<std::string> Name;
-  std::string Proposed;
-  int Shown = 0;
-};
 
 std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -92,7 +58,7 @@ class FileCommandsTest : public QObject {
     WriteBytes(path, Utf8ToCp1251("[Налоги]\r\nНалог2=1\r\nСтавка2=12,50\r\nНаимен2=НДС\r\nТип2=Н\r\n"
                                   "[Скидки/Надбавки]\r\nСкидка3=05,00\r\n[ТовГр]\r\nТовГрНал7=2\r\nТовГрСкид7=3\r\n"));
     TRecordingMessages messages;
-    TChosenFile dialogs;
+    TNamedFileDialogs dialogs;
     dialogs.Name = path;
     TMainForm form(messages);
     form.UseFileDialogs(dialogs);
@@ -119,7 +85,7 @@ class FileCommandsTest : public QObject {
     QTemporaryDir folder;
     const std::string path = folder.filePath(QStringLiteral("copy.dat")).toStdString();
     TRecordingMessages messages;
-    TChosenFile dialogs;
+    TNamedFileDialogs dialogs;
     dialogs.Name = path;
     TMainForm form(messages);
     form.UseFileDialogs(dialogs);
@@ -146,7 +112,7 @@ class FileCommandsTest : public QObject {
 
   // By their keys: the document compared with a file of register 37 (the file's name in
   // the caption, the document's fields first), then, that file loaded, its sheet saved
-  // under a name with the register and printed; a cancelled dialog writes nothing.
+  // under a name with the register and printed.
   void AFileIsComparedAndTheSheetSavedAndPrinted() {
     QTemporaryDir folder;
     const std::string file = folder.filePath(QStringLiteral("37.dat")).toStdString();
@@ -154,7 +120,7 @@ class FileCommandsTest : public QObject {
     TKkmSettings held;
     held.Tax(1) = {true, "20,00", "НДС", "И"};
     QVERIFY(SaveSettingsFile(file, held, messages, TRegisterOrigin{"37", "1.0.4", "2026-12-10 14:03", "COM7"}));
-    TChosenFile dialogs;
+    TNamedFileDialogs dialogs;
     TMainForm form(messages);
     form.UseFileDialogs(dialogs);
     form.KeepJournalIn(folder.filePath(QStringLiteral("journal")).toStdString());
@@ -174,36 +140,27 @@ class FileCommandsTest : public QObject {
       dialog->close();
     });
     watch.start(20);
-    const auto press = [&form](QKeyCombination key) {
-      form.activateWindow();
-      QApplication::setActiveWindow(&form);
-      QTest::keyClick(&form, key.key(), key.keyboardModifiers());
-    };
     dialogs.Name = file;
-    press(Qt::SHIFT | Qt::Key_F6);
+    Press(form, Qt::SHIFT | Qt::Key_F6);
     QCOMPARE(title, QStringLiteral("Сравнение с файлом 37.dat"));
     QCOMPARE(shown, QStringList({QStringLiteral("Файл отличается от документа: 1 поле"),
                                  QStringLiteral("Скидка 5: 07,25 → 00,00")}));
     QCOMPARE(form.Settings(), document);
 
-    press(Qt::CTRL | Qt::Key_O);
+    Press(form, Qt::CTRL | Qt::Key_O);
     std::vector<std::string> sheets = {folder.filePath(QStringLiteral("лист.pdf")).toStdString()};
     dialogs.Name = sheets.back();
-    press(QKeyCombination(Qt::Key_F12));
+    Press(form, QKeyCombination(Qt::Key_F12));
     QCOMPARE(dialogs.Proposed, "Лист установок ККМ 37 " + TimeStampText(LocalTimeNow()).substr(0, 10) + ".pdf");
     QCOMPARE(Child<QLabel>(form, "PanelStatus")->text(), QStringLiteral("Лист установок сохранён: лист.pdf"));
 #ifdef ORBI7_PRINTING
     sheets.push_back(folder.filePath(QStringLiteral("печать.pdf")).toStdString());
     dialogs.Name = sheets.back();
-    press(Qt::CTRL | Qt::Key_P);
+    Press(form, Qt::CTRL | Qt::Key_P);
     QCOMPARE(Child<QLabel>(form, "PanelStatus")->text(), QStringLiteral("Лист установок отправлен на печать"));
 #endif
     for (const std::string& sheet : sheets)
       QVERIFY2(ReadFileBytes(PathFromUtf8(sheet)).value_or("").starts_with("%PDF-"), sheet.c_str());
-    dialogs.Name.reset();
-    const int before = dialogs.Shown;
-    press(QKeyCombination(Qt::Key_F12));
-    QCOMPARE(dialogs.Shown, before + 1);
     QVERIFY(messages.Shown.empty());
     const std::vector<std::string> journal = form.Journal().LastLines(1);
     QVERIFY2(journal.back().ends_with(" · сравнение с файлом · Файл отличается от документа: 1 поле · файл " + file),
@@ -216,7 +173,7 @@ class FileCommandsTest : public QObject {
   void CancelChangesNothing() {
     QTemporaryDir folder;
     TRecordingMessages messages;
-    TChosenFile dialogs;  // no name: the user cancels
+    TNamedFileDialogs dialogs;  // no name: the user cancels
     TMainForm form(messages);
     form.UseFileDialogs(dialogs);
     form.Settings().Discount(1) = "03,00";
@@ -231,7 +188,7 @@ class FileCommandsTest : public QObject {
 
   void MissingFileIsReportedAndKeepsTheDocument() {
     TRecordingMessages messages;
-    TChosenFile dialogs;
+    TNamedFileDialogs dialogs;
     dialogs.Name = "/nonexistent/orbi7/settings.dat";
     QTemporaryDir folder;
     TMainForm form(messages);

@@ -54,24 +54,6 @@ struct TBench {
   TMainForm Form;
 };
 
-// Every file dialog gives the file the test names, and nothing else.
-class TChosenFile final : public TFileDialogs {
- public:
-  explicit TChosenFile(std::string name) : Name(std::move(name)) {}
-  std::optional<std::string> OpenDialog1() override { return Name; }
-  std::optional<std::string> SaveDialog1() override { return Name; }
-  std::optional<std::string> SheetDialog(const std::string&) override { return Name; }
-#ifdef ORBI7_PRINTING
-  bool PrintDialog(QPrinter&) override { return false; }
-#endif
-  std::optional<std::string> DiagnosticsDialog(const std::string& proposed) override {
-    Proposed = proposed;
-    return Name;
-  }
-  std::string Name;
-  std::string Proposed;
-};
-
 // Does what `use` does with the modal dialog `name` once it shows: the watch looks for
 // it while the window waits in the dialog.
 void WhenShown(QTimer& watch, const char* name, std::function<void(QWidget&)> use) {
@@ -290,7 +272,8 @@ class TransferWindowTest : public QObject {
     TBench bench;
     bench.Journal();
     QTemporaryDir saved;
-    TChosenFile files(saved.filePath(QStringLiteral("д.txt")).toStdString());
+    TNamedFileDialogs files;
+    files.Name = saved.filePath(QStringLiteral("д.txt")).toStdString();
     bench.Form.UseFileDialogs(files);
     QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "OpenUrl");
     QTimer watch;
@@ -308,13 +291,7 @@ class TransferWindowTest : public QObject {
       d.close();
     });
     watch.start(20);
-    for (const Qt::Key key : {Qt::Key_F2, Qt::Key_F11}) {
-      // As the system gives it back after a dialog, whether the dialog was kept or is gone.
-      bench.Form.activateWindow();
-      QApplication::setActiveWindow(&bench.Form);
-      QVERIFY(QTest::qWaitForWindowActive(&bench.Form));
-      QTest::keyClick(&bench.Form, key);
-    }
+    for (const Qt::Key key : {Qt::Key_F2, Qt::Key_F11}) Press(bench.Form, QKeyCombination(key));
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
 
     const std::vector<std::string> journal = bench.Journal();
@@ -324,12 +301,12 @@ class TransferWindowTest : public QObject {
                  " · подключение · COM3 — Линия без ККМ · Нет связи с ККМ · Причина: ККМ не ответила на свой адрес"),
              line.c_str());
     QVERIFY2(shown.startsWith(QString::fromStdString(line) + QLatin1Char('\n')), qPrintable(shown));
-    QVERIFY(shown.endsWith(QDir::toNativeSeparators(QString::fromStdString(files.Name))));
+    QVERIFY(shown.endsWith(QDir::toNativeSeparators(QString::fromStdString(*files.Name))));
     QVERIFY(QRegularExpression(QStringLiteral("orbi7prog-diagnostics-\\d{4}-\\d\\d-\\d\\d\\.txt$"))
                 .match(QString::fromStdString(files.Proposed))
                 .hasMatch());
     QCOMPARE(OpenedUrls, QList<QUrl>{QUrl::fromLocalFile(QFileInfo(bench.JournalFolder->path()).absolutePath())});
-    QFile file(QString::fromStdString(files.Name));
+    QFile file(QString::fromStdString(*files.Name));
     QVERIFY(file.open(QIODevice::ReadOnly));
     const std::string diagnostics = file.readAll().toStdString();
     QVERIFY(diagnostics.starts_with("orbi7prog 1."));
@@ -348,28 +325,24 @@ class TransferWindowTest : public QObject {
     TBench bench;
     bench.Journal();
     QTemporaryDir folder;
-    TChosenFile files(folder.filePath(QStringLiteral("ККМ 00.dat")).toStdString());
+    TNamedFileDialogs files;
+    files.Name = folder.filePath(QStringLiteral("ККМ 00.dat")).toStdString();
     bench.Form.UseFileDialogs(files);
     const auto section = [&files] {
-      const std::string text = Cp1251ToUtf8(ReadFileBytes(PathFromUtf8(files.Name)).value_or(""));
+      const std::string text = Cp1251ToUtf8(ReadFileBytes(PathFromUtf8(*files.Name)).value_or(""));
       return text.substr(std::min(text.find("[ККМ]"), text.size()));
     };
-    const auto press = [&bench](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-      bench.Form.activateWindow();
-      QApplication::setActiveWindow(&bench.Form);
-      QTest::keyClick(&bench.Form, key, modifiers);
-    };
-    press(Qt::Key_F5);
-    press(Qt::Key_S, Qt::ControlModifier);
+    Press(bench.Form, QKeyCombination(Qt::Key_F5));
+    Press(bench.Form, Qt::CTRL | Qt::Key_S);
     const std::string saved = section();
     QVERIFY2(QRegularExpression(QStringLiteral("^\\[ККМ\\]\r\nНомер=00\r\nПО=1\\.0\\.4\r\nДата=\\d{4}-\\d\\d-\\d\\d "
                                                "\\d\\d:\\d\\d\r\nПорт=COM1\r\n$"))
                  .match(QString::fromStdString(saved))
                  .hasMatch(),
              saved.c_str());
-    press(Qt::Key_O, Qt::ControlModifier);
+    Press(bench.Form, Qt::CTRL | Qt::Key_O);
     files.Name = folder.filePath(QStringLiteral("копия.dat")).toStdString();
-    press(Qt::Key_S, Qt::ControlModifier);
+    Press(bench.Form, Qt::CTRL | Qt::Key_S);
     QCOMPARE(section(), saved);
 
     bench.Form.PortDialog().findChild<QRadioButton*>(QStringLiteral("RadioButton4"))->setChecked(true);
@@ -378,7 +351,7 @@ class TransferWindowTest : public QObject {
     const auto memory = bench.Demo.Com4.Memory();
     bench.Messages.Shown.clear();
     bench.Messages.Answers = {TAnswer::No};
-    press(Qt::Key_F9);
+    Press(bench.Form, QKeyCombination(Qt::Key_F9));
     const TRecordingMessages::TShown question{
         TMessageKind::CarefulConfirmation,
         "Установки прочитаны из ККМ № 00, а подключена ККМ № 37. Записать их в ККМ № 37?"};

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QApplication>
 #include <QString>
 #include <QWidget>
+#include <QtTest>
 
 // A control of the window by its object name; a missing one ends the test program.
 template <typename T>
@@ -9,4 +11,13 @@ T* Control(const QWidget& form, const char* name) {
   auto* child = form.findChild<T*>(QString::fromLatin1(name));
   if (child == nullptr) qFatal("no control %s", name);
   return child;
+}
+
+// A key on the window, given back the focus as the system gives it after a dialog,
+// whether the dialog was kept or is gone.
+inline void Press(QWidget& window, QKeyCombination key) {
+  window.activateWindow();
+  QApplication::setActiveWindow(&window);
+  QVERIFY(QTest::qWaitForWindowActive(&window));
+  QTest::keyClick(&window, key.key(), key.keyboardModifiers());
 }

