@@ -10,6 +10,9 @@
 //   bench write-fast: … described=…     (the write in 16-byte frames, the default; described: its
 //   bench read-fast: … described=…       wall time over the model of the bytewise command's traffic)
 //   bench read-fast-latency16: … described=…
+//   bench write-fast-changed: … described=…  (the same write of a document that differs from the
+//                                        register's in most fields; write-fast writes one the
+//                                        register already holds, as after a few edits)
 //   bench probe: wall_ms=…              (connecting to a register at number 99)
 //   bench search: wall_ms=… ratio=…     (the search over three silent ports and that register,
 //                                        connected; ratio: over the probe's time)
@@ -372,9 +375,11 @@ int main() {
   TBenchLine line(0);
   if (!line.Start()) return 1;
   TKkmSettings written = FullSettings();
-  const auto write = [&](TKkmLink& link, TTransferWay way) {
-    return WriteSettingsToKkm(link, ConnectionOf(link), written, view, view, view, way);
+  TKkmSettings other = SimulatorSettings();
+  const auto writeOf = [&](TKkmLink& link, TKkmSettings& settings, TTransferWay way) {
+    return WriteSettingsToKkm(link, ConnectionOf(link), settings, view, view, view, way);
   };
+  const auto write = [&](TKkmLink& link, TTransferWay way) { return writeOf(link, written, way); };
   const auto read = [&](TKkmLink& link, TKkmSettings& settings, TTransferWay way) {
     return ReadSettingsFromKkm(link, ConnectionOf(link), settings, view, way);
   };
@@ -390,17 +395,21 @@ int main() {
   TKkmSettings readFast;
   double writeModel = 0;
   double readModel = 0;
-  bool good = Measure("bytes", line, [&] { return ReadAndDisplay(line.Link); }) && Measure("preread", line, preRead) &&
-              Measure(
-                  "write", line, [&] { return write(line.Link, TTransferWay::Bytewise); }, &writeModel) &&
-              Measure(
-                  "read", line, [&] { return read(line.Link, readBytewise, TTransferWay::Bytewise); }, &readModel) &&
-              Measure("compare", line,
-                      [&] { return CompareWithKkm(line.Link, ConnectionOf(line.Link), written, view, view); }) &&
-              Measure(
-                  "write-fast", line, [&] { return write(line.Link, TTransferWay::Fast); }, nullptr, writeModel) &&
-              Measure(
-                  "read-fast", line, [&] { return read(line.Link, readFast, TTransferWay::Fast); }, nullptr, readModel);
+  bool good =
+      Measure("bytes", line, [&] { return ReadAndDisplay(line.Link); }) && Measure("preread", line, preRead) &&
+      Measure(
+          "write", line, [&] { return write(line.Link, TTransferWay::Bytewise); }, &writeModel) &&
+      Measure(
+          "read", line, [&] { return read(line.Link, readBytewise, TTransferWay::Bytewise); }, &readModel) &&
+      Measure("compare", line,
+              [&] { return CompareWithKkm(line.Link, ConnectionOf(line.Link), written, view, view); }) &&
+      Measure(
+          "write-fast", line, [&] { return write(line.Link, TTransferWay::Fast); }, nullptr, writeModel) &&
+      Measure(
+          "read-fast", line, [&] { return read(line.Link, readFast, TTransferWay::Fast); }, nullptr, readModel) &&
+      Measure(
+          "write-fast-changed", line, [&] { return writeOf(line.Link, other, TTransferWay::Fast); }, nullptr,
+          writeModel);
   if (good && !(readBytewise == written && readFast == written)) {
     std::fprintf(stderr, "bench: the settings read back differ from those written\n");
     return 1;
