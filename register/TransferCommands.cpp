@@ -115,7 +115,7 @@ std::optional<TConfirmedWrite> AskWithChanges(TKkmLink& link, const TKkmConnecti
   StartTransfer(view);
   std::unique_ptr<TRegisterMemory> before = PreRead(link, view, map, settings);
   if (!before) {
-    LinkFailure(link, view, exit);
+    LinkFailure(link, view, exit, repeat ? PartialWrite : "");
     return std::nullopt;
   }
   view.SetStatus("");  // it would say that the pre-read still reads
@@ -249,14 +249,16 @@ bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSe
   const TTransferPlan verify = PreReadPlan(map, confirmed->Meant, Checking);
   const TTransferPlan ending = WriteEndingPlan();
   TTransferRunner run(link, view, purchases.Exchanges() + write.Exchanges() + verify.Exchanges() + ending.Exchanges());
-  if (!run.Run(purchases)) return LinkFailure(link, view, exit);
+  // A repeat finds the register holding a part of the broken write before it sends anything.
+  const auto broken = [&] { return repeat || run.WroteAny() ? PartialWrite : ""; };
+  if (!run.Run(purchases)) return LinkFailure(link, view, exit, broken());
   if (!NoPurchases(run, map, view)) return false;
   if (!repeat && !KeptInBackup(backup, confirmed->BackupFile, confirmed->Held, view)) return false;
   const std::optional<std::vector<std::string>> mismatches =
       WrittenAndChecked(run, {&write, way == TTransferWay::Fast ? &bytewise : nullptr, &verify}, confirmed->Meant, map);
   // A write that has begun to change the register says that it holds a part of it;
   // so does one whose check could not read it back.
-  if (!mismatches) return LinkFailure(link, view, exit, run.WroteAny() ? PartialWrite : "");
+  if (!mismatches) return LinkFailure(link, view, exit, broken());
   if (!mismatches->empty()) {
     ShowNotConfirmed(*mismatches, confirmed->BackupFile, view);
     run.Run(RestoreDisplayPlan());

@@ -54,6 +54,9 @@ struct TRetryBench : TSimulatedKkm, TRegisterWait {
     Kkm.PlugIn();
     Kkm.ClearTraffic();
     Where = "COM8";
+    if (PullAgainAt < 0) return;
+    Kkm.Inject({.Kind = TFaultKind::Unplugged, .Answer = TAnswerKind::Acknowledgement, .Skip = PullAgainAt});
+    PullAgainAt = -1;
   }
   std::vector<std::string> Devices() override { return {"COM7", "COM8"}; }
   bool Cancelled() override { return ++Looks > 5000; }
@@ -69,6 +72,7 @@ struct TRetryBench : TSimulatedKkm, TRegisterWait {
   TRecordingBackup Backup;
   std::vector<std::string> Waited;
   int Looks = 0;
+  int PullAgainAt = -1;  // the repeat's acknowledgement at which the adapter is pulled again
 };
 
 // The register's memory without the display's lines, which a broken write leaves as
@@ -79,6 +83,26 @@ std::vector<std::uint8_t> SettingsMemory(const TSimulatedRegister& kkm) {
   return memory;
 }
 
+// The acknowledgements the register gave before the first exchange that `stops` says of.
+template <typename TStops>
+int ExchangesBefore(const TSimulatedKkm& run, TStops stops) {
+  const std::vector<TExchange> exchanges = ExchangesOf(run);
+  return static_cast<int>(std::find_if(exchanges.begin(), exchanges.end(), stops) - exchanges.begin());
+}
+
+// The version queries the register was asked: frames too short for a memory exchange.
+int VersionQueries(const TSimulatedKkm& run) {
+  const auto sent = run.Sent();
+  int queries = 0;
+  for (std::size_t i = 0; i + 1 < sent.size(); ++i) {
+    if (sent[i].second != TParity::Mark || sent[i + 1].second != TParity::Space) continue;
+    std::size_t length = 0;
+    while (i + 1 + length < sent.size() && sent[i + 1 + length].second == TParity::Space) ++length;
+    queries += length < 6 ? 1 : 0;
+  }
+  return queries;
+}
+
 // Pulled out at the second block write, the register comes back under another name:
 // the repeat finds it there and leaves it as a clean write does (bytewise, with the
 // writes the described write sends), and the backup of the first attempt is the only
@@ -87,12 +111,11 @@ TEST(KkmSession, ABrokenWriteIsRepeatedOnTheSameRegisterOnly) {
   for (const TTransferWay way : {TTransferWay::Bytewise, TTransferWay::Fast}) {
     TRetryBench clean(true, way);
     ASSERT_TRUE(clean.Write(TAnswer::Ok));
-    int skip = 0;  // the acknowledgements before the second block write's
-    for (int blocks = 0; const TExchange& e : ExchangesOf(clean)) {
-      if (e.Command == BlockCommand && ++blocks == 2) break;
-      ++skip;
-    }
-    const TRegisterFault pull{.Kind = TFaultKind::Unplugged, .Answer = TAnswerKind::Acknowledgement, .Skip = skip};
+    int blocks = 0;
+    const TRegisterFault pull{
+        .Kind = TFaultKind::Unplugged,
+        .Answer = TAnswerKind::Acknowledgement,
+        .Skip = ExchangesBefore(clean, [&](const TExchange& e) { return e.Command == BlockCommand && ++blocks == 2; })};
 
     for (const bool same : {true, false}) {
       TRetryBench bench(same, way);
@@ -122,6 +145,35 @@ TEST(KkmSession, ABrokenWriteIsRepeatedOnTheSameRegisterOnly) {
         EXPECT_TRUE(bench.Other.Memory() == other);
       }
     }
+  }
+}
+
+// Pulled out again at each read of the repeat before it writes: the register still holds
+// the first attempt's part, so the box is the broken write's again, and the repeat after
+// it finishes the write.
+TEST(KkmSession, ARepeatBrokenBeforeItWritesIsABrokenWriteToo) {
+  const TRegisterFault firstPull{.Kind = TFaultKind::Unplugged, .Answer = TAnswerKind::Acknowledgement, .Skip = 40};
+  TRetryBench once;
+  once.Kkm.Inject(firstPull);
+  ASSERT_TRUE(once.Write(TAnswer::Retry));
+  ASSERT_EQ(once.View.Shown().at(1).Kind, TMessageKind::BrokenWrite);
+  // The repeat's traffic: the connection's version queries, which the exchanges leave
+  // out, its reads, then its writes.
+  const int queries = VersionQueries(once);
+  const int reads = ExchangesBefore(once, [](const TExchange& e) { return e.Command == WriteCommand; });
+  ASSERT_GT(queries, 0);
+  ASSERT_GT(reads, 2);
+  for (int at = queries; at < queries + reads; ++at) {
+    TRetryBench bench;
+    bench.Kkm.Inject(firstPull);
+    bench.PullAgainAt = at;
+    bench.View.Answers() = {TAnswer::Yes, TAnswer::Retry, TAnswer::Retry};
+    bench.Settings = FullSettings();
+    EXPECT_TRUE(bench.Session.Write(bench.Settings, bench.View, bench.Rules, bench.Backup)) << at;
+    ASSERT_EQ(bench.View.Shown().size(), 3u) << at;
+    EXPECT_EQ(bench.View.Shown()[2].Kind, TMessageKind::BrokenWrite) << at;
+    EXPECT_EQ(bench.Backup.Saved.size(), 1u) << at;
+    EXPECT_EQ(SettingsMemory(bench.Kkm), SettingsMemory(once.Kkm)) << at;
   }
 }
 
