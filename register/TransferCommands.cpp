@@ -171,17 +171,19 @@ struct TWriteAndCheck {
   const TTransferPlan* Write;
   const TTransferPlan* Again;  // the tables a byte at a time, for a fast write the check refutes
   const TTransferPlan* Check;
+  const TRegisterMemory* MeantBytes;  // with Again: the memory the fast write means
 };
 
 // Writes and reads back: the fields the register holds otherwise than meant (none when
 // it took everything), or nothing when the link failed. A register that stored the
-// frames otherwise than their bytes gets the tables again a byte at a time, and the
-// check once more.
+// frames otherwise than their bytes, even bytes that no field shows (the rate of a tax
+// that is off), gets the tables again a byte at a time, and the check once more.
 std::optional<std::vector<std::string>> WrittenAndChecked(TTransferRunner& run, const TWriteAndCheck& plans,
                                                           const TKkmSettings& meant, const TRamMap& map) {
   if (!run.Run(*plans.Write) || !run.Run(*plans.Check)) return std::nullopt;
   std::vector<std::string> mismatches = Mismatches(run, meant, map);
-  if (mismatches.empty() || plans.Again == nullptr) return mismatches;
+  if (plans.Again == nullptr) return mismatches;
+  if (mismatches.empty() && RangesReadAsMeant(*plans.Check, run.Memory(), *plans.MeantBytes)) return mismatches;
   run.AddToTotal(plans.Again->Exchanges() + plans.Check->Exchanges());
   if (!run.Run(*plans.Again) || !run.Run(*plans.Check)) return std::nullopt;
   return Mismatches(run, meant, map);
@@ -254,8 +256,10 @@ bool WriteSettingsToKkm(TKkmLink& link, const TKkmConnection& connection, TKkmSe
   if (!run.Run(purchases)) return LinkFailure(link, view, exit, broken());
   if (!NoPurchases(run, map, view)) return false;
   if (!repeat && !KeptInBackup(backup, confirmed->BackupFile, confirmed->Held, view)) return false;
-  const std::optional<std::vector<std::string>> mismatches =
-      WrittenAndChecked(run, {&write, way == TTransferWay::Fast ? &bytewise : nullptr, &verify}, confirmed->Meant, map);
+  const auto meantBytes = std::make_unique<TRegisterMemory>(*confirmed->Before);
+  StoreWrites(write, *meantBytes);
+  const std::optional<std::vector<std::string>> mismatches = WrittenAndChecked(
+      run, {&write, way == TTransferWay::Fast ? &bytewise : nullptr, &verify, meantBytes.get()}, confirmed->Meant, map);
   // A write that has begun to change the register says that it holds a part of it;
   // so does one whose check could not read it back.
   if (!mismatches) return LinkFailure(link, view, exit, broken());

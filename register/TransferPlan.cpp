@@ -72,6 +72,17 @@ void StoreWrites(const TTransferPlan& plan, TRegisterMemory& memory) {
   }
 }
 
+bool RangesReadAsMeant(const TTransferPlan& plan, const TRegisterMemory& read, const TRegisterMemory& meant) {
+  for (const TTransferStep& step : plan.Steps()) {
+    if (step.Kind != TKind::ReadRange || (step.Only && !step.Only(read))) continue;
+    for (std::size_t i = 0; i < step.Count; ++i) {
+      const std::size_t address = (step.Address + i) & 0xFFFF;
+      if (read[address] != meant[address]) return false;
+    }
+  }
+  return true;
+}
+
 int TTransferPlan::Exchanges() const {
   int exchanges = 0;
   for (const TTransferStep& step : Plan) exchanges += StepExchanges(step);

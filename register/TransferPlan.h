@@ -76,6 +76,10 @@ inline constexpr std::uint8_t MaxRangeRead = 16;
 // What memory holds once the plan's writes have been stored into it.
 void StoreWrites(const TTransferPlan& plan, TRegisterMemory& memory);
 
+// Whether every byte the range reads of `plan` took into `read` (a range left out for
+// `read` took none) is the byte `meant` holds there.
+bool RangesReadAsMeant(const TTransferPlan& plan, const TRegisterMemory& read, const TRegisterMemory& meant);
+
 // Exchanges of one step: a display exchange is six, a read or write one.
 int StepExchanges(const TTransferStep& step);
 
