@@ -82,6 +82,24 @@ std::filesystem::path FreeName(const TSystem& calls, const std::filesystem::path
   return {};
 }
 
+// Whether the save may replace the file: not one marked read-only (which stays so), and
+// one this user may write, waited for while another program holds it, as ReplaceFileW
+// would be. Replacing needs no right to write the file itself, so the save asks for it.
+bool MayReplace(const TSystem& calls, const std::filesystem::path& target) {
+  const DWORD attributes = calls.GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return false;
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  if (!Persistently(calls, [&] {
+        handle =
+            calls.CreateFileW(target.c_str(), FILE_WRITE_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        return handle != INVALID_HANDLE_VALUE;
+      }))
+    return false;
+  CloseHandle(handle);
+  return true;
+}
+
 // Created exclusively, so that a stray file of the same name is never overwritten,
 // through the system's own call: the C runtime that programs built with MinGW use on
 // Windows refuses fopen's "x", which Wine accepts. Only a name already taken is worth
@@ -154,6 +172,12 @@ const TSystem& System() {
   return system;
 }
 
+// Renaming over a file needs no right to write it, so the save asks for it; a read-only
+// file stays so.
+bool MayReplace(const TSystem&, const std::filesystem::path& target) {
+  return static_cast<bool>(std::ofstream(target, std::ios::binary | std::ios::app));
+}
+
 TFile CreateNewFile(const TSystem&, const std::filesystem::path& path, bool& tryAnotherName) {
   tryAnotherName = true;
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -223,9 +247,7 @@ bool ReplaceFileBytes(const std::filesystem::path& path, std::string_view bytes)
   const fs::file_status status = fs::status(target, error);
   const bool exists = fs::exists(status);
   if (exists) {
-    if (!fs::is_regular_file(status)) return false;
-    // Renaming over a file needs no right to write it; a read-only file stays so.
-    if (!std::ofstream(target, std::ios::binary | std::ios::app)) return false;
+    if (!fs::is_regular_file(status) || !MayReplace(system, target)) return false;
   }
 
   fs::path temporary;

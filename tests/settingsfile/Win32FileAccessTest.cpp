@@ -21,7 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class TCall { None, Create, Replace, Move, MoveNew };
+enum class TCall { None, Check, Create, Replace, Move, MoveNew };  // Check: the target's own open
 enum class TContent { Nothing, Old, New };
 constexpr int Forever = 1 << 30;
 
@@ -34,6 +34,7 @@ struct TRow {
   DWORD SleptMs;
   std::set<std::string> Names;  // in the folder afterwards
   DWORD HeldWith = ERROR_SHARING_VIOLATION;
+  bool ReadOnly = false;  // the file is marked so
 };
 
 struct {
@@ -78,6 +79,8 @@ TEST(Win32FileAccess, TheOldOrTheNewFileStandsWhateverWindowsAnswers) {
       {true, 0, Replace, 2, New, 30, {"shop.dat"}, ERROR_UNABLE_TO_REMOVE_REPLACED},  // a scanner on the old file
       {true, 0, Replace, 2, Old, 0, {"shop.dat"}, ERROR_INVALID_PARAMETER},           // final at once
       {true, 0, Replace, Forever, Old, 1000, {"shop.dat"}},
+      {true, 0, Check, 2, New, 30, {"shop.dat"}},
+      {true, 0, None, 0, Old, 0, {"shop.dat"}, ERROR_SUCCESS, true},
       {false, 0, Create, 2, New, 30, {"shop.dat"}},
       {false, 0, Move, Forever, Nothing, 1000, {}},
   };
@@ -87,7 +90,8 @@ TEST(Win32FileAccess, TheOldOrTheNewFileStandsWhateverWindowsAnswers) {
   TFileCalls& calls = FileCalls();
   calls.CreateFileW = [](LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
                          DWORD flags, HANDLE model) WINAPI {
-    return Held(Create) ? INVALID_HANDLE_VALUE : CreateFileW(name, access, share, security, disposition, flags, model);
+    const TCall call = fs::path(name) == State.Target ? Check : Create;
+    return Held(call) ? INVALID_HANDLE_VALUE : CreateFileW(name, access, share, security, disposition, flags, model);
   };
   calls.ReplaceFileW = HalfReplace;
   calls.MoveFileExW = [](LPCWSTR source, LPCWSTR target, DWORD flags)
@@ -102,6 +106,7 @@ TEST(Win32FileAccess, TheOldOrTheNewFileStandsWhateverWindowsAnswers) {
     TTemporaryFolder folder;
     State = {row, folder.Path / "shop.dat", 0, 0, 0};
     if (row.Exists) std::ofstream(State.Target, std::ios::binary) << old;
+    if (row.ReadOnly) SetFileAttributesW(State.Target.c_str(), FILE_ATTRIBUTE_READONLY);
     const std::string name = Utf8FromPath(State.Target);
     TRecordingMessages messages;
     EXPECT_EQ(SaveSettingsFile(name, settings, messages), row.Stands == New) << i;
@@ -116,6 +121,7 @@ TEST(Win32FileAccess, TheOldOrTheNewFileStandsWhateverWindowsAnswers) {
     EXPECT_EQ(names, row.Names) << i;
     EXPECT_EQ(State.SleptMs, row.SleptMs) << i;
     EXPECT_EQ(State.RemovedWhileNameEmpty, 0) << i;
+    SetFileAttributesW(State.Target.c_str(), FILE_ATTRIBUTE_NORMAL);
   }
   calls = TFileCalls();
 }
