@@ -10,8 +10,8 @@
 //   bench write-fast: … described=…     (the write in 16-byte frames, the default; described: its
 //   bench read-fast: … described=…       wall time over the model of the bytewise command's traffic)
 //   bench read-fast-latency16: … described=…
-//   bench write-fast-changed: … described=…  (the same write of a document that differs from the
-//                                        register's in most fields; write-fast writes one the
+//   bench write-fast-changed: … described=…  (the same write of orbi7sim's own settings, which
+//                                        changes every table; write-fast writes a document the
 //                                        register already holds, as after a few edits)
 //   bench probe: wall_ms=…              (connecting to a register at number 99)
 //   bench search: wall_ms=… ratio=…     (the search over three silent ports and that register,
