@@ -131,13 +131,11 @@ class FileCommandsTest : public QObject {
     QString title;
     QStringList shown;
     QTimer watch;
-    connect(&watch, &QTimer::timeout, [&] {
-      QWidget* dialog = QApplication::activeModalWidget();
-      if (dialog == nullptr || dialog->objectName() != QStringLiteral("ComparisonDialog")) return;
-      title = dialog->windowTitle();
-      auto* list = Child<QListWidget>(*dialog, "ComparisonList");
+    WhenShown(watch, "ComparisonDialog", [&](QWidget& dialog) {
+      title = dialog.windowTitle();
+      auto* list = Child<QListWidget>(dialog, "ComparisonList");
       for (int i = 0; i < list->count(); ++i) shown << list->item(i)->text();
-      dialog->close();
+      dialog.close();
     });
     watch.start(20);
     dialogs.Name = file;

@@ -34,6 +34,7 @@ namespace {
 // The demo's COM1 register, in real time, connected.
 struct TBench {
   TBench() : Form(Messages, Demo.Ports()) {
+    Form.UseFileDialogs(Files);  // each gives Files.Name, or cancels without one
     Form.show();
     Form.PortDialog().Button1Click();
     if (!Form.PortDialog().ConnectedFlag) qFatal("the demo register does not answer");
@@ -51,17 +52,9 @@ struct TBench {
 
   TDemoRegisters Demo;
   TRecordingMessages Messages;
+  TNamedFileDialogs Files;
   TMainForm Form;
 };
-
-// Does what `use` does with the modal dialog `name` once it shows: the watch looks for
-// it while the window waits in the dialog.
-void WhenShown(QTimer& watch, const char* name, std::function<void(QWidget&)> use) {
-  QObject::connect(&watch, &QTimer::timeout, [=] {
-    QWidget* dialog = QApplication::activeModalWidget();
-    if (dialog != nullptr && dialog->objectName() == QLatin1String(name)) use(*dialog);
-  });
-}
 
 void Click(QWidget& dialog, const char* button) {
   QTest::mouseClick(Control<QPushButton>(dialog, button), Qt::LeftButton);
@@ -272,9 +265,8 @@ class TransferWindowTest : public QObject {
     TBench bench;
     bench.Journal();
     QTemporaryDir saved;
-    TNamedFileDialogs files;
+    TNamedFileDialogs& files = bench.Files;
     files.Name = saved.filePath(QStringLiteral("д.txt")).toStdString();
-    bench.Form.UseFileDialogs(files);
     QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "OpenUrl");
     QTimer watch;
     WhenShown(watch, "Init_Com", [](QWidget& d) {
@@ -325,9 +317,8 @@ class TransferWindowTest : public QObject {
     TBench bench;
     bench.Journal();
     QTemporaryDir folder;
-    TNamedFileDialogs files;
+    TNamedFileDialogs& files = bench.Files;
     files.Name = folder.filePath(QStringLiteral("ККМ 00.dat")).toStdString();
-    bench.Form.UseFileDialogs(files);
     const auto section = [&files] {
       const std::string text = Cp1251ToUtf8(ReadFileBytes(PathFromUtf8(*files.Name)).value_or(""));
       return text.substr(std::min(text.find("[ККМ]"), text.size()));

@@ -40,10 +40,10 @@ struct TRetryBench : TSimulatedKkm, TRegisterWait {
     };
   }
 
-  // Writes the full settings, answering the question yes and the broken write's box
+  // Writes the full settings, answering the question yes and each broken write's box
   // with `retry`.
   bool Write(TAnswer retry) {
-    View.Answers() = {TAnswer::Yes, retry};
+    View.Answers() = {TAnswer::Yes, retry, retry};
     Settings = FullSettings();
     return Session.Write(Settings, View, Rules, Backup);
   }
@@ -103,10 +103,33 @@ int VersionQueries(const TSimulatedKkm& run) {
   return queries;
 }
 
+// Pulled out again at each read of the repeat that `repeated` made before it wrote: the
+// register still holds the first attempt's part, so the box is the broken write's again,
+// and the repeat after it finishes the write.
+void ExpectEveryEarlyBreakOfTheRepeatToBeABrokenWrite(const TRetryBench& repeated, const TRegisterFault& firstPull,
+                                                      TTransferWay way, const TRetryBench& clean) {
+  // The repeat's traffic: the connection's version queries, which the exchanges leave
+  // out, its reads, then its writes.
+  const int queries = VersionQueries(repeated);
+  const int reads = ExchangesBefore(repeated, [](const TExchange& e) { return e.Command == WriteCommand; });
+  ASSERT_GT(reads, 2);
+  for (int at = queries; at < queries + reads; ++at) {
+    TRetryBench bench(true, way);
+    bench.Kkm.Inject(firstPull);
+    bench.PullAgainAt = at;
+    EXPECT_TRUE(bench.Write(TAnswer::Retry)) << at;
+    ASSERT_EQ(bench.View.Shown().size(), 3u) << at;
+    EXPECT_EQ(bench.View.Shown()[2].Kind, TMessageKind::BrokenWrite) << at;
+    EXPECT_EQ(bench.Backup.Saved.size(), 1u) << at;
+    EXPECT_EQ(SettingsMemory(bench.Kkm), SettingsMemory(clean.Kkm)) << at;
+  }
+}
+
 // Pulled out at the second block write, the register comes back under another name:
 // the repeat finds it there and leaves it as a clean write does (bytewise, with the
 // writes the described write sends), and the backup of the first attempt is the only
-// one. Another register found there is named with both numbers and is not written.
+// one; so does one pulled out again before the repeat writes. Another register found
+// there is named with both numbers and is not written.
 TEST(KkmSession, ABrokenWriteIsRepeatedOnTheSameRegisterOnly) {
   for (const TTransferWay way : {TTransferWay::Bytewise, TTransferWay::Fast}) {
     TRetryBench clean(true, way);
@@ -138,6 +161,7 @@ TEST(KkmSession, ABrokenWriteIsRepeatedOnTheSameRegisterOnly) {
         }
         EXPECT_EQ(SettingsMemory(bench.Kkm), SettingsMemory(clean.Kkm));
         EXPECT_EQ(bench.View.Status, "Запись OK!");
+        ExpectEveryEarlyBreakOfTheRepeatToBeABrokenWrite(bench, pull, way, clean);
       } else {
         EXPECT_NE(bench.Session.State(), TSessionState::Connected);
         EXPECT_EQ(bench.View.Shown().back().Text,
@@ -145,35 +169,6 @@ TEST(KkmSession, ABrokenWriteIsRepeatedOnTheSameRegisterOnly) {
         EXPECT_TRUE(bench.Other.Memory() == other);
       }
     }
-  }
-}
-
-// Pulled out again at each read of the repeat before it writes: the register still holds
-// the first attempt's part, so the box is the broken write's again, and the repeat after
-// it finishes the write.
-TEST(KkmSession, ARepeatBrokenBeforeItWritesIsABrokenWriteToo) {
-  const TRegisterFault firstPull{.Kind = TFaultKind::Unplugged, .Answer = TAnswerKind::Acknowledgement, .Skip = 40};
-  TRetryBench once;
-  once.Kkm.Inject(firstPull);
-  ASSERT_TRUE(once.Write(TAnswer::Retry));
-  ASSERT_EQ(once.View.Shown().at(1).Kind, TMessageKind::BrokenWrite);
-  // The repeat's traffic: the connection's version queries, which the exchanges leave
-  // out, its reads, then its writes.
-  const int queries = VersionQueries(once);
-  const int reads = ExchangesBefore(once, [](const TExchange& e) { return e.Command == WriteCommand; });
-  ASSERT_GT(queries, 0);
-  ASSERT_GT(reads, 2);
-  for (int at = queries; at < queries + reads; ++at) {
-    TRetryBench bench;
-    bench.Kkm.Inject(firstPull);
-    bench.PullAgainAt = at;
-    bench.View.Answers() = {TAnswer::Yes, TAnswer::Retry, TAnswer::Retry};
-    bench.Settings = FullSettings();
-    EXPECT_TRUE(bench.Session.Write(bench.Settings, bench.View, bench.Rules, bench.Backup)) << at;
-    ASSERT_EQ(bench.View.Shown().size(), 3u) << at;
-    EXPECT_EQ(bench.View.Shown()[2].Kind, TMessageKind::BrokenWrite) << at;
-    EXPECT_EQ(bench.Backup.Saved.size(), 1u) << at;
-    EXPECT_EQ(SettingsMemory(bench.Kkm), SettingsMemory(once.Kkm)) << at;
   }
 }
 

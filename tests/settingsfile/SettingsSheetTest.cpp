@@ -31,10 +31,15 @@ TKkmSettings Filled() {
   return settings;
 }
 
+// Every tax, rate and bound group of a filled document, and the register's line with
+// every part of its origin, some, or none.
 TEST(SettingsSheet, EveryTaxRateAndBoundGroupOfAFilledDocument) {
   const TSettingsSheet sheet = SettingsSheet(Filled(), Origin);
   EXPECT_EQ(sheet.Title, "Лист установок ККМ");
   EXPECT_EQ(sheet.Register, "ККМ № 37 · ПО 1.0.4 · порт COM7 · 2026-12-10 14:03");
+  EXPECT_EQ(SettingsSheet(Filled(), std::nullopt).Register, "Установки не прочитаны из ККМ");
+  EXPECT_EQ(SettingsSheet(Filled(), TRegisterOrigin{"05", "", "", "/dev/ttyUSB0"}).Register,
+            "ККМ № 05 · порт /dev/ttyUSB0");
   ASSERT_EQ(sheet.Tables.size(), 3u);
 
   const TSheetTable& taxes = sheet.Tables[0];
@@ -57,12 +62,6 @@ TEST(SettingsSheet, EveryTaxRateAndBoundGroupOfAFilledDocument) {
       groups.Rows,
       (TRows{{"1", "1", "1", "—"}, {"2", "—", "—", "3"}, {"45", "x", "—", "—"}, {"101 (отдел 1)", "3", "—", "—"}}));
   EXPECT_EQ(groups.Notes, (std::vector<std::string>{"Остальные 104 группы ничего не привязывают."}));
-}
-
-TEST(SettingsSheet, WithoutARegisterAndWithPartsOfOne) {
-  EXPECT_EQ(SettingsSheet(TKkmSettings(), std::nullopt).Register, "Установки не прочитаны из ККМ");
-  EXPECT_EQ(SettingsSheet(TKkmSettings(), TRegisterOrigin{"05", "", "", "/dev/ttyUSB0"}).Register,
-            "ККМ № 05 · порт /dev/ttyUSB0");
 }
 
 // The unbound groups counted in the form their number asks for; none left, no line.

@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <QtTest>
+#include <functional>
 
 // A control of the window by its object name; a missing one ends the test program.
 template <typename T>
@@ -20,4 +22,13 @@ inline void Press(QWidget& window, QKeyCombination key) {
   QApplication::setActiveWindow(&window);
   QVERIFY(QTest::qWaitForWindowActive(&window));
   QTest::keyClick(&window, key.key(), key.keyboardModifiers());
+}
+
+// Does what `use` does with the modal dialog `name` once it shows: the watch looks for
+// it while the window waits in the dialog.
+inline void WhenShown(QTimer& watch, const char* name, std::function<void(QWidget&)> use) {
+  QObject::connect(&watch, &QTimer::timeout, [=] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (dialog != nullptr && dialog->objectName() == QLatin1String(name)) use(*dialog);
+  });
 }
